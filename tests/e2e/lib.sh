@@ -1,0 +1,71 @@
+# Helpers for end-to-end tests: run the real program on the X server in $DISPLAY, with its
+# program folder in a fresh temporary directory, and drive it with xdotool.
+set -euo pipefail
+
+: "${LUMIDESK_BIN_DIR:?}"
+: "${DISPLAY:?e2e tests need an X server (./test starts one)}"
+LUMIDESK="$LUMIDESK_BIN_DIR/Lumidesk"
+
+E2E_TMP=$(mktemp -d)
+E2E_PIDS=()
+cleanup() {
+  for pid in "${E2E_PIDS[@]}"; do kill -9 "$pid" 2>/dev/null || true; done
+  rm -rf "$E2E_TMP"
+}
+trap cleanup EXIT
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+# new_home: a program folder holding the built version file.
+new_home() {
+  local home; home=$(mktemp -d -p "$E2E_TMP" home.XXXX)
+  cp "$LUMIDESK_BIN_DIR/version" "$home/"
+  echo "$home"
+}
+
+# start_program HOME [VAR=value...]: starts a copy in the background; sets PROGRAM_PID.
+start_program() {
+  local home=$1; shift
+  env LUMIDESK_HOME="$home" LUMIDESK_BOX_LOG="$home/boxes.txt" "$@" "$LUMIDESK" >"$home/stdout.txt" 2>&1 &
+  PROGRAM_PID=$!
+  E2E_PIDS+=("$PROGRAM_PID")
+}
+
+# wait_window PID [NAME]: waits (up to 20 s) for a visible window of the process, optionally
+# with the given title; prints its id.
+wait_window() {
+  local pid=$1 name=${2:-} ids
+  for _ in $(seq 200); do
+    if [ -n "$name" ]; then
+      ids=$(xdotool search --onlyvisible --pid "$pid" --name "^${name}\$" 2>/dev/null || true)
+    else
+      ids=$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null || true)
+    fi
+    if [ -n "$ids" ]; then echo "$ids" | head -n1; return 0; fi
+    kill -0 "$pid" 2>/dev/null || fail "process $pid ended before showing a window${name:+ \"$name\"}"
+    sleep 0.1
+  done
+  fail "no window${name:+ \"$name\"} from process $pid"
+}
+
+# press_key WINDOW KEY: focuses the window and types the key as real (XTEST) input.
+press_key() {
+  xdotool windowfocus --sync "$1"
+  xdotool key --clearmodifiers "$2"
+}
+
+# wait_exit PID: waits (up to 20 s) for the process to end; sets EXIT_STATUS. Not for use
+# in a subshell: only this shell can collect its child's status.
+wait_exit() {
+  local pid=$1
+  for _ in $(seq 200); do
+    if ! kill -0 "$pid" 2>/dev/null; then
+      EXIT_STATUS=0; wait "$pid" || EXIT_STATUS=$?; return 0
+    fi
+    sleep 0.1
+  done
+  fail "process $pid did not end"
+}
+
+# line_count FILE
+line_count() { if [ -f "$1" ]; then wc -l <"$1"; else echo 0; fi; }

@@ -1,0 +1,15 @@
+#include "BoxRecorder.h"
+
+BoxRecorder::BoxRecorder(QMessageBox::StandardButton defaultAnswer)
+    : m_default(defaultAnswer)
+{
+    m_previous = MessageBoxes::setResponder([this](const MessageBoxes::Request &request) {
+        m_boxes.append(request);
+        return m_answers.isEmpty() ? m_default : m_answers.takeFirst();
+    });
+}
+
+BoxRecorder::~BoxRecorder()
+{
+    MessageBoxes::setResponder(std::move(m_previous));
+}

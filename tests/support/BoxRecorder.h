@@ -1,0 +1,27 @@
+#pragma once
+
+#include "MessageBoxes.h"
+
+#include <QList>
+#include <QMessageBox>
+
+// Answers every message box while it lives and remembers what was asked. Answers are
+// taken from the queue in order; when it is empty, defaultAnswer is used.
+class BoxRecorder
+{
+public:
+    explicit BoxRecorder(QMessageBox::StandardButton defaultAnswer = QMessageBox::Yes);
+    ~BoxRecorder();
+    BoxRecorder(const BoxRecorder &) = delete;
+    BoxRecorder &operator=(const BoxRecorder &) = delete;
+
+    void queueAnswer(QMessageBox::StandardButton answer) { m_answers.append(answer); }
+    const QList<MessageBoxes::Request> &boxes() const { return m_boxes; }
+    void clear() { m_boxes.clear(); }
+
+private:
+    QMessageBox::StandardButton m_default;
+    QList<QMessageBox::StandardButton> m_answers;
+    QList<MessageBoxes::Request> m_boxes;
+    MessageBoxes::Responder m_previous;
+};
