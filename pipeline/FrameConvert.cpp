@@ -1,0 +1,136 @@
+#include "FrameConvert.h"
+
+#include <opencv2/imgproc.hpp>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace FrameConvert {
+
+cv::Mat depthTo8(const cv::Mat &depth16, int colourMapMin, int colourMapMax)
+{
+    double scale;
+    double offset;
+    if (colourMapMin < colourMapMax) {
+        const double range = double(colourMapMax) - colourMapMin;
+        scale = 255.0 / range;
+        offset = -colourMapMin * 255.0 / range;
+    } else {
+        scale = 255.0 / std::max(colourMapMax, 1); // a limit of 0 would divide by zero
+        offset = 0.0;
+    }
+    cv::Mat out;
+    depth16.convertTo(out, CV_8U, scale, offset);
+    return out;
+}
+
+void blackenClippedEnds(cv::Mat &bgr)
+{
+    if (bgr.type() != CV_8UC3)
+        return;
+    for (int y = 0; y < bgr.rows; ++y) {
+        auto *p = bgr.ptr<cv::Vec3b>(y);
+        for (int x = 0; x < bgr.cols; ++x) {
+            const cv::Vec3b v = p[x];
+            if ((v[0] == 0 && v[1] == 0 && v[2] == 255) || (v[0] == 255 && v[1] == 0 && v[2] == 170))
+                p[x] = cv::Vec3b(0, 0, 0);
+        }
+    }
+}
+
+cv::Mat colourMapDepth(const cv::Mat &depth16, int colourMapMin, int colourMapMax, bool blackBackground)
+{
+    cv::Mat bgr;
+    cv::applyColorMap(depthTo8(depth16, colourMapMin, colourMapMax), bgr, cv::COLORMAP_RAINBOW);
+    if (blackBackground)
+        blackenClippedEnds(bgr);
+    return bgr;
+}
+
+cv::Mat irToGrey(const cv::Mat &ir16)
+{
+    cv::Mat out;
+    ir16.convertTo(out, CV_8U, irScale, 0.0);
+    return out;
+}
+
+void drawDepthMarker(cv::Mat &image, cv::Point marker, int rawValue)
+{
+    const cv::Scalar white(255, 255, 255);
+    cv::circle(image, marker, 4, white, cv::FILLED, cv::LINE_8);
+    cv::putText(image, std::to_string(rawValue) + " mm", marker + cv::Point(-60, -20), cv::FONT_HERSHEY_DUPLEX, 1.0,
+                white, 1, cv::LINE_8);
+}
+
+void drawSecondMarker(cv::Mat &image, cv::Point marker)
+{
+    cv::circle(image, marker, 6, cv::Scalar(255, 255, 255), cv::FILLED, cv::LINE_8);
+}
+
+void drawIrMarker(cv::Mat &grey, cv::Point marker, int rawValue)
+{
+    const int g = rawValue <= irMarkerThreshold ? irMarkerWhite : 0;
+    const cv::Scalar colour(g, g, g);
+    cv::circle(grey, marker, 4, colour, cv::FILLED, cv::LINE_8);
+    const bool nearEdge = marker.x - 60 < 10 || marker.y - 20 < 10;
+    const cv::Point origin = nearEdge ? marker : marker + cv::Point(-60, -20);
+    cv::putText(grey, std::to_string(rawValue), origin, cv::FONT_HERSHEY_DUPLEX, 1.0, colour, 1, cv::LINE_8);
+}
+
+cv::Point placedMarker(cv::Point marker, cv::Size image)
+{
+    const bool placed = marker != cv::Point(0, 0);
+    const bool inside = marker.x >= 0 && marker.y >= 0 && marker.x < image.width && marker.y < image.height;
+    return placed && inside ? marker : cv::Point(image.width / 2, image.height / 2);
+}
+
+QRect labelGeometry(QSize area, QSize image)
+{
+    const int W = area.width(), H = area.height();
+    const int c = image.width(), r = image.height();
+    if (W <= 0 || H <= 0 || c <= 0 || r <= 0)
+        return QRect();
+    // 64-bit products: a large area times a large image must not overflow.
+    const qint64 heightFitWidth = qint64(c) * H / r; // image width when scaled to the area's height
+    const qint64 widthFitHeight = qint64(r) * W / c; // image height when scaled to the area's width
+    bool fitHeight;
+    if (c / r < W / H)
+        fitHeight = heightFitWidth < W;
+    else
+        fitHeight = H <= widthFitHeight;
+    const int m = 10 * r / c;
+    int width;
+    int height;
+    if (fitHeight) {
+        width = int(heightFitWidth) - 10;
+        height = H - m;
+    } else {
+        width = W - 10;
+        height = int(widthFitHeight) - m;
+    }
+    width = std::max(width, 0);
+    height = std::max(height, 0);
+    return QRect((W - width) / 2, (H - height) / 2, width, height);
+}
+
+cv::Point labelToImage(QPoint onLabel, QSize label, QSize image)
+{
+    if (label.width() <= 0 || label.height() <= 0)
+        return cv::Point(0, 0);
+    return cv::Point(int(qint64(onLabel.x()) * image.width() / label.width()),
+                     int(qint64(onLabel.y()) * image.height() / label.height()));
+}
+
+QString saveFileName(const QString &dir, int index, const QString &extension)
+{
+    return QStringLiteral("%1/%2.%3").arg(dir).arg(index, 8, 10, QLatin1Char('0')).arg(extension);
+}
+
+void appendPointLine(std::string &out, float x, float y, float z)
+{
+    char line[64];
+    const int n = std::snprintf(line, sizeof line, "%g\t%g\t%g\r\n", double(x), double(y), double(z));
+    out.append(line, size_t(std::max(n, 0)));
+}
+
+} // namespace FrameConvert

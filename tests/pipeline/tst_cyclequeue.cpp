@@ -1,0 +1,67 @@
+#include "QCycleQueue.h"
+
+#include <QtTest>
+
+#include <cmath>
+
+class CycleQueueTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void fullRingDropsOldest();
+    void countAfterWrap();
+    void stdDevIsPopulationFormAndEmpties();
+    void emptyRing();
+};
+
+void CycleQueueTest::fullRingDropsOldest()
+{
+    QCycleQueue ring(nullptr, 4);
+    for (double v : {1.0, 2.0, 3.0, 4.0})
+        ring.push(v);
+    QVERIFY(ring.isFull());
+    QCOMPARE(ring.count(), 3);
+    QCOMPARE(ring.mean(), 3.0); // 2 + 3 + 4
+    QCOMPARE(ring.pop(), 2.0);
+    QCOMPARE(ring.pop(), 3.0);
+    QCOMPARE(ring.pop(), 4.0);
+    QVERIFY(ring.isEmpty());
+}
+
+void CycleQueueTest::countAfterWrap()
+{
+    QCycleQueue ring(nullptr, 5);
+    for (int i = 0; i < 7; ++i) // the rear wraps below the front
+        ring.push(i);
+    ring.pop();
+    QCOMPARE(ring.count(), 3);
+    QCOMPARE(ring.mean(), 5.0); // 4, 5, 6
+}
+
+void CycleQueueTest::stdDevIsPopulationFormAndEmpties()
+{
+    QCycleQueue ring(nullptr, 5001);
+    for (double v : {2, 4, 4, 4, 5, 5, 7, 9})
+        ring.push(v);
+    QCOMPARE(ring.mean(), 5.0);
+    QCOMPARE(ring.stdDev(), 2.0);
+    QVERIFY(ring.isEmpty());
+    ring.reset();
+    ring.push(10.0);
+    QCOMPARE(ring.mean(), 10.0);
+}
+
+void CycleQueueTest::emptyRing()
+{
+    QCycleQueue ring(nullptr, 3);
+    QVERIFY(std::isnan(ring.mean()));
+    QVERIFY(std::isnan(ring.stdDev()));
+    QVERIFY(std::isnan(ring.pop()));
+    QCOMPARE(ring.count(), 0); // popping nothing leaves the ring consistent
+    ring.push(1.0);
+    QCOMPARE(ring.count(), 1);
+}
+
+QTEST_GUILESS_MAIN(CycleQueueTest)
+#include "tst_cyclequeue.moc"
