@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QThread>
+
+#include <opencv2/core.hpp>
+
+#include <atomic>
+#include <mutex>
+
+class MyThread;
+
+// The processing thread: takes the newest raw frames from the reader and turns them into
+// display images (colour-mapped depth with its marker and label, grey IR, colour), keeping
+// raw copies for the point-cloud view and the depth measurement.
+class AlgoThread : public QThread
+{
+    Q_OBJECT
+
+public:
+    explicit AlgoThread(QObject *parent = nullptr);
+    ~AlgoThread() override;
+
+    // Starts the reader and this thread; threads that already run are left alone.
+    void startThreads();
+    void startProcessing();
+    void stopProcessing();
+    // Ends both threads cooperatively and waits for them.
+    void shutdown();
+
+    bool getPointCloudFrames(cv::Mat &depth, cv::Mat &ir, cv::Mat &mappedRgb);
+    bool getDisplayImages(bool wantDepth, cv::Mat &depth, bool wantIr, cv::Mat &ir, bool wantRgb, cv::Mat &rgb,
+                          bool wantMappedRgb, cv::Mat &mappedRgb, bool wantMappedDepth, cv::Mat &mappedDepth,
+                          bool wantMappedIr, cv::Mat &mappedIr);
+    // The raw depth of the rectangle; false before the first cycle, without a measurement
+    // frame, or when the rectangle does not lie inside it.
+    bool getMeasureRegion(cv::Mat &out, int x, int y, int width, int height);
+
+    MyThread *reader() const { return m_reader; }
+
+signals:
+    void PointCloudUpdateSignal();
+    void sigRefresh();
+    void sglclose();
+
+public slots:
+    void closeOK();
+
+protected:
+    void run() override;
+
+private:
+    void processCycle();
+
+    MyThread *m_reader;
+    std::atomic<bool> m_running{false};
+    std::atomic<bool> m_stopRequested{false};
+
+    std::mutex m_lock; // guards every matrix below and m_ready
+    bool m_ready = false;
+    cv::Mat m_depth, m_ir, m_rgb, m_mappedRgb, m_mappedDepth, m_mappedIr; // input frames
+    cv::Mat m_depthImage, m_irImage, m_rgbImage, m_mappedRgbImage, m_mappedDepthImage, m_mappedIrImage;
+    cv::Mat m_cloudDepth, m_cloudIr, m_cloudMappedRgb;
+    cv::Mat m_measureDepth;
+};

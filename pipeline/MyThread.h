@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QThread>
+
+#include <opencv2/core.hpp>
+
+#include <atomic>
+#include <mutex>
+
+struct SaveTarget;
+struct SdkFrame;
+
+// The frame reader: waits for each frame set, fetches the kinds the views want, keeps deep
+// copies for the processing thread and writes the files of a requested save.
+class MyThread : public QThread
+{
+    Q_OBJECT
+
+public:
+    explicit MyThread(QObject *parent = nullptr);
+    ~MyThread() override;
+
+    void startReading();
+    void stopReading();
+    // Ends run() at the next cycle; run() then emits sglclose.
+    void requestStop() { m_stopRequested = true; }
+
+    // Deep copies of the newest frame set, for the kinds asked for. False when nothing new
+    // arrived since the last call; kinds not asked for are left untouched.
+    bool takeFrames(bool wantDepth, cv::Mat &depth, bool wantIr, cv::Mat &ir, bool wantRgb, cv::Mat &rgb,
+                    bool wantMappedRgb, cv::Mat &mappedRgb, bool wantMappedDepth, cv::Mat &mappedDepth,
+                    bool wantMappedIr, cv::Mat &mappedIr);
+
+signals:
+    void RefreshRGB();
+    void sglclose();
+
+protected:
+    void run() override;
+
+private:
+    struct Fetched
+    {
+        bool mappedRgb = false, mappedDepth = false, mappedIr = false;
+        bool depth = false, wdrDepth = false, ir = false, rgb = false;
+    };
+
+    void readCycle(uint32_t readyFlags);
+    bool fetch(int kind, int cvType, cv::Mat &view, cv::Mat &copy, SdkFrame &frame);
+    bool saveImages(const Fetched &got, const SaveTarget &target);
+    bool writeImage(const cv::Mat &image, const QString &dir, bool jpeg);
+    void writePointCloud(SdkFrame &depthFrame, const SaveTarget &target);
+
+    std::atomic<bool> m_stopRequested{false};
+    std::atomic<bool> m_readingEnabled{false};
+    std::atomic<int> m_deviceType{0};
+    int m_lastStatus = 0;
+
+    std::mutex m_frameLock; // guards everything below
+    bool m_framesReady = false;
+    cv::Mat m_depth, m_ir, m_rgb, m_mappedRgb, m_mappedDepth, m_mappedIr; // over SDK buffers
+    cv::Mat m_depthCopy, m_irCopy, m_rgbCopy, m_mappedRgbCopy, m_mappedDepthCopy, m_mappedIrCopy;
+};
