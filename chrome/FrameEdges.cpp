@@ -58,7 +58,8 @@ std::optional<QRect> FrameMaths::resizedFrame(const FrameEdges &pressed, const Q
     return QRect(QPoint(left, top), QPoint(right, bottom));
 }
 
-QRect FrameMaths::withinLimits(const QRect &frame, const FrameEdges &pressed, const QSize &minimum, const QSize &maximum)
+QRect FrameMaths::withinLimits(const QRect &frame, const FrameEdges &pressed, const QSize &minimum,
+                               const QSize &maximum)
 {
     const int width = std::clamp(frame.width(), minimum.width(), std::max(minimum.width(), maximum.width()));
     const int height = std::clamp(frame.height(), minimum.height(), std::max(minimum.height(), maximum.height()));

@@ -95,8 +95,8 @@ private:
         if (resizable && m_pressEdges.onEdges()) {
             const auto frame = FrameMaths::resizedFrame(m_pressEdges, m_widget->frameGeometry(), event->globalPos());
             if (frame)
-                m_widget->setGeometry(FrameMaths::withinLimits(*frame, m_pressEdges, m_widget->minimumSize(),
-                                                               m_widget->maximumSize()));
+                m_widget->setGeometry(
+                    FrameMaths::withinLimits(*frame, m_pressEdges, m_widget->minimumSize(), m_widget->maximumSize()));
         } else if (movable && m_titlePressed) {
             m_widget->move(event->globalPos() - m_dragOffset);
         }
@@ -135,8 +135,7 @@ private:
 
 FramelessHelper::FramelessHelper(QObject *parent)
     : QObject(parent)
-{
-}
+{}
 
 FramelessHelper::~FramelessHelper()
 {

@@ -41,8 +41,7 @@ DepthStudio::DepthStudio(QWidget *parent)
 void DepthStudio::closeEvent(QCloseEvent *event)
 {
     if (MessageBoxes::question(this, QStringLiteral("Exit"), QStringLiteral("Confirm the exit?"),
-                               QMessageBox::Yes | QMessageBox::No)
-        != QMessageBox::Yes) {
+                               QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) {
         event->ignore();
         return;
     }

@@ -99,17 +99,17 @@ void FrameEdgesTest::resizeByGrabbedEdges_data()
     QTest::addColumn<QPoint>("global");
     QTest::addColumn<std::optional<QRect>>("expected");
 
-    QTest::newRow("right edge out")
-        << edges(false, true, false, false) << QPoint(549, 10) << std::optional<QRect>(QRect(100, 200, 450, 300));
-    QTest::newRow("left edge in")
-        << edges(true, false, false, false) << QPoint(150, 900) << std::optional<QRect>(QRect(150, 200, 350, 300));
+    QTest::newRow("right edge out") << edges(false, true, false, false) << QPoint(549, 10)
+                                    << std::optional<QRect>(QRect(100, 200, 450, 300));
+    QTest::newRow("left edge in") << edges(true, false, false, false) << QPoint(150, 900)
+                                  << std::optional<QRect>(QRect(150, 200, 350, 300));
     QTest::newRow("bottom edge ignores x")
         << edges(false, false, false, true) << QPoint(0, 599) << std::optional<QRect>(QRect(100, 200, 400, 400));
     // The corner moves both its edges and keeps the opposite corner: it never moves the window.
-    QTest::newRow("top-left corner")
-        << edges(true, false, true, false) << QPoint(80, 190) << std::optional<QRect>(QRect(QPoint(80, 190), QPoint(499, 499)));
-    QTest::newRow("bottom-left corner")
-        << edges(true, false, false, true) << QPoint(120, 450) << std::optional<QRect>(QRect(QPoint(120, 200), QPoint(499, 450)));
+    QTest::newRow("top-left corner") << edges(true, false, true, false) << QPoint(80, 190)
+                                     << std::optional<QRect>(QRect(QPoint(80, 190), QPoint(499, 499)));
+    QTest::newRow("bottom-left corner") << edges(true, false, false, true) << QPoint(120, 450)
+                                        << std::optional<QRect>(QRect(QPoint(120, 200), QPoint(499, 450)));
     QTest::newRow("left edge dragged onto the right edge")
         << edges(true, false, false, false) << QPoint(499, 300) << std::optional<QRect>(QRect(499, 200, 1, 300));
     QTest::newRow("left edge dragged past the right edge")
