@@ -71,7 +71,6 @@ private slots:
     void dragInsideTheTitleAreaMoves_data();
     void dragInsideTheTitleAreaMoves();
     void cornerPressResizesAndNeverMoves();
-    void invertedRectangleIsIgnored();
     void resizingStopsAtTheMinimumSize();
     void resizeCursorFollowsTheBorder();
     void helperLetsGoOfTheWindow();
@@ -123,20 +122,6 @@ void ChromeTest::cornerPressResizesAndNeverMoves()
     const QPoint farCorner = w.window.frameGeometry().bottomRight();
     drag(&w.window, QPoint(1, 1), QPoint(-20, -10)); // inside the title area as well
     QCOMPARE(w.window.frameGeometry(), QRect(QPoint(81, 91), farCorner));
-}
-
-void ChromeTest::invertedRectangleIsIgnored()
-{
-    HelpedWindow w(QRect(100, 100, 400, 300));
-    const QPoint start = w.window.mapToGlobal(QPoint(2, 150));
-    mouse(&w.window, QEvent::MouseButtonPress, start);
-    mouse(&w.window, QEvent::MouseMove, QPoint(300, start.y()));
-    const QRect lastValid(QPoint(300, 100), QPoint(499, 399));
-    QCOMPARE(w.window.frameGeometry(), lastValid);
-    mouse(&w.window, QEvent::MouseMove, QPoint(600, start.y())); // past the right edge
-    QCOMPARE(w.window.frameGeometry(), lastValid);
-    mouse(&w.window, QEvent::MouseButtonRelease, QPoint(600, start.y()), Qt::NoButton);
-    QCOMPARE(w.window.frameGeometry(), lastValid);
 }
 
 void ChromeTest::resizingStopsAtTheMinimumSize()

@@ -50,16 +50,11 @@ void FrameEdgesTest::edgesOfAPosition_data()
 
     QTest::newRow("5 inside the left edge") << QPoint(105, 350) << edges(true, false, false, false);
     QTest::newRow("6 inside the left edge") << QPoint(106, 350) << edges(false, false, false, false);
-    QTest::newRow("on the left line") << QPoint(100, 350) << edges(true, false, false, false);
-    QTest::newRow("1 outside the left line") << QPoint(99, 350) << edges(false, false, false, false);
     QTest::newRow("x + w counts as right") << QPoint(500, 350) << edges(false, true, false, false);
-    QTest::newRow("x + w - 5 counts as right") << QPoint(495, 350) << edges(false, true, false, false);
     QTest::newRow("x + w - 6 is inside") << QPoint(494, 350) << edges(false, false, false, false);
     QTest::newRow("5 below the top") << QPoint(300, 205) << edges(false, false, true, false);
     QTest::newRow("6 below the top") << QPoint(300, 206) << edges(false, false, false, false);
-    QTest::newRow("y + h - 5 counts as bottom") << QPoint(300, 495) << edges(false, false, false, true);
     QTest::newRow("top-left corner") << QPoint(102, 203) << edges(true, false, true, false);
-    QTest::newRow("bottom-right corner") << QPoint(499, 499) << edges(false, true, false, true);
 }
 
 void FrameEdgesTest::edgesOfAPosition()
@@ -77,9 +72,7 @@ void FrameEdgesTest::cursorForEdges_data()
     QTest::addColumn<int>("shape"); // -1: no resize cursor
 
     QTest::newRow("top-left") << edges(true, false, true, false) << int(Qt::SizeFDiagCursor);
-    QTest::newRow("bottom-right") << edges(false, true, false, true) << int(Qt::SizeFDiagCursor);
     QTest::newRow("bottom-left") << edges(true, false, false, true) << int(Qt::SizeBDiagCursor);
-    QTest::newRow("top-right") << edges(false, true, true, false) << int(Qt::SizeBDiagCursor);
     QTest::newRow("left") << edges(true, false, false, false) << int(Qt::SizeHorCursor);
     QTest::newRow("bottom") << edges(false, false, false, true) << int(Qt::SizeVerCursor);
     QTest::newRow("inside") << edges(false, false, false, false) << -1;
@@ -103,15 +96,9 @@ void FrameEdgesTest::resizeByGrabbedEdges_data()
                                     << std::optional<QRect>(QRect(100, 200, 450, 300));
     QTest::newRow("left edge in") << edges(true, false, false, false) << QPoint(150, 900)
                                   << std::optional<QRect>(QRect(150, 200, 350, 300));
-    QTest::newRow("bottom edge ignores x")
-        << edges(false, false, false, true) << QPoint(0, 599) << std::optional<QRect>(QRect(100, 200, 400, 400));
     // The corner moves both its edges and keeps the opposite corner: it never moves the window.
     QTest::newRow("top-left corner") << edges(true, false, true, false) << QPoint(80, 190)
                                      << std::optional<QRect>(QRect(QPoint(80, 190), QPoint(499, 499)));
-    QTest::newRow("bottom-left corner") << edges(true, false, false, true) << QPoint(120, 450)
-                                        << std::optional<QRect>(QRect(QPoint(120, 200), QPoint(499, 450)));
-    QTest::newRow("left edge dragged onto the right edge")
-        << edges(true, false, false, false) << QPoint(499, 300) << std::optional<QRect>(QRect(499, 200, 1, 300));
     QTest::newRow("left edge dragged past the right edge")
         << edges(true, false, false, false) << QPoint(500, 300) << std::optional<QRect>();
     QTest::newRow("bottom edge dragged above the top")
