@@ -1,11 +1,13 @@
 #pragma once
 
-#include <QMainWindow>
+#include "titlebarWindow.h"
 
 class QCloseEvent;
+class FramelessHelper;
 
-// The program's only top-level window: frameless, asks before the program ends.
-class DepthStudio : public QMainWindow
+// The program's only top-level window: frameless with its own title bar, moved and resized
+// by hand, asks before the program ends.
+class DepthStudio : public titlebarWindow
 {
     Q_OBJECT
 
@@ -14,4 +16,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+
+private:
+    FramelessHelper *m_frameless;
 };

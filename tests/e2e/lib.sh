@@ -37,7 +37,8 @@ wait_window() {
   local pid=$1 name=${2:-} ids
   for _ in $(seq 200); do
     if [ -n "$name" ]; then
-      ids=$(xdotool search --onlyvisible --pid "$pid" --name "^${name}\$" 2>/dev/null || true)
+      # --all: without it xdotool matches the pid OR the name, i.e. any window of the process.
+      ids=$(xdotool search --all --onlyvisible --pid "$pid" --name "^${name}\$" 2>/dev/null || true)
     else
       ids=$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null || true)
     fi

@@ -1,0 +1,336 @@
+#include "FramelessHelper.h"
+#include "MyTitleBar.h"
+#include "titlebarWindow.h"
+
+#include <QFile>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+// Sends a mouse event at a global position, as the window system would deliver it: through
+// the application, so that event filters see it and unhandled events reach the parents.
+void mouse(QWidget *target, QEvent::Type type, const QPoint &global, Qt::MouseButtons buttons = Qt::LeftButton)
+{
+    const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+    const QPointF local = target->mapFromGlobal(global);
+    QMouseEvent event(type, local, local, global, button, buttons, Qt::NoModifier);
+    QApplication::sendEvent(target, &event);
+}
+
+// Press at a local position, drag by delta in two steps, release.
+void drag(QWidget *target, const QPoint &local, const QPoint &delta)
+{
+    const QPoint start = target->mapToGlobal(local);
+    mouse(target, QEvent::MouseButtonPress, start);
+    mouse(target, QEvent::MouseMove, start + delta / 2);
+    mouse(target, QEvent::MouseMove, start + delta);
+    mouse(target, QEvent::MouseButtonRelease, start + delta, Qt::NoButton);
+}
+
+void hover(QWidget *window, const QPoint &local)
+{
+    QHoverEvent event(QEvent::HoverMove, local, local);
+    QApplication::sendEvent(window, &event);
+}
+
+int cursorShape(const QWidget &window)
+{
+    return int(window.cursor().shape());
+}
+
+struct HelpedWindow
+{
+    QWidget window;
+    FramelessHelper *helper;
+
+    explicit HelpedWindow(const QRect &geometry)
+    {
+        window.setWindowFlags(Qt::FramelessWindowHint);
+        window.setGeometry(geometry);
+        helper = new FramelessHelper(&window);
+        helper->activateOn(&window);
+        helper->setTitleHeight(35);
+        window.show();
+    }
+};
+
+} // namespace
+
+class ChromeTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void dragInsideTheTitleAreaMoves_data();
+    void dragInsideTheTitleAreaMoves();
+    void cornerPressResizesAndNeverMoves();
+    void resizingStopsAtTheMinimumSize();
+    void resizeCursorFollowsTheBorder();
+    void helperLetsGoOfTheWindow();
+    void barDragMovesTheWindowOnce();
+    void maximiseAndRestore_data();
+    void maximiseAndRestore();
+    void closeButtonOnlyIgnoresDoubleClicks();
+    void titleShowsTheVersion_data();
+    void titleShowsTheVersion();
+    void barTakesTheWindowWidth();
+    void rollingTitle();
+    void resourcesLoad_data();
+    void resourcesLoad();
+    void buttonsShowTheirImages();
+
+private:
+    std::unique_ptr<QTemporaryDir> m_home;
+};
+
+void ChromeTest::init()
+{
+    m_home = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_home->isValid());
+    qputenv("LUMIDESK_HOME", m_home->path().toLocal8Bit());
+}
+
+void ChromeTest::dragInsideTheTitleAreaMoves_data()
+{
+    QTest::addColumn<int>("y");
+    QTest::addColumn<QPoint>("expectedPos");
+    QTest::newRow("y 34 in the title area") << 34 << QPoint(150, 120);
+    QTest::newRow("y 35 below it") << 35 << QPoint(100, 100);
+    QTest::newRow("y 200 in the body") << 200 << QPoint(100, 100);
+}
+
+void ChromeTest::dragInsideTheTitleAreaMoves()
+{
+    QFETCH(int, y);
+    QFETCH(QPoint, expectedPos);
+    HelpedWindow w(QRect(100, 100, 400, 300));
+    drag(&w.window, QPoint(200, y), QPoint(50, 20));
+    QCOMPARE(w.window.pos(), expectedPos);
+    QCOMPARE(w.window.size(), QSize(400, 300));
+}
+
+void ChromeTest::cornerPressResizesAndNeverMoves()
+{
+    HelpedWindow w(QRect(100, 100, 400, 300));
+    const QPoint farCorner = w.window.frameGeometry().bottomRight();
+    drag(&w.window, QPoint(1, 1), QPoint(-20, -10)); // inside the title area as well
+    QCOMPARE(w.window.frameGeometry(), QRect(QPoint(81, 91), farCorner));
+}
+
+void ChromeTest::resizingStopsAtTheMinimumSize()
+{
+    HelpedWindow w(QRect(100, 100, 400, 300));
+    w.window.setMinimumSize(250, 200);
+    drag(&w.window, QPoint(2, 150), QPoint(300, 0)); // left edge, 100 pixels short of the right
+    // The window stops at its minimum width with its right edge in place, instead of sliding.
+    QCOMPARE(w.window.frameGeometry(), QRect(QPoint(250, 100), QPoint(499, 399)));
+}
+
+void ChromeTest::resizeCursorFollowsTheBorder()
+{
+    HelpedWindow w(QRect(100, 100, 400, 300));
+    hover(&w.window, QPoint(5, 150));
+    QCOMPARE(cursorShape(w.window), int(Qt::SizeHorCursor));
+    hover(&w.window, QPoint(6, 150));
+    QCOMPARE(cursorShape(w.window), int(Qt::ArrowCursor));
+    hover(&w.window, QPoint(399, 299));
+    QCOMPARE(cursorShape(w.window), int(Qt::SizeFDiagCursor));
+    // Leaving gives the normal cursor back, unless a drag is on.
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(&w.window, &leave);
+    QCOMPARE(cursorShape(w.window), int(Qt::ArrowCursor));
+
+    hover(&w.window, QPoint(0, 150));
+    w.window.setWindowState(Qt::WindowMaximized);
+    hover(&w.window, QPoint(0, 150));
+    QCOMPARE(cursorShape(w.window), int(Qt::ArrowCursor));
+}
+
+void ChromeTest::helperLetsGoOfTheWindow()
+{
+    {
+        HelpedWindow w(QRect(100, 100, 400, 300));
+        delete w.helper;
+        QVERIFY(!w.window.hasMouseTracking());
+        QVERIFY(!w.window.testAttribute(Qt::WA_Hover));
+        QVERIFY(!w.window.isHidden());
+        drag(&w.window, QPoint(200, 10), QPoint(50, 20));
+        QCOMPARE(w.window.pos(), QPoint(100, 100));
+    }
+    // A watched widget that goes first is forgotten, not touched by the helper's destructor.
+    FramelessHelper helper;
+    auto *widget = new QWidget;
+    helper.activateOn(widget);
+    delete widget;
+}
+
+void ChromeTest::barDragMovesTheWindowOnce()
+{
+    titlebarWindow window;
+    window.setGeometry(100, 100, 600, 400);
+    auto *helper = new FramelessHelper(&window);
+    helper->activateOn(&window);
+    helper->setTitleHeight(window.titleBar()->height());
+    window.show();
+    // The bar moves the window by the cursor's step and leaves the event to the window, whose
+    // helper places it at cursor minus press offset: both agree.
+    drag(window.titleBar(), QPoint(300, 15), QPoint(40, 30));
+    QCOMPARE(window.geometry(), QRect(140, 130, 600, 400));
+}
+
+void ChromeTest::maximiseAndRestore_data()
+{
+    QTest::addColumn<bool>("byButtons");
+    QTest::newRow("double-click") << false;
+    QTest::newRow("buttons") << true;
+}
+
+void ChromeTest::maximiseAndRestore()
+{
+    QFETCH(bool, byButtons);
+    titlebarWindow window;
+    window.setGeometry(50, 60, 640, 480);
+    window.show();
+    MyTitleBar *bar = window.titleBar();
+    auto *maxButton = bar->findChild<QPushButton *>(QStringLiteral("ButtonMax"));
+    auto *restoreButton = bar->findChild<QPushButton *>(QStringLiteral("ButtonRestore"));
+    QVERIFY(restoreButton->isHidden());
+    QVERIFY(!maxButton->isHidden());
+
+    const auto toggle = [&](QPushButton *button) {
+        if (byButtons)
+            QTest::mouseClick(button, Qt::LeftButton);
+        else
+            QTest::mouseDClick(bar, Qt::LeftButton, {}, QPoint(300, 15));
+    };
+    toggle(maxButton);
+    QCOMPARE(window.geometry(), QGuiApplication::primaryScreen()->availableGeometry().adjusted(-3, -3, 3, 3));
+    QVERIFY(maxButton->isHidden());
+    QVERIFY(!restoreButton->isHidden());
+
+    toggle(restoreButton);
+    QCOMPARE(window.geometry(), QRect(50, 60, 640, 480));
+    QVERIFY(!maxButton->isHidden());
+    QVERIFY(restoreButton->isHidden());
+}
+
+void ChromeTest::closeButtonOnlyIgnoresDoubleClicks()
+{
+    titlebarWindow window;
+    window.setGeometry(50, 60, 640, 480);
+    window.show();
+    MyTitleBar *bar = window.titleBar();
+    bar->setButtonType(MyTitleBar::CloseButtonOnly);
+    QSignalSpy maxSpy(bar, &MyTitleBar::signalButtonMaxClicked);
+    QSignalSpy restoreSpy(bar, &MyTitleBar::signalButtonRestoreClicked);
+    QTest::mouseDClick(bar, Qt::LeftButton, {}, QPoint(300, 15));
+    QCOMPARE(maxSpy.count() + restoreSpy.count(), 0);
+    QCOMPARE(window.geometry(), QRect(50, 60, 640, 480));
+    for (const char *name : {"ButtonMin", "ButtonRestore", "ButtonMax"})
+        QVERIFY2(bar->findChild<QPushButton *>(QLatin1String(name))->isHidden(), name);
+    QVERIFY(!bar->findChild<QPushButton *>(QStringLiteral("ButtonClose"))->isHidden());
+}
+
+void ChromeTest::titleShowsTheVersion_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("title");
+    QTest::newRow("no version file") << QByteArray() << QStringLiteral("   0.0.0.0");
+    QTest::newRow("version file") << QByteArray("version=1.2.3.4\n") << QStringLiteral("   1.2.3.4");
+}
+
+void ChromeTest::titleShowsTheVersion()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QString, title);
+    if (!file.isEmpty()) {
+        QFile version(m_home->filePath(QStringLiteral("version")));
+        QVERIFY(version.open(QIODevice::WriteOnly));
+        version.write(file);
+    }
+    titlebarWindow window;
+    QCOMPARE(window.titleBar()->findChild<QLabel *>(QStringLiteral("TitleContent"))->text(), title);
+}
+
+void ChromeTest::barTakesTheWindowWidth()
+{
+    titlebarWindow window;
+    window.resize(640, 480);
+    window.show();
+    QTRY_COMPARE(window.titleBar()->width(), 640);
+    window.resize(700, 480);
+    QTRY_COMPARE(window.titleBar()->width(), 700);
+}
+
+void ChromeTest::rollingTitle()
+{
+    MyTitleBar bar;
+    bar.setTitleContent(QStringLiteral("abc"));
+    auto *label = bar.findChild<QLabel *>(QStringLiteral("TitleContent"));
+    QStringList shown;
+    for (int i = 0; i < 5; ++i) {
+        QVERIFY(QMetaObject::invokeMethod(&bar, "onRollTitle"));
+        shown << label->text();
+    }
+    QCOMPARE(shown, (QStringList{"abc", "bc", "c", "", "abc"}));
+}
+
+void ChromeTest::resourcesLoad_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QSize>("size");
+    const QString res = QStringLiteral(":/DepthStudio/Resources/");
+    for (const char *button : {"minimize", "maximize", "close"})
+        for (const char *state : {"normal", "press", "selected"}) {
+            const QString name = QStringLiteral("bt_%1_%2.png").arg(QLatin1String(button), QLatin1String(state));
+            QTest::newRow(qPrintable(name)) << res + name << QSize(50, 25);
+        }
+    QTest::newRow("left") << res + "left.png" << QSize(14, 22);
+    QTest::newRow("right") << res + "right.png" << QSize(14, 22);
+    QTest::newRow("up") << res + "up.png" << QSize(22, 14);
+    QTest::newRow("down") << res + "down.png" << QSize(22, 14);
+    QTest::newRow("title icon") << res + "tarvik_icon.png" << QSize(80, 32);
+    QTest::newRow("window icon") << res + "lumidesk.png" << QSize(64, 64);
+    QTest::newRow("dialog close") << res + "dialog_close.png" << QSize(24, 24);
+    QTest::newRow("file open") << res + "file_open.png" << QSize(24, 24);
+    const QString skin = QStringLiteral(":/TarvikHome/Skin/");
+    QTest::newRow("scan normal") << skin + "navigation_userguide_normal.png" << QSize(94, 34);
+    QTest::newRow("scan grayed") << skin + "navigation_userguide_grayed.png" << QSize(94, 34);
+}
+
+void ChromeTest::resourcesLoad()
+{
+    QFETCH(QString, path);
+    QFETCH(QSize, size);
+    const QImage image(path);
+    QVERIFY2(!image.isNull(), qPrintable(path));
+    QCOMPARE(image.size(), size);
+    QVERIFY(image.hasAlphaChannel());
+}
+
+void ChromeTest::buttonsShowTheirImages()
+{
+    titlebarWindow window;
+    window.resize(640, 480);
+    window.show();
+    QTRY_COMPARE(window.titleBar()->width(), 640);
+    // The close cross is dark in the middle of a transparent button on the grey bar; a sheet
+    // whose image failed to load would leave a plain light button face instead.
+    auto *close = window.titleBar()->findChild<QPushButton *>(QStringLiteral("ButtonClose"));
+    QTRY_COMPARE(close->geometry().right(), 640 - 1 - 5);
+    const QImage face = window.titleBar()->grab(close->geometry()).toImage();
+    QVERIFY(qGray(face.pixel(face.width() / 2, face.height() / 2)) < 90);
+    QCOMPARE(QColor(face.pixel(2, 2)), QColor(170, 170, 170));
+    const QPixmap icon = window.titleBar()->findChildren<QLabel *>().first()->pixmap(Qt::ReturnByValue);
+    QCOMPARE(icon.size(), QSize(80, 32));
+}
+
+QTEST_MAIN(ChromeTest)
+#include "tst_chrome.moc"
