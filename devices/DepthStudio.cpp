@@ -1,34 +1,38 @@
 #include "DepthStudio.h"
 
+#include "CtlWidget.h"
+#include "DeviceList.h"
 #include "FramelessHelper.h"
+#include "ImageWidget.h"
 #include "MessageBoxes.h"
 #include "MyTitleBar.h"
+#include "ui_DepthStudio.h"
 
 #include <QCloseEvent>
+#include <QHBoxLayout>
 #include <QVBoxLayout>
 
 #include <cstdio>
 #include <cstdlib>
 
+namespace {
+
+template <typename Layout>
+void placeInto(QWidget *container, QWidget *child)
+{
+    auto *layout = new Layout(container);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(child);
+}
+
+} // namespace
+
 DepthStudio::DepthStudio(QWidget *parent)
     : titlebarWindow(parent)
+    , ui(std::make_unique<Ui::DepthStudio>())
 {
-    setObjectName(QStringLiteral("DepthStudio"));
-    setFocusPolicy(Qt::WheelFocus);
-    setStyleSheet(QStringLiteral("font-size: 14px;\n"));
-    resize(1557, 777);
-    auto *central = new QWidget(this);
-    central->setObjectName(QStringLiteral("centralWidget"));
-    central->setStyleSheet(QStringLiteral(
-        "QWidget#widget_main{border: 2px solid rgb(93, 93, 93); color: black; background-color: rgb(188, 188, 188);}"));
-    auto *layout = new QVBoxLayout(central);
-    layout->setObjectName(QStringLiteral("verticalLayout_2"));
-    layout->setSpacing(0);
-    layout->setContentsMargins(0, 35, 0, 0); // the top is the title bar's
-    auto *mainArea = new QWidget(central);
-    mainArea->setObjectName(QStringLiteral("widget_main"));
-    layout->addWidget(mainArea);
-    setCentralWidget(central);
+    ui->setupUi(this);
     m_titleBar->raise();
 
     m_frameless = new FramelessHelper(this);
@@ -36,6 +40,52 @@ DepthStudio::DepthStudio(QWidget *parent)
     m_frameless->setTitleHeight(m_titleBar->height());
     m_frameless->setWidgetMovable(true);
     m_frameless->setWidgetResizable(true);
+
+    m_deviceList = new DeviceList(this);
+    placeInto<QVBoxLayout>(ui->widget_list, m_deviceList);
+    connect(m_deviceList, &DeviceList::sgluri, this, &DepthStudio::sloturi);
+    ui->widget_ctl->hide();
+
+    m_imageWidget = new ImageWidget;
+    connect(m_imageWidget, &ImageWidget::sglLeftRight, this, &DepthStudio::slotLeftRight);
+    connect(m_imageWidget, &ImageWidget::sglTopBottom, this, &DepthStudio::slotTopBottom);
+    placeInto<QHBoxLayout>(ui->widget_image, m_imageWidget);
+
+    m_ctlWidget = new CtlWidget;
+    connect(m_ctlWidget, &CtlWidget::sglopenCamera, m_imageWidget, &ImageWidget::slotopenCamera);
+    connect(m_ctlWidget, &CtlWidget::sglcloseCamera, m_imageWidget, &ImageWidget::slotcloseCamera);
+    connect(m_ctlWidget, &CtlWidget::sglPointCloud, m_imageWidget, &ImageWidget::slotPointCloud);
+    connect(m_ctlWidget, &CtlWidget::sglresetCyckeQueue, m_imageWidget, &ImageWidget::slotresetCyckeQueue);
+    connect(m_ctlWidget, &CtlWidget::sglreFlash, m_imageWidget, &ImageWidget::soltreFlash);
+    connect(m_imageWidget, &ImageWidget::sglMeasure, m_ctlWidget, &CtlWidget::slotMeasure);
+    connect(m_deviceList, &DeviceList::sglopenCamera, m_ctlWidget, &CtlWidget::openCamera);
+    connect(m_deviceList, &DeviceList::sglcloseCamera, m_ctlWidget, &CtlWidget::closeCamera);
+    connect(m_ctlWidget, &CtlWidget::sglopenCamera, m_deviceList, &DeviceList::slotConnected);
+    connect(m_ctlWidget, &CtlWidget::sglUpgrade, m_deviceList, &DeviceList::slotToStop);
+    placeInto<QHBoxLayout>(ui->widget_ctl, m_ctlWidget);
+}
+
+// Only reached when the event loop ends without the close question (tests): the device
+// list's destructor then shuts the camera SDK down.
+DepthStudio::~DepthStudio() = default;
+
+void DepthStudio::sloturi(QString uri)
+{
+    if (!uri.isEmpty()) {
+        m_imageWidget->start();
+        ui->widget_ctl->show();
+    }
+    repaint();
+}
+
+void DepthStudio::slotLeftRight(int value)
+{
+    ui->widget_list->setVisible(value != 0);
+}
+
+void DepthStudio::slotTopBottom(int value)
+{
+    ui->widget_ctl->setVisible(value != 0);
 }
 
 void DepthStudio::closeEvent(QCloseEvent *event)

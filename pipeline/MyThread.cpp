@@ -76,7 +76,7 @@ void MyThread::run()
             continue;
         }
         FrameReadyFlags flags = 0;
-        if (Control_Single::getInstance()->ReadNext(flags) != 0) {
+        if (Control_Single::getInstance()->ReadNext(&flags) != 0) {
             msleep(5);
             continue;
         }
@@ -87,11 +87,10 @@ void MyThread::run()
 bool MyThread::fetch(int kind, int cvType, cv::Mat &view, cv::Mat &copy, SdkFrame &frame)
 {
     std::memset(&frame, 0, sizeof frame);
-    m_lastStatus = Control_Single::getInstance()->GetFrame(FrameKind(kind), frame);
-    if (m_lastStatus != 0 || frame.frameData == 0)
+    m_lastStatus = Control_Single::getInstance()->GetFrame(FrameKind(kind), &frame);
+    if (m_lastStatus != 0 || !frame.frameData)
         return false;
-    void *pixels = reinterpret_cast<void *>(static_cast<uintptr_t>(frame.frameData));
-    view = cv::Mat(frame.height, frame.width, cvType, pixels);
+    view = cv::Mat(frame.height, frame.width, cvType, frame.frameData);
     view.copyTo(copy);
     return true;
 }
@@ -130,7 +129,7 @@ void MyThread::readCycle(uint32_t ready)
             } else {
                 // Only from a depth frame of this cycle: a record left over from an earlier
                 // cycle no longer points at valid pixels.
-                if (sw.showPointCloud && !m_depth.empty() && depthFrame.frameData != 0)
+                if (sw.showPointCloud && !m_depth.empty() && depthFrame.frameData)
                     writePointCloud(depthFrame, target);
                 sw.saveState.storeRelease(2);
             }
@@ -204,7 +203,7 @@ void MyThread::writePointCloud(SdkFrame &depthFrame, const SaveTarget &target)
     const QString path = QStringLiteral("%1/PointCloud_%2.txt").arg(target.rootDir, target.stamp);
     const size_t count = size_t(depthFrame.width) * depthFrame.height;
     std::unique_ptr<WorldPoint[]> points(new WorldPoint[count]());
-    if (Control_Single::getInstance()->convertDepthToWorld(depthFrame, points.get()) != 0) {
+    if (Control_Single::getInstance()->convertDepthToWorld(&depthFrame, points.get()) != 0) {
         DisplaySwitches::instance().setFirstSaveFailure(path);
         return;
     }

@@ -1,0 +1,169 @@
+#include "DeviceList.h"
+
+#include "Control_Single.h"
+#include "DeviceModels.h"
+#include "MessageBoxes.h"
+#include "ui_DeviceList.h"
+
+#include <QDebug>
+#include <QTimer>
+
+namespace {
+
+constexpr int scanDelayMs = 3000;
+constexpr int connectDelayMs = 10; // lets "connecting ..." paint before the blocking open
+
+} // namespace
+
+DeviceList::DeviceList(QWidget *parent)
+    : QWidget(parent)
+    , ui(std::make_unique<Ui::DeviceList>())
+{
+    ui->setupUi(this);
+    ui->label->setText(QStringLiteral("scaning ..."));
+    ui->btn_Stop->setEnabled(false);
+    ui->btn_Start->setEnabled(false);
+    ui->btn_Sync->setEnabled(false);
+    m_uri.clear();
+    scheduleScan();
+
+    connect(ui->btn_Start, &QPushButton::clicked, this, &DeviceList::slotToStart);
+    connect(ui->btn_Stop, &QPushButton::clicked, this, &DeviceList::slotToStop);
+    connect(ui->btn_Sync, &QPushButton::clicked, this, &DeviceList::slotToSync);
+
+    if (Control_Single::getInstance()->initializeSDK() != 0)
+        MessageBoxes::information(nullptr, QStringLiteral("Init Error"), QStringLiteral("Not find Camera!"),
+                                  QMessageBox::Yes, QMessageBox::Yes);
+
+    ui->treeWidget->setColumnCount(1);
+    ui->treeWidget->setHeaderHidden(true);
+    connect(ui->treeWidget, &QTreeWidget::itemClicked, this, &DeviceList::itemClick);
+    connect(ui->treeWidget, &QTreeWidget::itemDoubleClicked, this, &DeviceList::itemDoubleClick);
+    ui->treeWidget->setContextMenuPolicy(Qt::CustomContextMenu);
+}
+
+DeviceList::~DeviceList()
+{
+    Control_Single::getInstance()->shutdownSDK();
+}
+
+void DeviceList::scheduleScan()
+{
+    QTimer::singleShot(scanDelayMs, this, &DeviceList::SlotTimeOut);
+    m_scanning = true;
+}
+
+void DeviceList::showListState()
+{
+    ui->label->setText(ui->treeWidget->topLevelItemCount() > 0 ? QStringLiteral("select one device")
+                                                               : QStringLiteral("no device, scan again"));
+}
+
+void DeviceList::SlotTimeOut()
+{
+    if (m_scanning) {
+        const std::vector<SdkDeviceInfo> cameras = Control_Single::getInstance()->getDeviceList();
+        if (!cameras.empty()) {
+            ui->treeWidget->clear();
+            for (const SdkDeviceInfo &info : cameras) {
+                qDebug() << info.deviceType;
+                if (!DeviceModels::modelRowText(info.deviceType).isEmpty())
+                    qDebug() << QString::fromLatin1(info.uri, int(qstrnlen(info.uri, sizeof info.uri)));
+            }
+            for (const DeviceModels::Group &group : DeviceModels::groupCameras(cameras)) {
+                auto *top = new QTreeWidgetItem(ui->treeWidget, QStringList(group.title));
+                for (const QString &camera : group.cameras)
+                    new QTreeWidgetItem(top, QStringList(camera));
+            }
+            ui->treeWidget->expandAll();
+        }
+    }
+    ui->btn_Sync->setEnabled(true);
+    m_scanning = false;
+    showListState();
+}
+
+void DeviceList::slotToSync()
+{
+    ui->treeWidget->setEnabled(true);
+    if (m_scanning) {
+        // Cancel: the pending timer still fires, but finds nothing to do.
+        showListState();
+        m_scanning = false;
+        return;
+    }
+    ui->label->setText(QStringLiteral("scaning ..."));
+    scheduleScan();
+}
+
+void DeviceList::itemClick(QTreeWidgetItem *item, int column)
+{
+    if (!item || !item->parent())
+        return;
+    m_uri = item->text(column);
+    qDebug() << m_uri;
+    if (!ui->btn_Start->isEnabled())
+        ui->btn_Start->setEnabled(true);
+    ui->label->setText(QStringLiteral("selected:%1").arg(m_uri));
+}
+
+void DeviceList::itemDoubleClick(QTreeWidgetItem *item, int column)
+{
+    if (!item || !item->parent())
+        return;
+    m_uri = item->text(column);
+    qDebug() << m_uri;
+    ui->label->setText(QStringLiteral("selected:%1").arg(m_uri));
+    ui->btn_Start->setEnabled(false);
+    ui->treeWidget->setEnabled(false);
+    slotToStart();
+}
+
+void DeviceList::slotToStart()
+{
+    if (m_uri.isEmpty())
+        return;
+    ui->label->setText(QStringLiteral("connecting ..."));
+    QTimer::singleShot(connectDelayMs, this, &DeviceList::slotOutTimer);
+}
+
+void DeviceList::slotOutTimer()
+{
+    qDebug() << m_uri;
+    if (Control_Single::getInstance()->initializeORB(m_uri) != 0) {
+        MessageBoxes::information(nullptr, QStringLiteral("Init Error"),
+                                  QStringLiteral("Can not open Camera, Please try again"), QMessageBox::Yes);
+        return;
+    }
+    ui->btn_Stop->setEnabled(true);
+    ui->btn_Sync->setEnabled(false);
+    ui->treeWidget->setEnabled(false);
+    ui->btn_Start->setEnabled(false);
+    emit sglopenCamera();
+    emit sgluri(m_uri);
+    repaint();
+}
+
+void DeviceList::slotConnected()
+{
+    ui->btn_Start->setEnabled(false);
+    ui->label->setText(QStringLiteral("connected:%1").arg(m_uri));
+    repaint();
+}
+
+void DeviceList::slotToStop()
+{
+    if (m_uri.isEmpty())
+        return;
+    qDebug() << "DeviceList::slotToStop";
+    emit sglcloseCamera();
+    const SdkStatus status = Control_Single::getInstance()->shutdownORB();
+    qDebug() << "DeviceList::slotToStop" << "shutdownORB" << status;
+    ui->btn_Stop->setEnabled(false);
+    ui->btn_Start->setEnabled(false);
+    ui->btn_Sync->setEnabled(true);
+    ui->treeWidget->setEnabled(false);
+    ui->label->setText(QStringLiteral("unconnected:%1").arg(m_uri));
+    ui->treeWidget->clear();
+    repaint();
+}
