@@ -66,6 +66,19 @@ template <typename T> SdkStatus readInto(T *out, const T &value)
         return onSettings(handle, index, [&](DeviceSettings &s) { return readInto(enabled, uint8_t(s.field)); });     \
     }
 
+// A setting that takes a whole number from lo to hi.
+#define LX2_RANGED(name, type, field, lo, hi)                                                                          \
+    extern "C" LX2_API SdkStatus name(SdkHandle handle, uint32_t index, type value)                                  \
+    {                                                                                                                  \
+        LX2_FAULT();                                                                                                   \
+        if (value < (lo) || value > (hi))                                                                              \
+            return LX2_E_INVALID_PARAM;                                                                                \
+        return onSettings(handle, index, [&](DeviceSettings &s) {                                                      \
+            s.field = static_cast<decltype(s.field)>(value);                                                           \
+            return LX2_OK;                                                                                             \
+        });                                                                                                            \
+    }
+
 extern "C" {
 
 LX2_API SdkStatus Lx2_Initialize(void)
@@ -211,27 +224,10 @@ LX2_SWITCH_GET(Lx2_GetSpatialFilterEnabled, spatialFilter)
 LX2_SWITCH_GET(Lx2_GetSynchronizeEnabled, synchronize)
 LX2_SWITCH_GET(Lx2_GetTimeFilterEnabled, timeFilter)
 
-LX2_API SdkStatus Lx2_SetImageMirror(SdkHandle handle, uint32_t index, int32_t mirror)
-{
-    LX2_FAULT();
-    if (mirror < 0 || mirror > 3)
-        return LX2_E_INVALID_PARAM;
-    return onSettings(handle, index, [&](DeviceSettings &s) {
-        s.mirror = mirror;
-        return LX2_OK;
-    });
-}
-
-LX2_API SdkStatus Lx2_SetWDRStyle(SdkHandle handle, uint32_t index, int32_t style)
-{
-    LX2_FAULT();
-    if (style < 0 || style > 1)
-        return LX2_E_INVALID_PARAM;
-    return onSettings(handle, index, [&](DeviceSettings &s) {
-        s.wdrStyle = style;
-        return LX2_OK;
-    });
-}
+LX2_RANGED(Lx2_SetImageMirror, int32_t, mirror, 0, 3)
+LX2_RANGED(Lx2_SetWDRStyle, int32_t, wdrStyle, 0, 1)
+LX2_RANGED(Lx2_SetDepthRange, DepthRangeIndex, depthRange, 0, 8)
+LX2_RANGED(Lx2_SetThreshold, int32_t, threshold, 0, 255)
 
 LX2_API SdkStatus Lx2_SetWDROutputMode(SdkHandle handle, uint32_t index, const WdrOutputMode *mode)
 {
@@ -264,32 +260,10 @@ LX2_API SdkStatus Lx2_GetDataMode(SdkHandle handle, uint32_t index, StreamDataMo
     return onSettings(handle, index, [&](DeviceSettings &s) { return readInto(mode, StreamDataMode(s.dataMode)); });
 }
 
-LX2_API SdkStatus Lx2_SetDepthRange(SdkHandle handle, uint32_t index, DepthRangeIndex range)
-{
-    LX2_FAULT();
-    if (range < 0 || range > 8)
-        return LX2_E_INVALID_PARAM;
-    return onSettings(handle, index, [&](DeviceSettings &s) {
-        s.depthRange = range;
-        return LX2_OK;
-    });
-}
-
 LX2_API SdkStatus Lx2_GetDepthRange(SdkHandle handle, uint32_t index, DepthRangeIndex *range)
 {
     LX2_FAULT();
     return onSettings(handle, index, [&](DeviceSettings &s) { return readInto(range, DepthRangeIndex(s.depthRange)); });
-}
-
-LX2_API SdkStatus Lx2_SetThreshold(SdkHandle handle, uint32_t index, int32_t threshold)
-{
-    LX2_FAULT();
-    if (threshold < 0 || threshold > 255)
-        return LX2_E_INVALID_PARAM;
-    return onSettings(handle, index, [&](DeviceSettings &s) {
-        s.threshold = uint16_t(threshold);
-        return LX2_OK;
-    });
 }
 
 LX2_API SdkStatus Lx2_GetThreshold(SdkHandle handle, uint32_t index, uint16_t *threshold)
