@@ -3,6 +3,7 @@
 #include "DisplaySwitches.h"
 #include "FrameConvert.h"
 #include "MyThread.h"
+#include "PipelineStats.h"
 
 #include <QDebug>
 
@@ -93,9 +94,10 @@ bool AlgoThread::getMeasureRegion(cv::Mat &out, int x, int y, int width, int hei
     std::lock_guard<std::mutex> guard(m_lock);
     if (!m_ready || m_measureDepth.empty())
         return false;
-    const cv::Rect region(x, y, width, height);
-    // The marker may stem from an image of another size.
-    if ((region & cv::Rect(0, 0, m_measureDepth.cols, m_measureDepth.rows)) != region || region.empty())
+    // The window is checked in label pixels but cut in image pixels: keep the part that
+    // lies inside the image.
+    const cv::Rect region = cv::Rect(x, y, width, height) & cv::Rect(0, 0, m_measureDepth.cols, m_measureDepth.rows);
+    if (region.empty())
         return false;
     m_measureDepth(region).copyTo(out);
     return true;
@@ -118,6 +120,7 @@ void AlgoThread::run()
             continue;
         }
         processCycle();
+        PipelineStats::count(PipelineStats::ProcessingCycles);
         msleep(30);
         emit PointCloudUpdateSignal();
         emit sigRefresh();

@@ -31,8 +31,8 @@ public:
     bool getDisplayImages(bool wantDepth, cv::Mat &depth, bool wantIr, cv::Mat &ir, bool wantRgb, cv::Mat &rgb,
                           bool wantMappedRgb, cv::Mat &mappedRgb, bool wantMappedDepth, cv::Mat &mappedDepth,
                           bool wantMappedIr, cv::Mat &mappedIr);
-    // The raw depth of the rectangle; false before the first cycle, without a measurement
-    // frame, or when the rectangle does not lie inside it.
+    // The raw depth of the rectangle, clipped to the image; false before the first cycle,
+    // without a measurement frame, or when nothing of the rectangle lies inside it.
     bool getMeasureRegion(cv::Mat &out, int x, int y, int width, int height);
 
     MyThread *reader() const { return m_reader; }

@@ -4,6 +4,7 @@
 #include "DisplaySwitches.h"
 #include "FrameConvert.h"
 #include "MessageBoxes.h"
+#include "PipelineStats.h"
 #include "ThrDGLWidget.h"
 #include "ui_ImageWidget.h"
 
@@ -11,6 +12,9 @@
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QPushButton>
+#include <QDebug>
+#include <QElapsedTimer>
+#include <QTimer>
 
 namespace {
 
@@ -64,6 +68,18 @@ ImageWidget::ImageWidget(QWidget *parent)
     ui->widget_ir->hide();
     ui->widget_ir_2->hide();
     ui->widget_pointcloud->hide();
+
+    if (PipelineStats::enabled()) {
+        auto *timer = new QTimer(this);
+        auto *clock = new QElapsedTimer;
+        clock->start();
+        connect(timer, &QTimer::timeout, this, [clock] {
+            char text[160];
+            qDebug() << PipelineStats::intervalText(clock->restart() / 1000.0, text, int(sizeof text));
+        });
+        connect(this, &QObject::destroyed, [clock] { delete clock; });
+        timer->start(5000);
+    }
 }
 
 ImageWidget::~ImageWidget()
@@ -183,6 +199,7 @@ void ImageWidget::ReadFrame()
                                         m_mappedRgbImage, sw.showMappedDepth, m_mappedDepthImage, sw.showMappedIr,
                                         m_mappedIrImage))
         return;
+    PipelineStats::count(PipelineStats::RefreshesShown);
 
     // Mapped first, plain last: with both on, the plain image stays visible.
     if (sw.showMappedIr)

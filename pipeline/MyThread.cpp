@@ -3,6 +3,7 @@
 #include "Control_Single.h"
 #include "DisplaySwitches.h"
 #include "FrameConvert.h"
+#include "PipelineStats.h"
 
 #include <QFile>
 
@@ -81,6 +82,7 @@ void MyThread::run()
             continue;
         }
         readCycle(flags);
+        PipelineStats::count(PipelineStats::FrameSetsRead);
     }
 }
 

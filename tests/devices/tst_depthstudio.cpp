@@ -1,0 +1,91 @@
+#include "AlgoThread.h"
+#include "BoxRecorder.h"
+#include "DepthStudio.h"
+#include "DeviceList.h"
+#include "ImageWidget.h"
+#include "SimConfigFile.h"
+
+#include <QLabel>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include <memory>
+
+class DepthStudioTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void panelsShowAndHide();
+    void closeAnsweredNoKeepsTheWindow();
+    void openingACameraStreamsIntoTheViews();
+
+private:
+    QWidget *area(const char *name) { return m_window->findChild<QWidget *>(QLatin1String(name)); }
+    std::unique_ptr<SimConfigFile> m_config;
+    std::unique_ptr<DepthStudio> m_window;
+};
+
+void DepthStudioTest::init()
+{
+    m_window.reset();
+    m_config = std::make_unique<SimConfigFile>(fastSim() + "[device.a]\nmodel = Alta\n");
+    m_window = std::make_unique<DepthStudio>();
+    m_window->show();
+}
+
+void DepthStudioTest::panelsShowAndHide()
+{
+    QVERIFY(area("widget_list")->isVisible());
+    QVERIFY(area("widget_image")->isVisible());
+    QVERIFY(!area("widget_ctl")->isVisible());
+    m_window->sloturi(QString());
+    QVERIFY(!area("widget_ctl")->isVisible());
+    QVERIFY(!m_window->imageWidget()->processing()->isRunning());
+
+    m_window->slotLeftRight(0);
+    QVERIFY(!area("widget_list")->isVisible());
+    m_window->slotLeftRight(7);
+    QVERIFY(area("widget_list")->isVisible());
+    m_window->slotTopBottom(1);
+    QVERIFY(area("widget_ctl")->isVisible());
+    m_window->slotTopBottom(0);
+    QVERIFY(!area("widget_ctl")->isVisible());
+}
+
+void DepthStudioTest::closeAnsweredNoKeepsTheWindow()
+{
+    BoxRecorder boxes(QMessageBox::No);
+    QVERIFY(!m_window->close());
+    QVERIFY(m_window->isVisible());
+    QCOMPARE(boxes.boxes().size(), 1);
+    QCOMPARE(boxes.boxes()[0].title, QStringLiteral("Exit"));
+    QCOMPARE(boxes.boxes()[0].text, QStringLiteral("Confirm the exit?"));
+    QCOMPARE(boxes.boxes()[0].defaultButton, QMessageBox::NoButton);
+}
+
+void DepthStudioTest::openingACameraStreamsIntoTheViews()
+{
+    DeviceList *list = m_window->deviceList();
+    list->SlotTimeOut();
+    auto *tree = list->findChild<QTreeWidget *>(QStringLiteral("treeWidget"));
+    QCOMPARE(tree->topLevelItemCount(), 1);
+    list->itemDoubleClick(tree->topLevelItem(0)->child(0), 0);
+
+    auto *status = list->findChild<QLabel *>(QStringLiteral("label"));
+    QTRY_VERIFY(status->text().startsWith(QStringLiteral("connected:")));
+    QVERIFY(area("widget_ctl")->isVisible());
+    QVERIFY(m_window->imageWidget()->processing()->isRunning());
+    // Live images reach the depth and colour labels.
+    auto *depth = m_window->findChild<QLabel *>(QStringLiteral("depth"));
+    auto *rgb = m_window->findChild<QLabel *>(QStringLiteral("rgb"));
+    QTRY_VERIFY_WITH_TIMEOUT(!depth->pixmap(Qt::ReturnByValue).isNull(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(!rgb->pixmap(Qt::ReturnByValue).isNull(), 5000);
+
+    list->slotToStop();
+    QVERIFY(status->text().startsWith(QStringLiteral("unconnected:")));
+}
+
+QTEST_MAIN(DepthStudioTest)
+#include "tst_depthstudio.moc"
