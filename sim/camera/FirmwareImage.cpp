@@ -1,0 +1,98 @@
+#include "FirmwareImage.h"
+
+#include <cstring>
+#include <fstream>
+
+namespace sim {
+
+namespace {
+
+uint32_t readU32(const uint8_t *p)
+{
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+void writeU32(uint8_t *p, uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        p[i] = uint8_t(v >> (8 * i));
+}
+
+} // namespace
+
+uint32_t crc32(const uint8_t *data, size_t size)
+{
+    static const auto table = [] {
+        std::vector<uint32_t> t(256);
+        for (uint32_t i = 0; i < 256; ++i) {
+            uint32_t c = i;
+            for (int k = 0; k < 8; ++k)
+                c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+            t[i] = c;
+        }
+        return t;
+    }();
+    uint32_t crc = 0xFFFFFFFFu;
+    for (size_t i = 0; i < size; ++i)
+        crc = table[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
+    return crc ^ 0xFFFFFFFFu;
+}
+
+std::vector<uint8_t> buildFirmwareImage(int32_t model, const std::string &version, const std::vector<uint8_t> &payload)
+{
+    std::vector<uint8_t> file(firmwareHeaderSize + payload.size(), 0);
+    std::memcpy(file.data(), "QFW1", 4);
+    writeU32(&file[4], uint32_t(model));
+    std::memcpy(&file[8], version.data(), std::min<size_t>(version.size(), 15));
+    writeU32(&file[24], uint32_t(payload.size()));
+    writeU32(&file[28], crc32(payload.data(), payload.size()));
+    std::copy(payload.begin(), payload.end(), file.begin() + firmwareHeaderSize);
+    return file;
+}
+
+bool checkFirmwareImage(const std::string &path, int32_t model, FirmwareImage &image, std::string &why)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        why = "cannot be read";
+        return false;
+    }
+    in.seekg(0, std::ios::end);
+    const std::streamoff size = in.tellg();
+    in.seekg(0);
+    if (size < std::streamoff(firmwareHeaderSize + 1) || size > std::streamoff(firmwareMaxSize)) {
+        why = "size out of range";
+        return false;
+    }
+    std::vector<uint8_t> file(static_cast<size_t>(size));
+    if (!in.read(reinterpret_cast<char *>(file.data()), size)) {
+        why = "cannot be read";
+        return false;
+    }
+    if (std::memcmp(file.data(), "QFW1", 4) != 0) {
+        why = "not a firmware image";
+        return false;
+    }
+    image.model = int32_t(readU32(&file[4]));
+    image.version.assign(reinterpret_cast<const char *>(&file[8]), strnlen(reinterpret_cast<const char *>(&file[8]), 16));
+    image.payloadSize = readU32(&file[24]);
+    if (image.payloadSize + firmwareHeaderSize != file.size()) {
+        why = "truncated or padded";
+        return false;
+    }
+    if (crc32(&file[firmwareHeaderSize], image.payloadSize) != readU32(&file[28])) {
+        why = "checksum mismatch";
+        return false;
+    }
+    if (image.model != model) {
+        why = "built for another camera model";
+        return false;
+    }
+    if (image.version.empty()) {
+        why = "no version";
+        return false;
+    }
+    return true;
+}
+
+} // namespace sim

@@ -1,0 +1,84 @@
+#pragma once
+
+#include "Geometry.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace sim {
+
+// One image of a frame set, rows tightly packed.
+struct Image {
+    std::vector<uint8_t> data;
+    int width = 0;
+    int height = 0;
+    int bytesPerPixel = 0;
+
+    void resize(int w, int h, int bpp);
+    uint16_t *u16() { return reinterpret_cast<uint16_t *>(data.data()); }
+    const uint16_t *u16() const { return reinterpret_cast<const uint16_t *>(data.data()); }
+};
+
+// A frame set: images indexed by their FrameKind value, and the ready bits of those present.
+struct FrameSet {
+    std::array<Image, 10> images;
+    uint32_t flags = 0;
+    uint32_t index = 0;
+    uint64_t timestampUs = 0;
+};
+
+// One depth range of the output: pixels beyond depthMax are invalid; noise scales with it.
+struct RangePart {
+    uint16_t depthMax = 4000;
+    float noiseScale = 1;
+};
+
+// Everything a frame set depends on, copied from the device under its lock so that rendering
+// runs without it.
+struct RenderParams {
+    uint32_t kinds = 0; // FrameReadyFlags bits to produce
+    double sceneTime = 0;
+    uint32_t noiseSeed = 0;
+
+    Calibration calibration;
+    uint32_t calibrationVersion = 0;
+    int depthWidth = 640, depthHeight = 480;
+    int colourNativeWidth = 1920, colourNativeHeight = 1080;
+    int colourWidth = 1920, colourHeight = 1080;
+    bool depthUndistort = true, irUndistort = true, rgbUndistort = true;
+    bool realDepth = true;
+    int mirror = 0; // bit 0 left-right, bit 1 up-down
+    float rgbBrightness = 1;
+
+    // Depth output: one part, or up to three for fused wide-dynamic-range depth.
+    int rangeParts = 1;
+    std::array<RangePart, 3> ranges{};
+    int amplitudeThreshold = 40;
+    float irGain = 1;
+    bool irAmbient = false;
+    bool spatialFilter = false;
+    bool timeFilter = false;
+};
+
+// Renders frame sets of the room for one device. Static parts (room images, rays, registration
+// maps) are computed once per geometry and reused; each frame only traces the moving balls,
+// adds noise and gathers the registered images through the precomputed maps.
+class Renderer
+{
+public:
+    Renderer();
+    ~Renderer();
+    Renderer(const Renderer &) = delete;
+    Renderer &operator=(const Renderer &) = delete;
+
+    void render(const RenderParams &params, FrameSet &out);
+    void resetHistory(); // the time filter starts afresh
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+} // namespace sim

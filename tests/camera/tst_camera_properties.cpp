@@ -1,0 +1,295 @@
+#include "Control_Single.h"
+#include "SimConfigFile.h"
+
+#include <QtTest>
+
+#include <cstring>
+#include <functional>
+#include <memory>
+
+namespace {
+
+const QByteArray cameras = fastSim() + R"(
+[device.alta]
+model = Alta
+uri = usb&2bc5&0401&PROP-ALTA&1-1
+[device.broken]
+model = Alta
+uri = usb&2bc5&0401&PROP-BROKEN&1-2
+failPropertyReads = 0xF0000004
+)";
+
+QByteArray pattern(int size, int seed)
+{
+    QByteArray b(size, 0);
+    for (int i = 0; i < size; ++i)
+        b[i] = char((i * 7 + seed) & 0x7F);
+    return b;
+}
+
+// A wrapper pair and the raw record the SDK must hold afterwards.
+struct RoundTrip {
+    PropertyId id;
+    QByteArray request; // what a raw read sends (its selector bytes), sized as the table's get length
+    int readSize;       // bytes the raw read returns
+    QByteArray written; // what the set wrapper sends
+    std::function<bool(Control_Single *, const QByteArray &)> set;
+    std::function<QByteArray(Control_Single *)> get;
+    QByteArray expected; // raw read result (defaults to written)
+};
+
+QMap<QString, RoundTrip> roundTrips()
+{
+    QMap<QString, RoundTrip> t;
+    auto data = [](const QByteArray &b) { return reinterpret_cast<const uint8_t *>(b.constData()); };
+    QByteArray imu = pattern(15, 1);
+    imu[1] = 1;
+    t["AccOffset"] = {LX2_PROP_ACC_OFFSET, QByteArray("\0\x01", 2) + QByteArray(13, 0), 15, imu,
+                      [](Control_Single *c, const QByteArray &b) { return !c->setAccOffset(reinterpret_cast<const ImuOffset *>(b.constData())); },
+                      [](Control_Single *c) { ImuOffset r{0, 1, 0, {}}; c->getAccOffset(&r); return QByteArray(reinterpret_cast<char *>(&r), 15); }, {}};
+    t["GyroOffset"] = {LX2_PROP_GYRO_OFFSET, QByteArray("\0\x01", 2) + QByteArray(13, 0), 15, imu,
+                       [](Control_Single *c, const QByteArray &b) { return !c->setGyroOffset(reinterpret_cast<const ImuOffset *>(b.constData())); },
+                       [](Control_Single *c) { ImuOffset r{0, 1, 0, {}}; c->getGyroOffset(&r); return QByteArray(reinterpret_cast<char *>(&r), 15); }, {}};
+    t["AccOffsetTemp"] = {LX2_PROP_ACC_OFFSET_TEMP, QByteArray(11, 0), 11, pattern(11, 2),
+                          [=](Control_Single *c, const QByteArray &b) { return !c->setAccOffsetTemp(data(b)); },
+                          [](Control_Single *c) { uint8_t r[11] = {}; c->getAccOffsetTemp(r); return QByteArray(reinterpret_cast<char *>(r), 11); }, {}};
+    t["GyroOffsetTemp"] = {LX2_PROP_GYRO_OFFSET_TEMP, QByteArray(11, 0), 11, pattern(11, 3),
+                           [=](Control_Single *c, const QByteArray &b) { return !c->setGyroOffsetTemp(data(b)); },
+                           [](Control_Single *c) { uint8_t r[11] = {}; c->getGyroOffsetTemp(r); return QByteArray(reinterpret_cast<char *>(r), 11); }, {}};
+    t["AccSensitivity"] = {LX2_PROP_ACC_SENSITIVITY, QByteArray(36, 0), 36, pattern(36, 4),
+                           [](Control_Single *c, const QByteArray &b) { return !c->setAccSensitivity(reinterpret_cast<const float *>(b.constData())); },
+                           [](Control_Single *c) { float r[9] = {}; c->getAccSensitivity(r); return QByteArray(reinterpret_cast<char *>(r), 36); }, {}};
+    t["GyroSensitivity"] = {LX2_PROP_GYRO_SENSITIVITY, QByteArray(36, 0), 36, pattern(36, 5),
+                            [](Control_Single *c, const QByteArray &b) { return !c->setGyroSensitivity(reinterpret_cast<const float *>(b.constData())); },
+                            [](Control_Single *c) { float r[9] = {}; c->getGyroSensitivity(r); return QByteArray(reinterpret_cast<char *>(r), 36); }, {}};
+    t["GmmParams"] = {LX2_PROP_GMM_PARAMS, QByteArray(24, 0), 24, pattern(24, 6),
+                      [](Control_Single *c, const QByteArray &b) { return !c->setGmmParams(reinterpret_cast<const uint16_t *>(b.constData())); },
+                      [](Control_Single *c) { uint16_t r[12] = {}; c->getGmmParams(r); return QByteArray(reinterpret_cast<char *>(r), 24); }, {}};
+    t["GmmGain"] = {LX2_PROP_GMM_GAIN, QByteArray(2, 0), 2, QByteArray("\x34\x12\x00", 3),
+                    [](Control_Single *c, const QByteArray &) { return !c->setGmmGain(0xAB001234u); },
+                    [](Control_Single *c) { uint16_t g = 0; c->getGmmGain(&g); return QByteArray(reinterpret_cast<char *>(&g), 2); },
+                    QByteArray("\x34\x12", 2)};
+    t["IR_S2_Enable"] = {LX2_PROP_IR_S2_ENABLE, QByteArray(4, 0), 4, QByteArray("\x01\x05", 2),
+                         [](Control_Single *c, const QByteArray &) { return !c->setIR_S2_Enable(0xFFFF0501u); },
+                         [](Control_Single *c) { uint8_t r[4] = {}; c->getIR_S2_Enable(r); return QByteArray(reinterpret_cast<char *>(r), 4); },
+                         QByteArray("\x01\x05\0\0", 4)};
+    QByteArray htp = pattern(37, 7);
+    htp[0] = 1;
+    t["HTP"] = {LX2_PROP_HTP, QByteArray("\x01\0\0\0", 4), 36, htp,
+                [](Control_Single *c, const QByteArray &b) { return c->setHTP(b.constData()) == 0; },
+                [](Control_Single *c) { QByteArray r(36, 0); r[0] = 1; c->getHTP(r.data()); return r; }, htp.mid(1)};
+    QByteArray offset = pattern(100, 8);
+    offset[0] = 2;
+    offset[1] = 1;
+    t["OffSet"] = {LX2_PROP_OFFSET, offset.left(2) + QByteArray(98, 0), 100, offset,
+                   [](Control_Single *c, const QByteArray &b) { return c->setOffSet(b.constData()) == 0; },
+                   [](Control_Single *c) { QByteArray r(100, 0); r[0] = 2; r[1] = 1; c->getOffSet(r.data()); return r; }, {}};
+    QByteArray range = pattern(19, 9);
+    range[0] = 2;
+    t["MaxDepth"] = {LX2_PROP_MAX_DEPTH, QByteArray("\x02", 1) + QByteArray(18, 0), 19, range,
+                     [](Control_Single *c, const QByteArray &b) { return c->setMaxDepth(reinterpret_cast<const MeasuringRange *>(b.constData())) == 0; },
+                     [](Control_Single *c) { MeasuringRange r{}; r.depthMode = 2; c->getMaxDepth(&r); return QByteArray(reinterpret_cast<char *>(&r), 19); }, {}};
+    t["LD"] = {LX2_PROP_LD, QByteArray(), 2, QByteArray("\x03\x60", 2),
+               [=](Control_Single *c, const QByteArray &b) { return c->setLD(data(b)) == 0; },
+               [](Control_Single *c) { uint8_t r[2] = {}; c->getLD(r); return QByteArray(reinterpret_cast<char *>(r), 2); }, {}};
+    t["TAL"] = {LX2_PROP_TAL, QByteArray(), 2, QByteArray("\x01\x22", 2),
+                [=](Control_Single *c, const QByteArray &b) { return c->setTAL(data(b)) == 0; },
+                [](Control_Single *c) { uint8_t r[2] = {}; c->getTAL(r); return QByteArray(reinterpret_cast<char *>(r), 2); }, {}};
+    t["TAL switch"] = {LX2_PROP_TAL, QByteArray(), 2, QByteArray("\x00", 1),
+                       [](Control_Single *c, const QByteArray &) { return c->setTALSwitch(0) == 0; },
+                       [](Control_Single *c) { uint8_t r[2] = {}; c->getTAL(r); return QByteArray(reinterpret_cast<char *>(r), 1); }, {}};
+    t["ISA"] = {LX2_PROP_ISA, QByteArray(1, 0), 1, QByteArray("\x00", 1),
+                [](Control_Single *c, const QByteArray &) { return c->setISA(0) == 0; },
+                [](Control_Single *c) { uint8_t r = 9; int32_t n = 1; c->getProperty(LX2_PROP_ISA, &r, &n); return QByteArray(reinterpret_cast<char *>(&r), 1); }, {}};
+    t["WorkMode"] = {LX2_PROP_WORK_MODE, QByteArray(5, 0), 5, QByteArray("\x02\x01\x02\x03\x04", 5),
+                     [](Control_Single *c, const QByteArray &b) { SdkWorkMode w; memcpy(&w, b.constData(), 5); return c->setWorkMode(w) == 0; },
+                     [](Control_Single *c) { SdkWorkMode w{}; c->getWorkMode(&w); return QByteArray(reinterpret_cast<char *>(&w), 5); }, {}};
+    t["DataMode"] = {LX2_PROP_DATA_MODE, QByteArray(1, 0), 1, QByteArray("\x02", 1),
+                     [](Control_Single *c, const QByteArray &) { return c->setDataModeProperty(2) == 0; },
+                     [](Control_Single *c) { uint8_t m = 0; c->getDataModeProperty(&m); return QByteArray(1, char(m)); }, {}};
+    t["TALDelay"] = {LX2_PROP_TAL_DELAY, QByteArray(11, 0), 11, pattern(8, 10) + QByteArray("\x22\x11\x01", 3),
+                     [](Control_Single *c, const QByteArray &b) { return c->setTALDelay(reinterpret_cast<const uint8_t *>(b.constData()), 0x1122, 1) == 0; },
+                     [](Control_Single *c) { TalDelay d{}; c->getTALDelay(&d); return QByteArray(reinterpret_cast<char *>(&d), 11); }, {}};
+    t["SN"] = {LX2_PROP_SN, QByteArray(64, 0), 9, QByteArray("SN-XY-123"),
+               [](Control_Single *c, const QByteArray &b) { return c->setSN(b.constData(), b.size()) == 0; },
+               [](Control_Single *c) { char r[64] = {}; c->getSN(r, 63); return QByteArray(r); }, {}};
+    t["PCBA"] = {LX2_PROP_PCBA, QByteArray(64, 0), 6, QByteArray("PCB-77"),
+                 [](Control_Single *c, const QByteArray &b) { return c->setPCBA(b.constData(), b.size()) == 0; },
+                 [](Control_Single *c) { char r[64] = {}; c->getPCBA(r, 63); return QByteArray(r); }, {}};
+    for (auto [name, id, size] : {std::tuple{"DataModeList", LX2_PROP_DATA_MODE_LIST, 34}, {"RangeList", LX2_PROP_RANGE_LIST, 11},
+                                  {"DSP", LX2_PROP_DSP, 6}}) {
+        const PropertyId pid = id;
+        const int n = size;
+        t[name] = {pid, QByteArray(n, 0), n, pattern(n, n),
+                   [=](Control_Single *c, const QByteArray &b) { return c->setProperty(pid, b.constData(), n) == 0; },
+                   [=](Control_Single *c) { QByteArray r(n, 0); int32_t len = n; c->getProperty(pid, r.data(), &len); return r; }, {}};
+    }
+    return t;
+}
+
+} // namespace
+
+class CameraPropertiesTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void wrapperRoundTrips_data();
+    void wrapperRoundTrips();
+    void pulseCountGoesToItsRange();
+    void rgbResolutionRecord_data();
+    void rgbResolutionRecord();
+    void calibrationSelectorsFollowTheSensor_data();
+    void calibrationSelectorsFollowTheSensor();
+    void failedCalibrationReadLeavesTheRecord();
+
+private:
+    std::unique_ptr<SimConfigFile> config;
+    Control_Single *control = Control_Single::getInstance();
+};
+
+void CameraPropertiesTest::init()
+{
+    config = std::make_unique<SimConfigFile>(cameras);
+    QCOMPARE(control->initializeSDK(), 0);
+    QCOMPARE(control->initializeORB(QStringLiteral("PROP-ALTA")), 0);
+}
+
+void CameraPropertiesTest::cleanup()
+{
+    control->shutdownORB();
+    control->shutdownSDK();
+}
+
+void CameraPropertiesTest::wrapperRoundTrips_data()
+{
+    QTest::addColumn<QString>("name");
+    for (const QString &name : roundTrips().keys())
+        QTest::newRow(qPrintable(name)) << name;
+}
+
+void CameraPropertiesTest::wrapperRoundTrips()
+{
+    QFETCH(QString, name);
+    const RoundTrip t = roundTrips().value(name);
+    QVERIFY(t.set(control, t.written));
+    // The raw record, read with the table's id and length, holds what the wrapper sent.
+    QByteArray raw(qMax(t.readSize, t.request.size()) + 16, char(0x5A));
+    memcpy(raw.data(), t.request.constData(), size_t(t.request.size()));
+    int32_t length = t.request.size();
+    QCOMPARE(control->getProperty(t.id, raw.data(), &length), 0);
+    const QByteArray expected = t.expected.isNull() ? t.written : t.expected;
+    QCOMPARE(raw.left(expected.size()), expected);
+    QCOMPARE(raw.mid(qMax(t.readSize, int(t.request.size()))), QByteArray(16, char(0x5A))); // nothing beyond
+    QCOMPARE(t.get(control).left(expected.size()), expected);
+}
+
+void CameraPropertiesTest::pulseCountGoesToItsRange()
+{
+    const PulseCountSet set{1234, 1, 4, 0};
+    QCOMPARE(control->setPulseCount(&set), 0);
+    QCOMPARE(control->setDepthRange(4), 0);
+    PulseCountTable table{};
+    QCOMPARE(control->getPulseCount(&table), 0);
+    QCOMPARE(int(table.range[4]), 1234);
+    QCOMPARE(int(table.current), 1234);
+    uint32_t current = 0;
+    QCOMPARE(control->getPulseCount(&current), 0);
+    QCOMPARE(current, 1234u);
+    const PulseCountSet wrongMode{10, 0, 4, 0};
+    QVERIFY(control->setPulseCount(&wrongMode) != 0);
+}
+
+void CameraPropertiesTest::rgbResolutionRecord_data()
+{
+    QTest::addColumn<int>("index");
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("height");
+    QTest::newRow("0") << 0 << 1920 << 1080;
+    QTest::newRow("1") << 1 << 1280 << 720;
+    QTest::newRow("2") << 2 << 640 << 480;
+    QTest::newRow("3") << 3 << 640 << 360;
+    QTest::newRow("7 sends the full size") << 7 << 1920 << 1080;
+    QTest::newRow("-1 sends the full size") << -1 << 1920 << 1080;
+}
+
+void CameraPropertiesTest::rgbResolutionRecord()
+{
+    QFETCH(int, index);
+    QFETCH(int, width);
+    QFETCH(int, height);
+    QCOMPARE(control->setRGBResolution(index == 2 ? 3 : 2), 0); // start elsewhere
+    QCOMPARE(control->setRGBResolution(index), 0);
+    SdkFrameMode mode{};
+    QVERIFY(!control->getRgbFrameMode(&mode));
+    QCOMPARE(int(mode.width), width);
+    QCOMPARE(int(mode.height), height);
+    FrameReadyFlags flags = 0;
+    SdkFrame frame{};
+    do
+        QCOMPARE(control->ReadNext(&flags), 0);
+    while (!(flags & rgbReady));
+    QCOMPARE(control->GetFrame(RGBFrame, &frame), 0);
+    QCOMPARE(int(frame.width), width);
+    QCOMPARE(int(frame.height), height);
+}
+
+void CameraPropertiesTest::calibrationSelectorsFollowTheSensor_data()
+{
+    QTest::addColumn<int>("sensor");
+    QTest::addColumn<int>("intrinsicsSelector");
+    QTest::addColumn<int>("distortionSelector");
+    QTest::newRow("depth") << 0 << 0 << 1;
+    QTest::newRow("colour") << 1 << 2 << 3;
+    QTest::newRow("other") << 5 << 0 << 1;
+}
+
+void CameraPropertiesTest::calibrationSelectorsFollowTheSensor()
+{
+    QFETCH(int, sensor);
+    QFETCH(int, intrinsicsSelector);
+    QFETCH(int, distortionSelector);
+    auto raw = [&](uint32_t selector) {
+        CalibrationBlock block{};
+        block.selector = selector;
+        int32_t length = 76;
+        if (control->getProperty(LX2_PROP_CALIBRATION, &block, &length) != 0)
+            return QByteArray();
+        return QByteArray(reinterpret_cast<char *>(block.data), 72);
+    };
+    double k[9];
+    QCOMPARE(control->getIntrinsics(sensor, k), 0);
+    QCOMPARE(QByteArray(reinterpret_cast<char *>(k), 72), raw(intrinsicsSelector));
+    double d[8];
+    QCOMPARE(control->getDistortion(sensor, d), 0);
+    QCOMPARE(QByteArray(reinterpret_cast<char *>(d), 64), raw(distortionSelector).left(64));
+
+    // Writes land in the same blocks; the rest of the payload is zero.
+    const double dist[8] = {0.1, -0.2, 0.001, 0.002, 0.03, 0, 0, 0};
+    QCOMPARE(control->setDistortion(sensor, dist), 0);
+    QCOMPARE(raw(distortionSelector), QByteArray(reinterpret_cast<const char *>(dist), 64) + QByteArray(8, 0));
+    const double t[3] = {-30, 1, 2};
+    QCOMPARE(control->setTranslation(t), 0);
+    double back[3] = {};
+    QCOMPARE(control->getTranslation(back), 0);
+    QCOMPARE(back[0], -30.0);
+    QCOMPARE(raw(LX2_CALIB_TRANSLATION).left(24), QByteArray(reinterpret_cast<const char *>(t), 24));
+}
+
+void CameraPropertiesTest::failedCalibrationReadLeavesTheRecord()
+{
+    control->shutdownORB();
+    QCOMPARE(control->initializeORB(QStringLiteral("PROP-BROKEN")), 0);
+    double k[9] = {1, 2, 3, 4, 5, 6, 7, 8, 9};
+    QVERIFY(control->getIntrinsics(0, k) != 0);
+    QCOMPARE(k[0], 1.0);
+    QCOMPARE(k[8], 9.0);
+    double f[9] = {42};
+    QVERIFY(control->getFMat(f) != 0);
+    QCOMPARE(f[0], 42.0);
+}
+
+QTEST_GUILESS_MAIN(CameraPropertiesTest)
+#include "tst_camera_properties.moc"

@@ -1,0 +1,313 @@
+// The virtual cameras' frames: noise model, registration, which kinds arrive, filters and
+// undistortion.
+
+#include "Renderer.h"
+#include "Scene.h"
+#include "SimConfig.h"
+#include "SimConfigFile.h"
+
+#include <sdk/quillon_api.h>
+
+#include <QtTest>
+
+#include <cmath>
+#include <memory>
+
+using namespace sim;
+
+namespace {
+
+RenderParams paramsFor(const DeviceConfig &d, uint32_t kinds)
+{
+    RenderParams p;
+    p.kinds = kinds;
+    p.sceneTime = 2.0;
+    p.calibration = d.calibration;
+    p.depthWidth = d.depthWidth;
+    p.depthHeight = d.depthHeight;
+    p.ranges[0] = RangePart{4000, 4000 / 3000.0f};
+    return p;
+}
+
+// Standard deviation over frames, averaged over the pixels of a rectangle that are valid in
+// every frame.
+double temporalNoise(const std::vector<std::vector<uint16_t>> &frames, int width, QRect area)
+{
+    double sum = 0;
+    int count = 0;
+    for (int v = area.top(); v <= area.bottom(); ++v) {
+        for (int u = area.left(); u <= area.right(); ++u) {
+            double s = 0, s2 = 0;
+            bool valid = true;
+            for (const auto &f : frames) {
+                const double z = f[size_t(v) * width + u];
+                valid &= z > 0;
+                s += z;
+                s2 += z * z;
+            }
+            if (!valid)
+                continue;
+            const double n = double(frames.size()), mean = s / n;
+            sum += std::sqrt(std::max(0.0, s2 / n - mean * mean));
+            ++count;
+        }
+    }
+    return count ? sum / count : 0;
+}
+
+std::vector<std::vector<uint16_t>> depthFrames(Renderer &r, RenderParams p, int count)
+{
+    std::vector<std::vector<uint16_t>> frames;
+    FrameSet set;
+    for (int i = 0; i < count; ++i) {
+        p.noiseSeed = uint32_t(1000 + i);
+        r.render(p, set);
+        const Image &img = set.images[DepthFrame];
+        frames.emplace_back(img.u16(), img.u16() + size_t(img.width) * img.height);
+    }
+    return frames;
+}
+
+const QByteArray camera = fastSim() + R"(
+[device.alta]
+model = Alta
+uri = usb&2bc5&0401&FRAMES&1-1
+mapDepthToRgb = yes
+mapRgbToDepth = yes
+mapRgbToIr = yes
+[device.cima]
+model = Cima
+uri = usb&2bc5&0403&FRAMES-CIMA&1-2
+)";
+
+SdkStatus readFlags(SdkHandle h, FrameReadyFlags &flags)
+{
+    flags = 0;
+    return Lx2_ReadNextFrame(h, 0, &flags);
+}
+
+} // namespace
+
+class SimFramesTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void noiseGrowsWithDistanceAndDropsWithAmplitude();
+    void aPointLandsAtTheSamePlaceInEveryImage();
+    void dataModeAndSwitchesDecideTheKinds_data();
+    void dataModeAndSwitchesDecideTheKinds();
+    void filtersSmoothTheDepth();
+    void undistortionChangesTheImages();
+
+private:
+    SdkHandle open(const char *uri);
+    std::unique_ptr<SimConfigFile> config;
+    DeviceConfig alta = SimConfig::builtIn().devices[0];
+};
+
+void SimFramesTest::init()
+{
+    config = std::make_unique<SimConfigFile>(camera);
+    QCOMPARE(Lx2_Initialize(), 0);
+}
+
+void SimFramesTest::cleanup()
+{
+    QCOMPARE(Lx2_Shutdown(), 0);
+}
+
+SdkHandle SimFramesTest::open(const char *uri)
+{
+    SdkHandle h = 0;
+    if (Lx2_OpenDevice(uri, &h) != 0 || Lx2_StartStream(h, 0) != 0)
+        return 0;
+    return h;
+}
+
+void SimFramesTest::noiseGrowsWithDistanceAndDropsWithAmplitude()
+{
+    Renderer r;
+    const auto frames = depthFrames(r, paramsFor(alta, depthReady), 12);
+    const int w = alta.depthWidth;
+    // The same floor about 1.9 m and about 2.9 m away.
+    const double nearFloor = temporalNoise(frames, w, QRect(280, 455, 60, 15));
+    const double farFloor = temporalNoise(frames, w, QRect(280, 378, 60, 6));
+    QVERIFY2(nearFloor > 0.5, qPrintable(QString::number(nearFloor)));
+    QVERIFY2(farFloor > 2 * nearFloor, qPrintable(QStringLiteral("%1 vs %2").arg(farFloor).arg(nearFloor)));
+    // Same distance, darker paint: the blue stripe across the wall against the cream wall.
+    const double stripe = temporalNoise(frames, w, QRect(200, 205, 60, 10));
+    const double cream = temporalNoise(frames, w, QRect(200, 235, 60, 10));
+    QVERIFY2(stripe > 1.3 * cream, qPrintable(QStringLiteral("%1 vs %2").arg(stripe).arg(cream)));
+}
+
+void SimFramesTest::aPointLandsAtTheSamePlaceInEveryImage()
+{
+    const SdkHandle h = open("usb&2bc5&0401&FRAMES&1-1");
+    QVERIFY(h);
+    const uint32_t all = depthReady | rgbReady | mappedRGBReady | mappedDepthReady;
+    FrameReadyFlags flags = 0;
+    QCOMPARE(readFlags(h, flags), 0);
+    QCOMPARE(flags & all, all);
+    SdkFrame depth{}, rgb{}, mappedRgb{}, mappedDepth{};
+    QCOMPARE(Lx2_GetFrame(h, 0, DepthFrame, &depth), 0);
+    QCOMPARE(Lx2_GetFrame(h, 0, RGBFrame, &rgb), 0);
+    QCOMPARE(Lx2_GetFrame(h, 0, MappedRGBFrame, &mappedRgb), 0);
+    QCOMPARE(Lx2_GetFrame(h, 0, MappedDepthFrame, &mappedDepth), 0);
+    QCOMPARE(int(mappedRgb.width), int(depth.width));
+    QCOMPARE(int(mappedDepth.width), int(rgb.width));
+
+    // The red ball's point nearest the camera, at this frame's scene time.
+    Ball balls[Scene::ballCount];
+    Scene::ballsAt(depth.frameIndex / 30.0, balls);
+    const Vec3 c = balls[0].centre;
+    const Vec3 p = c - (balls[0].radius / length(c)) * c;
+
+    CameraIntrinsics kd{}, kc{};
+    QCOMPARE(Lx2_GetCameraParameters(h, 0, LX2_SENSOR_DEPTH, &kd), 0);
+    QCOMPARE(Lx2_GetCameraParameters(h, 0, LX2_SENSOR_COLOR, &kc), 0);
+    const int du = int(std::lround(kd.fx * p.x / p.z + kd.cx)), dv = int(std::lround(kd.fy * p.y / p.z + kd.cy));
+    const int di = dv * depth.width + du;
+    const auto *z = static_cast<const uint16_t *>(depth.frameData);
+    QVERIFY2(std::abs(z[di] - p.z) < 30, qPrintable(QStringLiteral("%1 vs %2").arg(z[di]).arg(p.z)));
+
+    std::vector<WorldPoint> world(size_t(depth.width) * depth.height);
+    QCOMPARE(Lx2_ConvertDepthFrameToWorldVector(h, 0, &depth, world.data()), 0);
+    QVERIFY(std::abs(world[di].x - p.x) < 15 && std::abs(world[di].y - p.y) < 15);
+    QCOMPARE(world[di].z, float(z[di]));
+    QCOMPARE(world[0].z == 0, z[0] == 0); // no depth stays no point
+
+    const auto *mrgb = static_cast<const uint8_t *>(mappedRgb.frameData) + size_t(di) * 3;
+    QVERIFY2(mrgb[0] > 120 && mrgb[1] < 60 && mrgb[2] < 60, "mapped colour of the red ball");
+
+    // The same point on the colour grid. The calibration block holds the pose.
+    CalibrationBlock rot{LX2_CALIB_ROTATION, {}}, trans{LX2_CALIB_TRANSLATION, {}};
+    int32_t len = 76;
+    QCOMPARE(Lx2_GetProperty(h, 0, LX2_PROP_CALIBRATION, &rot, &len), 0);
+    QCOMPARE(Lx2_GetProperty(h, 0, LX2_PROP_CALIBRATION, &trans, &len), 0);
+    Mat3 r;
+    Vec3 t;
+    memcpy(r.m.data(), rot.data, 72);
+    memcpy(&t, trans.data, 24);
+    const Vec3 pc = r * p + t;
+    const int cu = int(std::lround(kc.fx * pc.x / pc.z + kc.cx)), cv = int(std::lround(kc.fy * pc.y / pc.z + kc.cy));
+    const int ci = cv * rgb.width + cu;
+    const auto *colour = static_cast<const uint8_t *>(rgb.frameData) + size_t(ci) * 3;
+    QVERIFY2(colour[0] > 120 && colour[1] < 60, "colour image shows the red ball there");
+    const uint16_t md = static_cast<const uint16_t *>(mappedDepth.frameData)[ci];
+    QVERIFY2(std::abs(md - p.z) < 30, qPrintable(QStringLiteral("%1 vs %2").arg(md).arg(p.z)));
+}
+
+void SimFramesTest::dataModeAndSwitchesDecideTheKinds_data()
+{
+    QTest::addColumn<QByteArray>("uri");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QByteArray>("switches"); // d, i, c: frame enables off; D, R, I: mappers off; w: WDR style 1
+    QTest::addColumn<uint32_t>("every");      // ready in every set
+    QTest::addColumn<uint32_t>("some");       // ready in some sets only
+
+    const QByteArray alta = "usb&2bc5&0401&FRAMES&1-1";
+    const uint32_t mapped = mappedRGBReady | mappedDepthReady;
+    QTest::newRow("depth and colour") << alta << 0 << QByteArray() << uint32_t(depthReady | rgbReady | mapped) << 0u;
+    QTest::newRow("IR and colour") << alta << 1 << QByteArray() << uint32_t(irReady | rgbReady | mappedIRReady) << 0u;
+    QTest::newRow("depth and IR: no colour, no mapping") << alta << 2 << QByteArray() << uint32_t(depthReady | irReady) << 0u;
+    QTest::newRow("depth and IR at half rate")
+        << alta << 10 << QByteArray() << uint32_t(rgbReady) << uint32_t(depthReady | irReady | mapped | mappedIRReady);
+    QTest::newRow("WDR fused") << alta << 11 << QByteArray() << uint32_t(wdrDepthReady | rgbReady | mapped) << 0u;
+    QTest::newRow("WDR ranges in turn") << alta << 11 << QByteArray("w") << uint32_t(depthReady | rgbReady | mapped) << 0u;
+    QTest::newRow("mappers off") << alta << 0 << QByteArray("DRI") << uint32_t(depthReady | rgbReady) << 0u;
+    QTest::newRow("colour off: no mapped colour") << alta << 0 << QByteArray("c") << uint32_t(depthReady | mappedDepthReady) << 0u;
+    QTest::newRow("depth off") << alta << 0 << QByteArray("d") << uint32_t(rgbReady) << 0u;
+    QTest::newRow("no colour sensor") << QByteArray("usb&2bc5&0403&FRAMES-CIMA&1-2") << 0 << QByteArray("")
+                                      << uint32_t(depthReady) << 0u;
+}
+
+void SimFramesTest::dataModeAndSwitchesDecideTheKinds()
+{
+    QFETCH(QByteArray, uri);
+    QFETCH(int, mode);
+    QFETCH(QByteArray, switches);
+    QFETCH(uint32_t, every);
+    QFETCH(uint32_t, some);
+    const SdkHandle h = open(uri.constData());
+    QVERIFY(h);
+    QCOMPARE(Lx2_SetDataMode(h, 0, mode), 0);
+    QCOMPARE(Lx2_SetDepthFrameEnabled(h, 0, !switches.contains('d')), 0);
+    QCOMPARE(Lx2_SetIrFrameEnabled(h, 0, !switches.contains('i')), 0);
+    QCOMPARE(Lx2_SetRgbFrameEnabled(h, 0, !switches.contains('c')), 0);
+    QCOMPARE(Lx2_SetMapperEnabledDepthToRGB(h, 0, !switches.contains('D')), 0);
+    QCOMPARE(Lx2_SetMapperEnabledRGBToDepth(h, 0, !switches.contains('R')), 0);
+    QCOMPARE(Lx2_SetMapperEnabledRGBToIR(h, 0, !switches.contains('I')), 0);
+    QCOMPARE(Lx2_SetWDRStyle(h, 0, switches.contains('w') ? 1 : 0), 0);
+    uint32_t all = ~0u, any = 0;
+    for (int i = 0; i < 4; ++i) {
+        FrameReadyFlags flags = 0;
+        QCOMPARE(readFlags(h, flags), 0);
+        all &= flags;
+        any |= flags;
+        SdkFrame frame{};
+        QCOMPARE(Lx2_GetFrame(h, 0, IRFrame, &frame), (flags & irReady) ? 0 : LX2_E_NO_FRAME);
+    }
+    QCOMPARE(all, every);
+    QCOMPARE(any, every | some);
+}
+
+void SimFramesTest::filtersSmoothTheDepth()
+{
+    const QRect wall(440, 30, 60, 20);
+    Renderer plain, timeFiltered, spatial;
+    RenderParams p = paramsFor(alta, depthReady);
+    const double raw = temporalNoise(depthFrames(plain, p, 10), alta.depthWidth, wall);
+    p.timeFilter = true;
+    const auto smoothed = depthFrames(timeFiltered, p, 10);
+    const double filtered = temporalNoise({smoothed.begin() + 4, smoothed.end()}, alta.depthWidth, wall);
+    QVERIFY2(filtered < 0.7 * raw, qPrintable(QStringLiteral("%1 vs %2").arg(filtered).arg(raw)));
+
+    // Spatial: neighbours on the flat wall agree better.
+    auto roughness = [&](const std::vector<uint16_t> &f) {
+        double sum = 0;
+        int n = 0;
+        for (int v = wall.top(); v <= wall.bottom(); ++v)
+            for (int u = wall.left(); u < wall.right(); ++u) {
+                const int a = f[size_t(v) * alta.depthWidth + u], b = f[size_t(v) * alta.depthWidth + u + 1];
+                if (a && b) {
+                    sum += std::abs(a - b);
+                    ++n;
+                }
+            }
+        return sum / n;
+    };
+    p.timeFilter = false;
+    const double before = roughness(depthFrames(spatial, p, 1)[0]);
+    p.spatialFilter = true;
+    const double after = roughness(depthFrames(spatial, p, 1)[0]);
+    QVERIFY2(after < 0.7 * before, qPrintable(QStringLiteral("%1 vs %2").arg(after).arg(before)));
+}
+
+void SimFramesTest::undistortionChangesTheImages()
+{
+    Renderer r;
+    FrameSet set;
+    RenderParams p = paramsFor(alta, depthReady | rgbReady);
+    p.noiseSeed = 7;
+    r.render(p, set);
+    const std::vector<uint8_t> corrected = set.images[DepthFrame].data, colour = set.images[RGBFrame].data;
+    p.depthUndistort = p.rgbUndistort = false;
+    r.render(p, set);
+    // Lens distortion moves the floor's rows (the wall is flat: its depth stays).
+    auto differs = [](const std::vector<uint8_t> &a, const std::vector<uint8_t> &b, size_t from, size_t to) {
+        size_t n = 0;
+        for (size_t i = from; i < to; ++i)
+            n += a[i] != b[i];
+        return double(n) / double(to - from);
+    };
+    const size_t rowBytes = size_t(alta.depthWidth) * 2;
+    const size_t bytes = corrected.size();
+    QVERIFY(differs(corrected, set.images[DepthFrame].data, bytes - rowBytes * 60, bytes) > 0.5);
+    QVERIFY(differs(colour, set.images[RGBFrame].data, 0, colour.size()) > 0.2);
+}
+
+QTEST_GUILESS_MAIN(SimFramesTest)
+#include "tst_sim_frames.moc"

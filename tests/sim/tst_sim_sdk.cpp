@@ -1,0 +1,436 @@
+// The virtual SDK as a program sees it: configuration, faults, property rules, calibration,
+// firmware upgrade, loader hand-over, and settings calls while a read waits.
+
+#include "FirmwareImage.h"
+#include "Geometry.h"
+#include "SimConfigFile.h"
+
+#include <sdk/quillon_api.h>
+
+#include <QtTest>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+namespace {
+
+const char *altaUri = "usb&2bc5&0401&SDK-ALTA&1-1";
+const char *brioUri = "usb&2bc5&0402&SDK-BRIO&1-2";
+
+const QByteArray cameras = fastSim() + R"(
+[device.alta]
+model = Alta
+serial = SDK-ALTA
+[device.brio]
+model = Brio
+serial = SDK-BRIO
+firmware = 1.0.3
+)";
+
+std::mutex stagesLock;
+QList<QPair<int, int>> stages;
+
+void onStage(int32_t stage, int32_t value)
+{
+    std::lock_guard<std::mutex> lock(stagesLock);
+    stages << qMakePair(int(stage), int(value));
+}
+
+QList<QPair<int, int>> stagesSoFar()
+{
+    std::lock_guard<std::mutex> lock(stagesLock);
+    return stages;
+}
+
+uint32_t deviceCount()
+{
+    uint32_t n = 0;
+    return Lx2_GetDeviceCount(&n) == 0 ? n : ~0u;
+}
+
+QByteArray firmwareOf(SdkHandle h)
+{
+    char text[64] = {};
+    int32_t len = 63;
+    return Lx2_GetProperty(h, 0, LX2_PROP_FW_VER, text, &len) == 0 ? QByteArray(text) : QByteArray();
+}
+
+} // namespace
+
+class SimSdkTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cleanup();
+    void builtInCamerasCoverEveryModel();
+    void badConfigurationFailsInitialisation();
+    void callFaults_data();
+    void callFaults();
+    void framesDropAndCamerasUnplug();
+    void chosenPropertyReadsFail();
+    void recordWithoutDeviceIsListed();
+    void propertyLengthsAreChecked_data();
+    void propertyLengthsAreChecked();
+    void textReadsStayInTheirBuffer();
+    void calibrationIsSelfConsistent();
+    void upgradeStartCodes_data();
+    void upgradeStartCodes();
+    void upgradeRunsItsStagesAndReboots();
+    void workModeSixteenHandsTheCameraToItsLoader();
+    void settingsCallsDoNotWaitForABlockedRead();
+
+private:
+    SdkHandle start(const QByteArray &ini, const char *uri = altaUri);
+    std::unique_ptr<SimConfigFile> config;
+};
+
+SdkHandle SimSdkTest::start(const QByteArray &ini, const char *uri)
+{
+    config = std::make_unique<SimConfigFile>(ini);
+    if (Lx2_Initialize() != 0)
+        return 0;
+    SdkHandle h = 0;
+    if (Lx2_OpenDevice(uri, &h) != 0 || Lx2_StartStream(h, 0) != 0)
+        return 0;
+    return h;
+}
+
+void SimSdkTest::cleanup()
+{
+    Lx2_Shutdown();
+    std::lock_guard<std::mutex> lock(stagesLock);
+    stages.clear();
+}
+
+void SimSdkTest::builtInCamerasCoverEveryModel()
+{
+    qunsetenv("QUILLON_SIM_CONFIG"); // no quillon_sim.ini beside the test either
+    QCOMPARE(Lx2_Initialize(), 0);
+    const uint32_t n = deviceCount();
+    QVERIFY(n >= 4);
+    QSet<int> models;
+    bool uncalibrated = false;
+    for (uint32_t i = 0; i < n; ++i) {
+        SdkDeviceInfo info{};
+        QCOMPARE(Lx2_GetDeviceInfo(&info, i), 0);
+        models << info.deviceType;
+        const QString uri = QString::fromLatin1(info.uri);
+        const bool network = info.deviceType == LX2_MODEL_DUNE || info.deviceType == LX2_MODEL_ESKE;
+        // The device list cuts the row text out of the uri: field 3 at "&", field 1 at ":".
+        QVERIFY2(network ? !uri.split(':').value(1).isEmpty() : !uri.split('&').value(3).isEmpty(), qPrintable(uri));
+        SdkHandle h = 0;
+        QCOMPARE(Lx2_OpenDevice(info.uri, &h), 0);
+        for (int range = 0; range < 9; ++range) {
+            MeasuringRange r{};
+            QCOMPARE(Lx2_GetMeasuringRange(h, 0, range, &r), 0);
+            QCOMPARE(int(r.depthMode), range / 3);
+            uncalibrated |= r.effectiveMax[range % 3] <= 10;
+        }
+        QCOMPARE(Lx2_CloseDevice(h), 0);
+    }
+    QVERIFY(models.contains(LX2_MODEL_ALTA) && models.contains(LX2_MODEL_BRIO) && models.contains(LX2_MODEL_CIMA));
+    QVERIFY(models.contains(LX2_MODEL_DUNE) || models.contains(LX2_MODEL_ESKE));
+    QVERIFY(uncalibrated);
+}
+
+void SimSdkTest::badConfigurationFailsInitialisation()
+{
+    config = std::make_unique<SimConfigFile>("[device.x]\nmodel = Alta\nfsp = 30\n");
+    QVERIFY(Lx2_Initialize() != 0);
+    QCOMPARE(deviceCount(), ~0u); // not initialised
+    config = std::make_unique<SimConfigFile>("[device.x]\nmodel = Zeta\n");
+    QVERIFY(Lx2_Initialize() != 0);
+    config = std::make_unique<SimConfigFile>(cameras);
+    QCOMPARE(Lx2_Initialize(), 0);
+    QCOMPARE(deviceCount(), 2u);
+}
+
+void SimSdkTest::callFaults_data()
+{
+    QTest::addColumn<QByteArray>("rule");
+    QTest::addColumn<QList<int>>("results");
+    QTest::newRow("always") << QByteArray("-2") << QList<int>{-2, -2, -2, -2};
+    QTest::newRow("times") << QByteArray("-5 times 2") << QList<int>{-5, -5, 0, 0};
+    QTest::newRow("after") << QByteArray("-9 after 3") << QList<int>{0, 0, 0, -9};
+}
+
+void SimSdkTest::callFaults()
+{
+    QFETCH(QByteArray, rule);
+    QFETCH(QList<int>, results);
+    config = std::make_unique<SimConfigFile>(cameras + "[faults]\nLx2_GetDeviceCount = " + rule + "\n");
+    QCOMPARE(Lx2_Initialize(), 0);
+    QList<int> seen;
+    for (int i = 0; i < results.size(); ++i) {
+        uint32_t n = 0;
+        seen << Lx2_GetDeviceCount(&n);
+    }
+    QCOMPARE(seen, results);
+    QCOMPARE(Lx2_GetDeviceListInfo(nullptr, 0), 0); // other calls are untouched
+}
+
+void SimSdkTest::framesDropAndCamerasUnplug()
+{
+    const SdkHandle h = start(cameras + "[device.lossy]\nmodel = Cima\nserial = LOSSY\ndropEvery = 2\n"
+                                        "unplugAfterFrames = 3\nreplugAfterSeconds = 0.2\n",
+                              "usb&2bc5&0403&LOSSY&1-3");
+    QVERIFY(h);
+    QList<int> results;
+    for (int i = 0; i < 7 && !results.contains(LX2_E_DEVICE_GONE); ++i) {
+        FrameReadyFlags flags = 0;
+        results << Lx2_ReadNextFrame(h, 0, &flags);
+    }
+    QCOMPARE(results.count(0), 3);
+    QVERIFY(results.count(LX2_E_TIMEOUT) >= 2);
+    QCOMPARE(results.last(), int(LX2_E_DEVICE_GONE));
+    QCOMPARE(deviceCount(), 2u);
+    SdkFrame frame{};
+    QCOMPARE(Lx2_GetFrame(h, 0, DepthFrame, &frame), int(LX2_E_DEVICE_GONE));
+    QCOMPARE(Lx2_CloseDevice(h), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(deviceCount(), 3u, 2000);
+}
+
+void SimSdkTest::chosenPropertyReadsFail()
+{
+    const SdkHandle h = start(cameras + "[device.faulty]\nmodel = Alta\nserial = FAULTY\n"
+                                        "failPropertyReads = 0x5, 0xF0000003\nfailPropertyStatus = -42\n",
+                              "usb&2bc5&0401&FAULTY&1-3");
+    QVERIFY(h);
+    char sn[64] = {};
+    int32_t len = 63;
+    QCOMPARE(Lx2_GetProperty(h, 0, LX2_PROP_SN, sn, &len), -42);
+    MeasuringRange r{};
+    len = 19;
+    QCOMPARE(Lx2_GetProperty(h, 0, LX2_PROP_MAX_DEPTH, &r, &len), -42);
+    QCOMPARE(Lx2_SetProperty(h, 0, LX2_PROP_SN, "NEW", 3), 0);
+    len = 63;
+    QCOMPARE(Lx2_GetProperty(h, 0, LX2_PROP_PCBA, sn, &len), 0);
+}
+
+void SimSdkTest::recordWithoutDeviceIsListed()
+{
+    config = std::make_unique<SimConfigFile>(cameras + "[device.ghost]\nmodel = Cima\ntype = 0\nserial = GHOST\n");
+    QCOMPARE(Lx2_Initialize(), 0);
+    QCOMPARE(deviceCount(), 3u);
+    SdkDeviceInfo infos[3] = {};
+    QCOMPARE(Lx2_GetDeviceListInfo(infos, 3), 0);
+    QCOMPARE(infos[2].deviceType, 0);
+    SdkHandle h = 0;
+    QCOMPARE(Lx2_OpenDevice(infos[2].uri, &h), int(LX2_E_NOT_FOUND));
+}
+
+void SimSdkTest::propertyLengthsAreChecked_data()
+{
+    QTest::addColumn<uint>("id");
+    QTest::addColumn<int>("length");
+    QTest::addColumn<int>("status");
+    QTest::newRow("calibration short") << uint(LX2_PROP_CALIBRATION) << 72 << int(LX2_E_BAD_LENGTH);
+    QTest::newRow("calibration long") << uint(LX2_PROP_CALIBRATION) << 80 << int(LX2_E_BAD_LENGTH);
+    QTest::newRow("work mode") << uint(LX2_PROP_WORK_MODE) << 4 << int(LX2_E_BAD_LENGTH);
+    QTest::newRow("pulse table") << uint(LX2_PROP_PULSE_COUNT) << 7 << int(LX2_E_BAD_LENGTH);
+    QTest::newRow("negative") << uint(LX2_PROP_GMM_PARAMS) << -1 << int(LX2_E_BAD_LENGTH);
+    QTest::newRow("unknown id") << 0x12345678u << 4 << int(LX2_E_UNKNOWN_PROPERTY);
+    QTest::newRow("calibration selector 8") << uint(LX2_PROP_CALIBRATION) << 76 << int(LX2_E_INVALID_PARAM);
+}
+
+void SimSdkTest::propertyLengthsAreChecked()
+{
+    QFETCH(uint, id);
+    QFETCH(int, length);
+    QFETCH(int, status);
+    const SdkHandle h = start(cameras);
+    QByteArray buffer(128, char(0x5A));
+    buffer[0] = 8; // selector / mode byte out of range
+    const QByteArray before = buffer;
+    int32_t len = length;
+    QCOMPARE(Lx2_GetProperty(h, 0, id, buffer.data(), &len), status);
+    QCOMPARE(buffer, before);
+    QCOMPARE(Lx2_SetProperty(h, 0, id, buffer.constData(), length), status);
+}
+
+void SimSdkTest::textReadsStayInTheirBuffer()
+{
+    const SdkHandle h = start(cameras);
+    QCOMPARE(Lx2_SetProperty(h, 0, LX2_PROP_PCBA, "PCBA-0123456789", 15), 0);
+    char buf[32];
+    memset(buf, 'x', sizeof buf);
+    int32_t len = 8;
+    QCOMPARE(Lx2_GetProperty(h, 0, LX2_PROP_PCBA, buf, &len), int(LX2_E_BUFFER_TOO_SMALL));
+    QCOMPARE(buf[0], '\0');
+    QCOMPARE(buf[8], 'x');
+    len = 16;
+    QCOMPARE(Lx2_GetProperty(h, 0, LX2_PROP_PCBA, buf, &len), 0);
+    QCOMPARE(QByteArray(buf), QByteArray("PCBA-0123456789"));
+    QCOMPARE(len, 15);
+    QCOMPARE(buf[16], 'x');
+    QCOMPARE(Lx2_SetProperty(h, 0, LX2_PROP_PCBA, QByteArray(64, 'a').constData(), 64), int(LX2_E_BAD_LENGTH));
+    QCOMPARE(Lx2_SetProperty(h, 0, LX2_PROP_FW_VER, "9.9", 3), int(LX2_E_NOT_SUPPORTED));
+}
+
+void SimSdkTest::calibrationIsSelfConsistent()
+{
+    const SdkHandle h = start(cameras);
+    auto block = [&](uint32_t selector) {
+        CalibrationBlock b{selector, {}};
+        int32_t len = 76;
+        Lx2_GetProperty(h, 0, LX2_PROP_CALIBRATION, &b, &len);
+        sim::Mat3 m;
+        memcpy(m.m.data(), b.data, 72);
+        return m;
+    };
+    const sim::Mat3 kd = block(0), kc = block(2), r = block(4), e = block(6), f = block(7);
+    const sim::Mat3 t3 = block(5);
+    const sim::Vec3 t{t3.m[0], t3.m[1], t3.m[2]};
+    const sim::Mat3 expectE = sim::crossMatrix(t) * r;
+    const sim::Mat3 expectF = kc.inverse().transposed() * expectE * kd.inverse();
+    for (int i = 0; i < 9; ++i) {
+        QVERIFY(std::abs(e.m[i] - expectE.m[i]) < 1e-9);
+        QVERIFY(std::abs(f.m[i] - expectF.m[i]) < 1e-12);
+    }
+    QVERIFY(std::abs(r.determinant() - 1) < 1e-9);
+    // x_colour^T F x_depth = 0 for the two images of one point.
+    const sim::Vec3 p{150, -80, 1800}, pc = r * p + t;
+    const sim::Vec3 xd = kd * sim::Vec3{p.x / p.z, p.y / p.z, 1}, xc = kc * sim::Vec3{pc.x / pc.z, pc.y / pc.z, 1};
+    QVERIFY(std::abs(sim::dot(xc, f * xd)) < 1e-9 * sim::length(xc) * sim::length(f * xd));
+}
+
+void SimSdkTest::upgradeStartCodes_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("callback");
+    QTest::addColumn<int>("status");
+    QTest::newRow("no callback") << "good.img" << false << int(LX2_E_NO_CALLBACK);
+    QTest::newRow("empty path") << "" << true << int(LX2_E_NULL_POINTER);
+    QTest::newRow("path over 260") << QString(261, 'p') << true << int(LX2_E_PATH_TOO_LONG);
+    QTest::newRow("missing file") << "absent.img" << true << int(LX2_E_IMAGE_CHECK);
+    QTest::newRow("corrupt image") << "corrupt.img" << true << int(LX2_E_IMAGE_CHECK);
+    QTest::newRow("image for another model") << "alta.img" << true << int(LX2_E_IMAGE_CHECK);
+    QTest::newRow("same version") << "same.img" << true << int(LX2_UPGRADE_SAME_VERSION);
+    QTest::newRow("new version") << "good.img" << true << int(LX2_OK);
+}
+
+void SimSdkTest::upgradeStartCodes()
+{
+    QFETCH(QString, path);
+    QFETCH(bool, callback);
+    QFETCH(int, status);
+    const SdkHandle h = start(cameras, brioUri);
+    QVERIFY(h);
+    auto write = [&](const QString &name, int32_t model, const char *version, bool corrupt = false) {
+        std::vector<uint8_t> image = sim::buildFirmwareImage(model, version, std::vector<uint8_t>(100, 7));
+        if (corrupt)
+            image[50] ^= 1;
+        QFile f(config->filePath(name));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(reinterpret_cast<const char *>(image.data()), qint64(image.size()));
+    };
+    write("good.img", LX2_MODEL_BRIO, "1.0.4");
+    write("same.img", LX2_MODEL_BRIO, "1.0.3");
+    write("corrupt.img", LX2_MODEL_BRIO, "1.0.4", true);
+    write("alta.img", LX2_MODEL_ALTA, "1.0.4");
+    if (callback)
+        QCOMPARE(Lx2_SetUpgradeStatusCallback(h, 0, onStage), 0);
+    const QByteArray full = path.isEmpty() || path.size() > 260 ? path.toLatin1() : config->filePath(path).toLatin1();
+    QCOMPARE(Lx2_StartUpgradeFirmWare(h, 0, full.constData()), status);
+}
+
+void SimSdkTest::upgradeRunsItsStagesAndReboots()
+{
+    const SdkHandle h = start(cameras, brioUri);
+    const std::vector<uint8_t> image = sim::buildFirmwareImage(LX2_MODEL_BRIO, "1.1.0", std::vector<uint8_t>(64, 1));
+    QFile f(config->filePath("fw.img"));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(reinterpret_cast<const char *>(image.data()), qint64(image.size()));
+    f.close();
+    QCOMPARE(Lx2_SetUpgradeStatusCallback(h, 0, onStage), 0);
+    QCOMPARE(Lx2_StartUpgradeFirmWare(h, 0, config->filePath("fw.img").toLatin1().constData()), 0);
+    QCOMPARE(Lx2_StartUpgradeFirmWare(h, 0, config->filePath("fw.img").toLatin1().constData()), int(LX2_E_BUSY));
+    QTRY_VERIFY_WITH_TIMEOUT(!stagesSoFar().isEmpty() && stagesSoFar().last().first == 8, 5000);
+    QList<int> order;
+    for (const auto &s : stagesSoFar()) {
+        QVERIFY(s.second != -1);
+        if (order.isEmpty() || order.last() != s.first)
+            order << s.first;
+    }
+    QCOMPARE(order, (QList<int>{2, 3, 4, 5, 6, 7, 8}));
+    // The camera reboots: away for a moment, then back with the new version.
+    QTRY_COMPARE_WITH_TIMEOUT(deviceCount(), 1u, 2000);
+    FrameReadyFlags flags = 0;
+    QCOMPARE(Lx2_ReadNextFrame(h, 0, &flags), int(LX2_E_DEVICE_GONE));
+    QTRY_COMPARE_WITH_TIMEOUT(deviceCount(), 2u, 3000);
+    SdkHandle again = 0;
+    QCOMPARE(Lx2_OpenDevice(brioUri, &again), 0);
+    QCOMPARE(firmwareOf(again), QByteArray("1.1.0"));
+    QCOMPARE(firmwareOf(h), QByteArray()); // the old handle died with the reboot
+    QCOMPARE(Lx2_CloseDevice(h), 0);
+}
+
+void SimSdkTest::workModeSixteenHandsTheCameraToItsLoader()
+{
+    const SdkHandle h = start(cameras);
+    SdkWorkMode mode{};
+    int32_t len = 5;
+    QCOMPARE(Lx2_GetProperty(h, 0, LX2_PROP_WORK_MODE, &mode, &len), 0);
+    mode.mode = LX2_WORK_MODE_LOADER;
+    QCOMPARE(Lx2_SetProperty(h, 0, LX2_PROP_WORK_MODE, &mode, 5), 0);
+    QCOMPARE(deviceCount(), 1u);
+    const QString announcement = config->statePath() + "/loader/SDK-ALTA.ini";
+    QFile file(announcement);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray text = file.readAll();
+    QVERIFY(text.contains("state = loader"));
+    QVERIFY(text.contains("flashType = nand"));
+    file.close();
+    QCOMPARE(Lx2_CloseDevice(h), 0);
+
+    // The loader side flashes and sends the camera back.
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write("[loader]\nstate = done\nfirmware = 3.0.0\n");
+    file.close();
+    QCOMPARE(deviceCount(), 2u);
+    QVERIFY(!QFile::exists(announcement));
+    SdkHandle back = 0;
+    QCOMPARE(Lx2_OpenDevice(altaUri, &back), 0);
+    QCOMPARE(firmwareOf(back), QByteArray("3.0.0"));
+}
+
+void SimSdkTest::settingsCallsDoNotWaitForABlockedRead()
+{
+    // In standby no frame set comes; the read waits its full time-out.
+    QByteArray ini = cameras;
+    ini.replace("frameTimeoutMs = 150", "frameTimeoutMs = 3000");
+    const SdkHandle h = start(ini);
+    QVERIFY(h);
+    QCOMPARE(Lx2_SetLowPowerModeEnabled(h, 0, 1), 0);
+    std::atomic<bool> reading{true};
+    std::atomic<int> readStatus{1};
+    std::thread reader([&] {
+        FrameReadyFlags flags = 0;
+        readStatus = Lx2_ReadNextFrame(h, 0, &flags);
+        reading = false;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    for (int i = 0; i < 20; ++i) {
+        QCOMPARE(Lx2_SetSpatialFilterEnabled(h, 0, i & 1), 0);
+        QCOMPARE(Lx2_SetDepthRange(h, 0, i % 9), 0);
+        MeasuringRange r{};
+        r.depthMode = uint8_t(i % 3);
+        int32_t len = 19;
+        QCOMPARE(Lx2_GetProperty(h, 0, LX2_PROP_MAX_DEPTH, &r, &len), 0);
+        SdkFrame frame{};
+        QCOMPARE(Lx2_GetFrame(h, 0, DepthFrame, &frame), int(LX2_E_NO_FRAME));
+    }
+    QVERIFY2(reading, "every settings call returned while the read was still waiting");
+    // Stopping the stream ends the wait at once.
+    QCOMPARE(Lx2_StopStream(h, 0), 0);
+    reader.join();
+    QCOMPARE(readStatus.load(), int(LX2_E_NOT_STREAMING));
+}
+
+QTEST_GUILESS_MAIN(SimSdkTest)
+#include "tst_sim_sdk.moc"
