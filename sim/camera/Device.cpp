@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace sim {
 
@@ -147,6 +148,7 @@ SdkStatus Device::startStream(uint32_t e)
         streamStart = Clock::now();
         nextSet = 0;
         frontValid = false;
+        freshStream = true;
     }
     return LX2_OK;
 }
@@ -337,7 +339,10 @@ SdkStatus Device::readNextFrame(uint32_t e, FrameReadyFlags *flags)
         }
         const RenderParams params = renderParams(set, kinds);
         FrameSet &back = sets[1 - front];
+        const bool restart = std::exchange(freshStream, false);
         lock.unlock();
+        if (restart)
+            renderer.resetHistory();
         renderer.render(params, back);
         back.index = uint32_t(set);
         back.timestampUs = uint64_t(set) * period.count();

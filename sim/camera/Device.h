@@ -89,6 +89,7 @@ private:
     long setsDelivered = 0;
     int front = 0;
     bool frontValid = false;
+    bool freshStream = false; // the time filter forgets the last stream
 
     std::mutex readLock; // one reader at a time; guards the renderer and the back frame set
     Renderer renderer;
