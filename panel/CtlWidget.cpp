@@ -1,21 +1,340 @@
 #include "CtlWidget.h"
 
+#include "Control_Single.h"
+#include "DisplaySwitches.h"
+#include "MessageBoxes.h"
+#include "SdkTypes.h"
+#include "ToolSettings.h"
+#include "ui_CtlWidget.h"
+
+#include <QCloseEvent>
+#include <QDebug>
+#include <QKeyEvent>
+#include <QTextCodec>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+// The close question's texts go through the GB18030 codec, like the program's other
+// translated texts.
+QString decoded(const char *text)
+{
+    if (QTextCodec *codec = QTextCodec::codecForName("GB18030"))
+        return codec->toUnicode(text);
+    return QString::fromLatin1(text);
+}
+
+// Ends the process at once, from wherever the user confirmed it: nothing after the event
+// loop runs, and no static destructors run while the application object still lives.
+[[noreturn]] void exitNow()
+{
+    std::fflush(nullptr);
+    std::_Exit(0);
+}
+
+} // namespace
+
 CtlWidget::CtlWidget(QWidget *parent)
     : QWidget(parent)
+    , ui(std::make_unique<Ui::CtlWidget>())
 {
-    setObjectName(QStringLiteral("CtlWidget"));
+    ui->setupUi(this); // joins the on_<object>_<signal> slots by name
+    connectControls();
 }
+
+CtlWidget::~CtlWidget() = default;
+
+void CtlWidget::connectControls()
+{
+    const auto indexChanged = QOverload<int>::of(&QComboBox::currentIndexChanged);
+    connect(ui->comboBox_workmode, indexChanged, this, &CtlWidget::SetWorkMode_T);
+    connect(ui->comboBox_mirror, indexChanged, this, &CtlWidget::SetMirror);
+    connect(ui->rgbResolutionComb_2, indexChanged, this, &CtlWidget::SetRgbResolution);
+    connect(ui->rgbResolutionComb, indexChanged, this, &CtlWidget::SetRgbResolution);
+    connect(ui->depRangeComBox, indexChanged, this, &CtlWidget::SetDepthRange);
+    connect(ui->dataModeComBox, indexChanged, this, &CtlWidget::SetDataMode);
+    connect(ui->paramsCombox, indexChanged, this, &CtlWidget::ChgProperty);
+
+    const std::pair<QCheckBox *, void (CtlWidget::*)(int)> boxes[] = {
+        {ui->ISAcheckBox, &CtlWidget::onISAStateChanged},
+        {ui->TALcheckBox, &CtlWidget::onTALStateChanged},
+        {ui->Mapper_DepthToRGB, &CtlWidget::Mapper_DepthToRGBStateChanged},
+        {ui->Mapper_RGBToDepth, &CtlWidget::Mapper_RGBToDepthStateChanged},
+        {ui->Mapper_RGBToIR, &CtlWidget::Mapper_RGBToIRStateChanged},
+        {ui->Synchronize, &CtlWidget::SynchronizeStateChanged},
+        {ui->PointCloud, &CtlWidget::PointCloudStateChanged},
+        {ui->DepthDistortion, &CtlWidget::DepthDistortionStateChanged},
+        {ui->IrDistortion, &CtlWidget::IrDistortionStateChanged},
+        {ui->RGBDistortion, &CtlWidget::RGBDistortionStateChanged},
+        {ui->checkBox_depth, &CtlWidget::DepthImageStateChanged},
+        {ui->checkBox_ir, &CtlWidget::IrImageStateChanged},
+        {ui->checkBox_rgb, &CtlWidget::RGBImageStateChanged},
+        {ui->SpatialFilter, &CtlWidget::SpatialFilterStateChanged},
+        {ui->TimeFilter, &CtlWidget::TimeFilterStateChanged},
+        {ui->LowPowerMode, &CtlWidget::LowPowerModeStateChanged},
+        {ui->ComputeRealDepth, &CtlWidget::ComputeRealDepthStateChanged},
+        {ui->SaveImage, &CtlWidget::SaveImageStateChanged},
+        {ui->checkBox_AntiInterference, &CtlWidget::AntiInterferenceStateChanged},
+        {ui->checkBox_3DMap, &CtlWidget::MapStateChanged},
+        {ui->checkBox_All, &CtlWidget::AllStateChanged},
+        {ui->SlaveMode, &CtlWidget::SlaveModeStateChanged},
+        {ui->checkBox_wdrstyle, &CtlWidget::WDRstyleStateChanged},
+        {ui->checkBox_IR_BG, &CtlWidget::IR_BGStateChanged},
+        {ui->checkBox_BlackBG, &CtlWidget::BlackBGStateChanged},
+        {ui->checkBox_measure, &CtlWidget::MeasureStateChanged},
+        {ui->checkBox_depthenabled, &CtlWidget::DepthEnabled},
+        {ui->checkBox_irenabled, &CtlWidget::IREnabled},
+        {ui->checkBox_rgbenabled, &CtlWidget::RGBEnabled},
+        {ui->checkBox_rgbaecenabled, &CtlWidget::RGBAecEnabled},
+        {ui->checkBox_tofaecenabled, &CtlWidget::TofAecEnabled},
+        {ui->checkBox_dsp, &CtlWidget::DSPStateChanged},
+    };
+    for (const auto &[box, slot] : boxes)
+        connect(box, &QCheckBox::stateChanged, this, slot);
+
+    connect(ui->spinBox_BG, QOverload<int>::of(&QSpinBox::valueChanged), this, &CtlWidget::BGvalueChanged);
+    connect(ui->pushButton_update, &QPushButton::clicked, this, &CtlWidget::SlotRefreshUSBStatus);
+}
+
+void CtlWidget::setGroupsEnabled(bool enabled, bool includingBrio)
+{
+    if (includingBrio)
+        ui->groupBox_Brio->setEnabled(enabled);
+    for (QGroupBox *group :
+         {ui->groupBox_COM, ui->groupBox_RW, ui->groupBox_ALGO, ui->groupBox_SHOW, ui->groupBox_SN, ui->groupBox_F})
+        group->setEnabled(enabled);
+}
+
+// ---- opening and closing ----
 
 void CtlWidget::openCamera()
 {
+    applyModelLayout();
+    initOK();
+    setGroupsEnabled(true, false); // the Brio group is enabled by its own layout only
     emit sglopenCamera();
 }
 
 void CtlWidget::closeCamera()
 {
+    setGroupsEnabled(false, true);
+    if (DisplaySwitches::instance().showPointCloud)
+        ui->PointCloud->setChecked(false);
     emit sglcloseCamera();
 }
 
-void CtlWidget::slotMeasure(QString, QString, QString)
+// ---- model layouts ----
+
+void CtlWidget::applyModelLayout()
 {
+    emit sglreFlash();
+
+    const int userType = ToolSettings::getInstance().userType();
+    const bool fullUser = userType == 255;
+    for (QWidget *control :
+         {static_cast<QWidget *>(ui->SlaveMode), static_cast<QWidget *>(ui->ISAcheckBox),
+          static_cast<QWidget *>(ui->TALcheckBox), static_cast<QWidget *>(ui->Synchronize),
+          static_cast<QWidget *>(ui->checkBox_IR_BG), static_cast<QWidget *>(ui->LowPowerMode),
+          static_cast<QWidget *>(ui->checkBox_AntiInterference), static_cast<QWidget *>(ui->WritepushButton)})
+        control->setVisible(fullUser);
+    ui->pushButton_update->hide();
+    ui->SaveImage->setChecked(false);
+    ui->pushButton_Params->setVisible(userType != 0);
+    ui->paramsTextEdit->setMaximumBlockCount(1000);
+
+    const int32_t model = Control_Single::getInstance()->getDeviceType();
+    if (model == Alta) {
+        applyAltaPreset(userType);
+    } else if (model == Brio) {
+        applyBrioPreset(userType);
+    } else if (isCimaGroup(model)) {
+        applyCimaPreset(userType);
+        if (model == Cima || model == EskeAlias)
+            ui->pushButton_upgrade->hide();
+    }
 }
+
+void CtlWidget::applyAltaPreset(int userType)
+{
+    DisplaySwitches &sw = DisplaySwitches::instance();
+    sw.showDepth = true;
+    sw.showIr = false;
+    sw.showRgb = true;
+    sw.showPointCloud = false;
+    sw.showMappedRgb = false;
+    sw.showMappedDepth = false;
+    sw.showMappedIr = false;
+    ui->groupBox_Brio->setEnabled(false);
+    ui->groupBox_Brio->hide();
+    setGroupsEnabled(false, false);
+    for (QGroupBox *group : {ui->groupBox_COM, ui->groupBox_ALGO, ui->groupBox_SHOW, ui->groupBox_F, ui->groupBox_RW})
+        group->show();
+    ui->label_rgb->show();
+    ui->rgbResolutionComb->show();
+    ui->checkBox_rgb->setChecked(true);
+    ui->checkBox_rgb->show();
+    ui->checkBox_rgb->setEnabled(true);
+    ui->RGBDistortion->setChecked(true);
+    ui->RGBDistortion->show();
+    ui->RGBDistortion->setEnabled(true);
+    m_wdrMode = ToolSettings::getInstance().wdrOutputMode(1);
+    sw.rangeMaxDepth = 0;
+    sw.currentDataMode = 0;
+
+    if (userType == 0) {
+        ui->groupBox_F->hide();
+        ui->groupBox_RW->hide();
+    }
+    if (userType != 255) {
+        rebuildDataModeList(DataModeTable::altaItems());
+    } else if (!sameItems(DataModeTable::altaFullItems())) {
+        // The full user keeps the six-entry list, but a list left by another model or user
+        // level would map its entries onto the wrong modes.
+        rebuildDataModeList(DataModeTable::altaFullItems());
+    }
+}
+
+void CtlWidget::applyCimaPreset(int userType)
+{
+    DisplaySwitches &sw = DisplaySwitches::instance();
+    ui->groupBox_Brio->setEnabled(false);
+    ui->groupBox_Brio->hide();
+    setGroupsEnabled(false, false);
+    ui->checkBox_wdrstyle->hide();
+    for (QGroupBox *group : {ui->groupBox_COM, ui->groupBox_ALGO, ui->groupBox_SHOW, ui->groupBox_F, ui->groupBox_RW})
+        group->show();
+    m_wdrMode = ToolSettings::getInstance().wdrOutputMode(1);
+    for (QCheckBox *box : {ui->Mapper_RGBToIR, ui->checkBox_3DMap, ui->Mapper_DepthToRGB, ui->Mapper_RGBToDepth})
+        box->hide();
+    sw.showRgb = false;
+    sw.showMappedRgb = false;
+    sw.showMappedDepth = false;
+    sw.showMappedIr = false;
+    sw.showPointCloud = false;
+    sw.showDepth = true;
+    sw.showIr = false;
+    ui->label_rgb->hide();
+    ui->rgbResolutionComb->hide();
+    ui->checkBox_rgb->setChecked(false);
+    ui->checkBox_rgb->hide();
+    ui->checkBox_rgb->setEnabled(false);
+    ui->RGBDistortion->setChecked(false);
+    ui->RGBDistortion->hide();
+    ui->RGBDistortion->setEnabled(false);
+    sw.rangeMaxDepth = 0;
+    sw.currentDataMode = 0;
+    if (userType == 0) {
+        ui->groupBox_F->hide();
+        ui->groupBox_RW->hide();
+    }
+    rebuildDataModeList(DataModeTable::cimaItems());
+}
+
+void CtlWidget::applyBrioPreset(int userType)
+{
+    DisplaySwitches &sw = DisplaySwitches::instance();
+    ui->groupBox_Brio->setEnabled(true);
+    ui->groupBox_Brio->show();
+    for (QGroupBox *group : {ui->groupBox_COM, ui->groupBox_ALGO, ui->groupBox_SHOW, ui->groupBox_F, ui->groupBox_RW}) {
+        group->setEnabled(false);
+        group->hide();
+    }
+    for (QCheckBox *box : {ui->checkBox_IR_BG, ui->LowPowerMode, ui->checkBox_AntiInterference, ui->SlaveMode,
+                           ui->checkBox_irenabled, ui->checkBox_rgbenabled, ui->checkBox_tofaecenabled})
+        box->hide();
+    sw.showRgb = true;
+    sw.showMappedDepth = true;
+    sw.showMappedIr = true;
+    sw.showDepth = false;
+    sw.showIr = false;
+    sw.showMappedRgb = false;
+    sw.showPointCloud = false;
+    if (userType != 0) {
+        ui->groupBox_RW->setEnabled(true);
+        ui->groupBox_RW->show();
+    }
+    ui->comboBox_workmode->setCurrentIndex(0);
+    SetWorkMode_T(0);
+    ui->comboBox_mirror->setCurrentIndex(0);
+    Control_Single::getInstance()->setImageMirror(0);
+    ui->rgbResolutionComb_2->setCurrentIndex(2);
+    SetRgbResolution(2);
+    for (QCheckBox *box :
+         {ui->checkBox_depthenabled, ui->checkBox_rgbaecenabled, ui->checkBox_irenabled, ui->checkBox_rgbenabled})
+        box->setChecked(true);
+    ui->doubleSpinBox_exploretime->setEnabled(false);
+    ui->doubleSpinBox_gain->setEnabled(false);
+    ui->pushButton_Tset->setEnabled(false);
+}
+
+// Clearing the list runs SetDataMode(-1) and its first entry SetDataMode(0): the camera
+// starts in the list's first data mode.
+void CtlWidget::rebuildDataModeList(const QStringList &items)
+{
+    ui->dataModeComBox->clear();
+    ui->dataModeComBox->addItems(items);
+}
+
+bool CtlWidget::sameItems(const QStringList &items) const
+{
+    if (ui->dataModeComBox->count() != items.size())
+        return false;
+    for (int i = 0; i < items.size(); ++i)
+        if (ui->dataModeComBox->itemText(i) != items.at(i))
+            return false;
+    return true;
+}
+
+// ---- ending the program ----
+
+void CtlWidget::closeEvent(QCloseEvent *event)
+{
+    if (MessageBoxes::question(this, decoded("Exit"), decoded("Confirm the exit?"),
+                               QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    exitNow();
+}
+
+void CtlWidget::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape)
+        close();
+    event->accept(); // nothing reaches the main window from here
+}
+
+void CtlWidget::closeOK()
+{
+    shutDown();
+    exitNow();
+}
+
+void CtlWidget::shutDown()
+{
+    qDebug() << "CtlWidget::shutDown";
+    const SdkStatus status = Control_Single::getInstance()->shutdownORB();
+    qDebug() << "CtlWidget::shutDown"
+             << "shutdownORB " << status;
+}
+
+// ---- slots that do nothing yet or by design ----
+
+void CtlWidget::ReadFrame(int) {}
+void CtlWidget::ChgProperty(int) {}
+
+void CtlWidget::slotMeasure(QString meanValue, QString stddValue, QString varValue)
+{
+    ui->lineEdit_mean->setText(meanValue);
+    ui->lineEdit_stdd->setText(stddValue);
+    ui->lineEdit_variance->setText(varValue);
+}
+
+// The parameter page, the report and the upgrade entry are built on these.
+void CtlWidget::on_pushButton_upgrade_clicked() {}
+void CtlWidget::on_ReadpushButton_clicked() {}
+void CtlWidget::on_WritepushButton_clicked() {}
+void CtlWidget::on_pushButton_Params_clicked() {}

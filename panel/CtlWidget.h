@@ -1,16 +1,41 @@
 #pragma once
 
+#include "DataModeTable.h"
+
 #include <QString>
 #include <QWidget>
 
-// The camera control panel under the image area. For now it only relays the opening and
-// closing of a camera to the image view.
+#include <sdk/quillon_api.h>
+
+#include <memory>
+
+class QCheckBox;
+
+namespace Ui {
+class CtlWidget;
+}
+
+// The camera control panel under the image area. It lays itself out per camera model and
+// user level, fills itself from the camera when one opens, and maps every control onto the
+// camera controller and the display switches. Programmatic changes of its combos and check
+// boxes run their slots exactly as a click would: the layout and data-mode logic relies on
+// that cascade.
+//
+// The behaviour is spread over files by concern: CtlWidget.cpp (building, opening, closing,
+// model layouts), CtlWidget_device.cpp (data mode, depth range and the device controls),
+// CtlWidget_toggles.cpp (view and processing toggles), CtlWidget_save.cpp (image saving).
 class CtlWidget : public QWidget
 {
     Q_OBJECT
 
 public:
     explicit CtlWidget(QWidget *parent = nullptr);
+    ~CtlWidget() override;
+
+    // The frame modes as last read from the camera.
+    const SdkFrameMode &depthFrameMode() const { return m_depthFrameMode; }
+    const SdkFrameMode &irFrameMode() const { return m_irFrameMode; }
+    const SdkFrameMode &rgbFrameMode() const { return m_rgbFrameMode; }
 
 signals:
     void sglopenCamera();
@@ -21,7 +46,100 @@ signals:
     void sglUpgrade();
 
 public slots:
+    void closeOK();
+    void ReadFrame(int deviceIndex);
+    void slotMeasure(QString meanValue, QString stddValue, QString varValue);
+    void on_pushButton_upgrade_clicked();
+    void on_ReadpushButton_clicked();
+    void on_WritepushButton_clicked();
+    void on_pushButton_Params_clicked();
     void openCamera();
     void closeCamera();
-    void slotMeasure(QString meanValue, QString stddValue, QString varValue);
+    void initOK();
+    void SetDepthRange(int index);
+    void ChgProperty(int);
+    void SetDataMode(int);
+    void GetDataMode();
+    void SetRgbResolution(int);
+    void onISAStateChanged(int);
+    void onTALStateChanged(int);
+    void Mapper_DepthToRGBStateChanged(int);
+    void Mapper_RGBToDepthStateChanged(int);
+    void Mapper_RGBToIRStateChanged(int);
+    void SynchronizeStateChanged(int);
+    void BGvalueChanged(int value);
+    void on_spinBox_window_valueChanged(int);
+    void on_spinBox_period_valueChanged(int);
+    void PointCloudStateChanged(int);
+    void DepthDistortionStateChanged(int);
+    void IrDistortionStateChanged(int);
+    void RGBDistortionStateChanged(int);
+    void DepthImageStateChanged(int);
+    void IrImageStateChanged(int);
+    void RGBImageStateChanged(int);
+    void on_pushButton_save_clicked();
+    void SlotRefreshUSBStatus();
+    void SpatialFilterStateChanged(int);
+    void TimeFilterStateChanged(int);
+    void LowPowerModeStateChanged(int);
+    void ComputeRealDepthStateChanged(int);
+    void SlotRefreshRGB();
+    void SaveImageStateChanged(int);
+    void AntiInterferenceStateChanged(int);
+    void MapStateChanged(int);
+    void AllStateChanged(int);
+    void on_spinBox_Slope_max_valueChanged(int);
+    void on_spinBox_Slope_min_valueChanged(int);
+    void SlaveModeStateChanged(int);
+    void WDRstyleStateChanged(int);
+    void on_pushButton_get_clicked();
+    void on_pushButton_set_clicked();
+    void IR_BGStateChanged(int);
+    void BlackBGStateChanged(int);
+    void MeasureStateChanged(int);
+    void SetWorkMode_T(int);
+    void SetMirror(int);
+    void DepthEnabled(int);
+    void IREnabled(int);
+    void RGBEnabled(int);
+    void RGBAecEnabled(int);
+    void TofAecEnabled(int);
+    void on_pushButton_Tset_clicked();
+    void DSPStateChanged(int);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    void connectControls();
+    void setGroupsEnabled(bool enabled, bool includingBrio);
+
+    // Model layouts (CtlWidget.cpp)
+    void applyModelLayout();
+    void applyAltaPreset(int userType);
+    void applyCimaPreset(int userType);
+    void applyBrioPreset(int userType);
+    void rebuildDataModeList(const QStringList &items);
+    bool sameItems(const QStringList &items) const;
+    void shutDown();
+
+    // Camera state (CtlWidget_device.cpp)
+    void fillDepthRangeList(int userType);
+    void selectCameraRange();
+    void applyRangeLimits(int rangeIndex);
+    void enterWdr();
+    void applyDataModeToggles(int value);
+    void applyToggleStep(QCheckBox *box, DataModeTable::Step step);
+    void readFrameModes();
+    int selectedRangeIndex() const;
+
+    // Saving (CtlWidget_save.cpp)
+    void requestSave();
+
+    std::unique_ptr<Ui::CtlWidget> ui;
+    SdkFrameMode m_depthFrameMode{};
+    SdkFrameMode m_irFrameMode{};
+    SdkFrameMode m_rgbFrameMode{};
+    WdrOutputMode m_wdrMode{};
 };

@@ -1,0 +1,205 @@
+// The view and processing toggles. Each plain image and its mapped partner exclude each
+// other: checking one unchecks the other through the partner's own slot, whose unchecked
+// branch touches nothing else, so the pairs never recurse.
+
+#include "Control_Single.h"
+#include "CtlWidget.h"
+#include "CtlWidget_common.h"
+#include "DisplaySwitches.h"
+#include "SdkTypes.h"
+#include "ui_CtlWidget.h"
+
+namespace {} // namespace
+
+// ---- views ----
+
+void CtlWidget::PointCloudStateChanged(int state)
+{
+    DisplaySwitches &sw = DisplaySwitches::instance();
+    sw.showPointCloud = isChecked(state);
+    if (!isChecked(state)) {
+        if (sw.pointCloudRgb)
+            ui->checkBox_3DMap->setChecked(false);
+        if (ui->Mapper_DepthToRGB->isChecked())
+            ui->Mapper_DepthToRGB->setChecked(false);
+    }
+    // The point cloud is coloured from the colour image mapped onto depth.
+    camera()->setMapperEnabledDepthToRGB(sw.showPointCloud);
+    emit sglPointCloud(state);
+    emit sglreFlash();
+}
+
+void CtlWidget::MapStateChanged(int state)
+{
+    DisplaySwitches &sw = DisplaySwitches::instance();
+    if (isChecked(state)) {
+        sw.pointCloudRgb = true;
+        if (!sw.showPointCloud)
+            ui->PointCloud->setChecked(true);
+    } else {
+        sw.pointCloudRgb = false;
+    }
+}
+
+void CtlWidget::RGBImageStateChanged(int state)
+{
+    if (isCimaGroup(camera()->getDeviceType()))
+        return; // no colour sensor
+    DisplaySwitches &sw = DisplaySwitches::instance();
+    if (isChecked(state)) {
+        sw.showRgb = true;
+        if (sw.showMappedRgb)
+            ui->Mapper_DepthToRGB->setChecked(false);
+    } else {
+        sw.showRgb = false;
+    }
+    emit sglreFlash();
+}
+
+void CtlWidget::DepthImageStateChanged(int state)
+{
+    DisplaySwitches &sw = DisplaySwitches::instance();
+    if (isChecked(state)) {
+        sw.showDepth = true;
+        if (sw.showMappedDepth)
+            ui->Mapper_RGBToDepth->setChecked(false);
+    } else {
+        sw.showDepth = false;
+    }
+    emit sglreFlash();
+}
+
+void CtlWidget::IrImageStateChanged(int state)
+{
+    DisplaySwitches &sw = DisplaySwitches::instance();
+    if (isChecked(state)) {
+        sw.showIr = true;
+        if (sw.showMappedIr)
+            ui->Mapper_RGBToIR->setChecked(false);
+    } else {
+        sw.showIr = false;
+    }
+    emit sglreFlash();
+}
+
+void CtlWidget::Mapper_DepthToRGBStateChanged(int state)
+{
+    DisplaySwitches &sw = DisplaySwitches::instance();
+    if (isChecked(state)) {
+        sw.showMappedRgb = true;
+        if (sw.showRgb)
+            ui->checkBox_rgb->setChecked(false);
+    } else {
+        sw.showMappedRgb = false;
+    }
+    if (!sw.pointCloudRgb) // the coloured point cloud needs the mapper whatever this box says
+        camera()->setMapperEnabledDepthToRGB(isChecked(state));
+    emit sglreFlash();
+}
+
+void CtlWidget::Mapper_RGBToDepthStateChanged(int state)
+{
+    DisplaySwitches &sw = DisplaySwitches::instance();
+    if (isChecked(state)) {
+        sw.showMappedDepth = true;
+        if (sw.showDepth)
+            ui->checkBox_depth->setChecked(false);
+    } else {
+        sw.showMappedDepth = false;
+    }
+    camera()->setMapperEnabledRGBToDepth(isChecked(state));
+    emit sglreFlash();
+}
+
+void CtlWidget::Mapper_RGBToIRStateChanged(int state)
+{
+    DisplaySwitches &sw = DisplaySwitches::instance();
+    if (isChecked(state)) {
+        sw.showMappedIr = true;
+        if (sw.showIr)
+            ui->checkBox_ir->setChecked(false);
+    } else {
+        sw.showMappedIr = false;
+    }
+    camera()->setMapperEnabledRGBToIR(isChecked(state));
+    emit sglreFlash();
+}
+
+void CtlWidget::WDRstyleStateChanged(int state)
+{
+    DisplaySwitches::instance().wdrStyle = isChecked(state) ? 1 : 0;
+    camera()->setWDRStyle(isChecked(state));
+}
+
+// ---- corrections and filters ----
+
+void CtlWidget::RGBDistortionStateChanged(int state)
+{
+    camera()->setRGBDistortionCorrectionEnabled(isChecked(state));
+}
+
+void CtlWidget::DepthDistortionStateChanged(int state)
+{
+    camera()->setDepthDistortionCorrectionEnabled(isChecked(state));
+}
+
+void CtlWidget::IrDistortionStateChanged(int state)
+{
+    camera()->setIrDistortionCorrectionEnabled(isChecked(state));
+}
+
+void CtlWidget::ComputeRealDepthStateChanged(int state)
+{
+    camera()->setComputeRealDepthCorrectionEnabled(isChecked(state));
+}
+
+void CtlWidget::TimeFilterStateChanged(int state)
+{
+    camera()->setTimeFilterEnabled(isChecked(state));
+}
+
+void CtlWidget::SpatialFilterStateChanged(int state)
+{
+    camera()->setSpatialFilterEnabled(isChecked(state));
+}
+
+void CtlWidget::BlackBGStateChanged(int state)
+{
+    DisplaySwitches::instance().blackBackground = isChecked(state);
+}
+
+// Sets the corrections, filters and black background together; it does not follow later
+// changes of the single boxes.
+void CtlWidget::AllStateChanged(int state)
+{
+    for (QCheckBox *box : {ui->IrDistortion, ui->RGBDistortion, ui->DepthDistortion, ui->ComputeRealDepth,
+                           ui->TimeFilter, ui->SpatialFilter, ui->checkBox_BlackBG})
+        box->setChecked(isChecked(state));
+}
+
+// ---- colour map and measurement ----
+
+void CtlWidget::on_spinBox_Slope_max_valueChanged(int value)
+{
+    DisplaySwitches::instance().colourMapMax = value;
+}
+
+void CtlWidget::on_spinBox_Slope_min_valueChanged(int value)
+{
+    DisplaySwitches::instance().colourMapMin = value;
+}
+
+void CtlWidget::MeasureStateChanged(int state)
+{
+    DisplaySwitches::instance().measureOn = isChecked(state);
+}
+
+void CtlWidget::on_spinBox_window_valueChanged(int)
+{
+    emit sglresetCyckeQueue(ui->spinBox_window->value(), ui->spinBox_period->value());
+}
+
+void CtlWidget::on_spinBox_period_valueChanged(int)
+{
+    emit sglresetCyckeQueue(ui->spinBox_window->value(), ui->spinBox_period->value());
+}
