@@ -1,0 +1,126 @@
+#include "SaveFolders.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+QStringList logged;
+
+void capture(QtMsgType, const QMessageLogContext &, const QString &msg)
+{
+    logged << msg;
+}
+
+QStringList foldersIn(const QString &dir)
+{
+    return QDir(dir).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+SaveFolders::Wanted depthOnly(int appliedDataMode)
+{
+    SaveFolders::Wanted w;
+    w.depth = true;
+    w.appliedDataMode = appliedDataMode;
+    return w;
+}
+
+const QString stamp = QStringLiteral("2024_03_05_10_11_12");
+
+} // namespace
+
+class SaveFoldersTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        logged.clear();
+        qInstallMessageHandler(capture);
+    }
+    void cleanup() { qInstallMessageHandler(nullptr); }
+
+    void foldersFollowTheShownImages_data()
+    {
+        QTest::addColumn<int>("dataMode");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("mode 0") << 0 << QStringList{"depth"};
+        QTest::newRow("WDR folder in any other mode") << 2 << QStringList{"depth", "wdrdepth"};
+    }
+    void foldersFollowTheShownImages()
+    {
+        QFETCH(int, dataMode);
+        QFETCH(QStringList, expected);
+        QTemporaryDir home;
+        SaveTarget previous;
+        previous.dirIr = QStringLiteral("kept");
+        const SaveTarget t = SaveFolders::prepare(home.path(), stamp, depthOnly(dataMode), previous);
+        QCOMPARE(foldersIn(home.filePath("SaveImage")), QStringList{stamp});
+        QCOMPARE(foldersIn(t.rootDir), expected);
+        QCOMPARE(t.rootDir, home.path() + "//SaveImage//" + stamp);
+        QCOMPARE(t.dirDepth, t.rootDir + "//depth");
+        QCOMPARE(t.dirIr, QStringLiteral("kept")); // not prepared: left as it was
+        QCOMPARE(t.stamp, stamp);
+        QCOMPARE(logged, QStringList{'"' + t.rootDir + '"'});
+    }
+
+    void brioSavesMappedImagesInThePlainFolders()
+    {
+        QTemporaryDir home;
+        SaveFolders::Wanted w;
+        w.brio = true;
+        w.rgb = w.mappedDepth = w.mappedIr = true;
+        const SaveTarget t = SaveFolders::prepare(home.path(), stamp, w, {});
+        QCOMPARE(foldersIn(t.rootDir), QStringList({"depth", "ir", "rgb"}));
+        QCOMPARE(t.dirMappedDepth, t.rootDir + "//depth");
+        w.brio = false;
+        QCOMPARE(SaveFolders::prepare(home.path(), stamp, w, {}).dirMappedIr, t.rootDir + "//mappedir");
+    }
+
+    void secondSaveInTheSameSecondReusesTheFolders()
+    {
+        QTemporaryDir home;
+        const SaveTarget first = SaveFolders::prepare(home.path(), stamp, depthOnly(0), {});
+        QFile marker(first.dirDepth + "/00000001.png");
+        QVERIFY(marker.open(QIODevice::WriteOnly));
+        marker.close();
+        SaveFolders::Wanted more = depthOnly(0);
+        more.ir = true;
+        const SaveTarget second = SaveFolders::prepare(home.path(), stamp, more, first);
+        QCOMPARE(second.rootDir, first.rootDir);
+        QVERIFY(marker.exists());
+        QCOMPARE(foldersIn(first.rootDir), QStringList({"depth", "ir"}));
+        QVERIFY(!logged.join(' ').contains("creat file error"));
+    }
+
+    void backslashesBecomeSeparators()
+    {
+        QTemporaryDir home;
+        const QString base = home.path() + "\\program\\folder";
+        const SaveTarget t = SaveFolders::prepare(base, stamp, depthOnly(0), {});
+        QCOMPARE(t.dirDepth, home.path() + "//program//folder//SaveImage//" + stamp + "//depth");
+        QVERIFY(QFileInfo(home.filePath("program/folder/SaveImage/" + stamp + "/depth")).isDir());
+        QCOMPARE(foldersIn(home.path()), QStringList{"program"});
+    }
+
+    void uncreatableLevelIsLoggedAndTheWalkGoesOn()
+    {
+        QTemporaryDir home;
+        QFile blocker(home.filePath("SaveImage")); // a file where the folder should be
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        const SaveTarget t = SaveFolders::prepare(home.path(), stamp, depthOnly(0), {});
+        // The set's folder for the root, then the set's folder and depth for the depth folder.
+        QCOMPARE(logged.count("creat file error"), 3);
+        QCOMPARE(t.dirDepth, home.path() + "//SaveImage//" + stamp + "//depth");
+        QVERIFY(!SaveFolders::createLevels(home.filePath("SaveImage") + "//x"));
+        QVERIFY(SaveFolders::createLevels(home.path() + "//a//b"));
+        QVERIFY(QFileInfo(home.filePath("a/b")).isDir());
+    }
+};
+
+QTEST_GUILESS_MAIN(SaveFoldersTest)
+#include "tst_savefolders.moc"
