@@ -34,11 +34,11 @@ void CtlWidget::SaveImageStateChanged(int state)
     DisplaySwitches &sw = DisplaySwitches::instance();
     if (state == Qt::Checked) {
         // Continuous before the request: a reader that saw the request alone would save
-        // one set, report it and stop.
+        // one set, report it and stop. The running number is reset before the request
+        // only; resetting it after would let the next set overwrite the first.
         sw.continuousSave = true;
         requestSave();
         ui->pushButton_save->setEnabled(false);
-        sw.saveIndex = 1;
     } else if (state == Qt::Unchecked) {
         sw.saveState = 3;
         sw.continuousSave = false;

@@ -1,6 +1,5 @@
 // The view and processing toggles. Each plain image and its mapped partner exclude each
-// other: checking one unchecks the other through the partner's own slot, whose unchecked
-// branch touches nothing else, so the pairs never recurse.
+// other.
 
 #include "Control_Single.h"
 #include "CtlWidget.h"
@@ -9,7 +8,18 @@
 #include "SdkTypes.h"
 #include "ui_CtlWidget.h"
 
-namespace {} // namespace
+namespace {
+
+// One image of an exclusive pair: checking it unchecks its partner through the partner's
+// own slot, whose unchecked branch touches nothing else.
+void showExclusive(int state, Shared<bool> &shown, const Shared<bool> &partnerShown, QCheckBox *partner)
+{
+    shown = isChecked(state);
+    if (isChecked(state) && partnerShown)
+        partner->setChecked(false);
+}
+
+} // namespace
 
 // ---- views ----
 
@@ -46,52 +56,28 @@ void CtlWidget::RGBImageStateChanged(int state)
     if (isCimaGroup(camera()->getDeviceType()))
         return; // no colour sensor
     DisplaySwitches &sw = DisplaySwitches::instance();
-    if (isChecked(state)) {
-        sw.showRgb = true;
-        if (sw.showMappedRgb)
-            ui->Mapper_DepthToRGB->setChecked(false);
-    } else {
-        sw.showRgb = false;
-    }
+    showExclusive(state, sw.showRgb, sw.showMappedRgb, ui->Mapper_DepthToRGB);
     emit sglreFlash();
 }
 
 void CtlWidget::DepthImageStateChanged(int state)
 {
     DisplaySwitches &sw = DisplaySwitches::instance();
-    if (isChecked(state)) {
-        sw.showDepth = true;
-        if (sw.showMappedDepth)
-            ui->Mapper_RGBToDepth->setChecked(false);
-    } else {
-        sw.showDepth = false;
-    }
+    showExclusive(state, sw.showDepth, sw.showMappedDepth, ui->Mapper_RGBToDepth);
     emit sglreFlash();
 }
 
 void CtlWidget::IrImageStateChanged(int state)
 {
     DisplaySwitches &sw = DisplaySwitches::instance();
-    if (isChecked(state)) {
-        sw.showIr = true;
-        if (sw.showMappedIr)
-            ui->Mapper_RGBToIR->setChecked(false);
-    } else {
-        sw.showIr = false;
-    }
+    showExclusive(state, sw.showIr, sw.showMappedIr, ui->Mapper_RGBToIR);
     emit sglreFlash();
 }
 
 void CtlWidget::Mapper_DepthToRGBStateChanged(int state)
 {
     DisplaySwitches &sw = DisplaySwitches::instance();
-    if (isChecked(state)) {
-        sw.showMappedRgb = true;
-        if (sw.showRgb)
-            ui->checkBox_rgb->setChecked(false);
-    } else {
-        sw.showMappedRgb = false;
-    }
+    showExclusive(state, sw.showMappedRgb, sw.showRgb, ui->checkBox_rgb);
     if (!sw.pointCloudRgb) // the coloured point cloud needs the mapper whatever this box says
         camera()->setMapperEnabledDepthToRGB(isChecked(state));
     emit sglreFlash();
@@ -100,13 +86,7 @@ void CtlWidget::Mapper_DepthToRGBStateChanged(int state)
 void CtlWidget::Mapper_RGBToDepthStateChanged(int state)
 {
     DisplaySwitches &sw = DisplaySwitches::instance();
-    if (isChecked(state)) {
-        sw.showMappedDepth = true;
-        if (sw.showDepth)
-            ui->checkBox_depth->setChecked(false);
-    } else {
-        sw.showMappedDepth = false;
-    }
+    showExclusive(state, sw.showMappedDepth, sw.showDepth, ui->checkBox_depth);
     camera()->setMapperEnabledRGBToDepth(isChecked(state));
     emit sglreFlash();
 }
@@ -114,13 +94,7 @@ void CtlWidget::Mapper_RGBToDepthStateChanged(int state)
 void CtlWidget::Mapper_RGBToIRStateChanged(int state)
 {
     DisplaySwitches &sw = DisplaySwitches::instance();
-    if (isChecked(state)) {
-        sw.showMappedIr = true;
-        if (sw.showIr)
-            ui->checkBox_ir->setChecked(false);
-    } else {
-        sw.showMappedIr = false;
-    }
+    showExclusive(state, sw.showMappedIr, sw.showIr, ui->checkBox_ir);
     camera()->setMapperEnabledRGBToIR(isChecked(state));
     emit sglreFlash();
 }

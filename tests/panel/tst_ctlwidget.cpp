@@ -3,6 +3,7 @@
 #include "CtlWidget.h"
 #include "DataModeTable.h"
 #include "DisplaySwitches.h"
+#include "LogCapture.h"
 #include "SimConfigFile.h"
 
 #include <QCheckBox>
@@ -18,13 +19,6 @@
 #include <memory>
 
 namespace {
-
-QStringList logged;
-
-void capture(QtMsgType, const QMessageLogContext &, const QString &msg)
-{
-    logged << msg;
-}
 
 // Range1 uncalibrated, Range4 the current one with its own numbers.
 const QByteArray cameras = fastSim() + R"(
@@ -101,6 +95,7 @@ private:
     QTemporaryDir m_home;
     std::unique_ptr<SimConfigFile> m_config;
     std::unique_ptr<CtlWidget> m_panel;
+    std::unique_ptr<LogCapture> m_log;
     Control_Single *m_camera = Control_Single::getInstance();
     DisplaySwitches &sw = DisplaySwitches::instance();
 };
@@ -119,14 +114,14 @@ bool CtlWidgetTest::open(const char *uri, int userType, const QByteArray &settin
     sw.resetToDefaults();
     m_panel = std::make_unique<CtlWidget>();
     m_panel->openCamera();
-    logged.clear();
+    LogCapture::lines().clear();
     return true;
 }
 
 void CtlWidgetTest::init()
 {
     qputenv("LUMIDESK_HOME", m_home.path().toLocal8Bit());
-    qInstallMessageHandler(capture);
+    m_log = std::make_unique<LogCapture>();
 }
 
 void CtlWidgetTest::cleanup()
@@ -134,7 +129,7 @@ void CtlWidgetTest::cleanup()
     m_panel.reset();
     m_camera->shutdownORB();
     m_camera->shutdownSDK();
-    qInstallMessageHandler(nullptr);
+    m_log.reset();
 }
 
 void CtlWidgetTest::layoutPerModelAndUser_data()
@@ -372,7 +367,7 @@ void CtlWidgetTest::failingDataModeWriteChangesNothing()
         before << QStringLiteral("%1%2").arg(get(name)->isEnabled()).arg(get(name)->isChecked());
     const int applied = sw.appliedDataMode;
     combo("dataModeComBox")->setCurrentIndex(2);
-    QCOMPARE(logged, QStringList{"\"SetDataMode index:2  status:-5\""});
+    QCOMPARE(LogCapture::lines(), QStringList{"\"SetDataMode index:2  status:-5\""});
     QCOMPARE(int(sw.appliedDataMode), applied);
     QCOMPARE(combo("depRangeComBox")->currentText(), "Range4 (300-3200mm)");
     QStringList after;
@@ -517,7 +512,7 @@ void CtlWidgetTest::saving()
     qputenv("LUMIDESK_HOME", blocked.toLocal8Bit());
     sw.saveState = 3;
     get<QPushButton>("pushButton_save")->click();
-    QVERIFY(logged.contains("creat file error"));
+    QVERIFY(LogCapture::lines().contains("creat file error"));
     QCOMPARE(int(sw.saveState), 1);
     QVERIFY(sw.saveTarget().rootDir.startsWith(blocked + "//SaveImage//"));
 }

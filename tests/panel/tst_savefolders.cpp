@@ -1,3 +1,4 @@
+#include "LogCapture.h"
 #include "SaveFolders.h"
 
 #include <QDir>
@@ -5,14 +6,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <memory>
+
 namespace {
-
-QStringList logged;
-
-void capture(QtMsgType, const QMessageLogContext &, const QString &msg)
-{
-    logged << msg;
-}
 
 QStringList foldersIn(const QString &dir)
 {
@@ -36,12 +32,8 @@ class SaveFoldersTest : public QObject
     Q_OBJECT
 
 private slots:
-    void init()
-    {
-        logged.clear();
-        qInstallMessageHandler(capture);
-    }
-    void cleanup() { qInstallMessageHandler(nullptr); }
+    void init() { m_log = std::make_unique<LogCapture>(); }
+    void cleanup() { m_log.reset(); }
 
     void foldersFollowTheShownImages_data()
     {
@@ -64,7 +56,7 @@ private slots:
         QCOMPARE(t.dirDepth, t.rootDir + "//depth");
         QCOMPARE(t.dirIr, QStringLiteral("kept")); // not prepared: left as it was
         QCOMPARE(t.stamp, stamp);
-        QCOMPARE(logged, QStringList{'"' + t.rootDir + '"'});
+        QCOMPARE(LogCapture::lines(), QStringList{'"' + t.rootDir + '"'});
     }
 
     void brioSavesMappedImagesInThePlainFolders()
@@ -93,7 +85,7 @@ private slots:
         QCOMPARE(second.rootDir, first.rootDir);
         QVERIFY(marker.exists());
         QCOMPARE(foldersIn(first.rootDir), QStringList({"depth", "ir"}));
-        QVERIFY(!logged.join(' ').contains("creat file error"));
+        QVERIFY(!LogCapture::lines().join(' ').contains("creat file error"));
     }
 
     void backslashesBecomeSeparators()
@@ -114,12 +106,15 @@ private slots:
         blocker.close();
         const SaveTarget t = SaveFolders::prepare(home.path(), stamp, depthOnly(0), {});
         // The set's folder for the root, then the set's folder and depth for the depth folder.
-        QCOMPARE(logged.count("creat file error"), 3);
+        QCOMPARE(LogCapture::lines().count("creat file error"), 3);
         QCOMPARE(t.dirDepth, home.path() + "//SaveImage//" + stamp + "//depth");
         QVERIFY(!SaveFolders::createLevels(home.filePath("SaveImage") + "//x"));
         QVERIFY(SaveFolders::createLevels(home.path() + "//a//b"));
         QVERIFY(QFileInfo(home.filePath("a/b")).isDir());
     }
+
+private:
+    std::unique_ptr<LogCapture> m_log;
 };
 
 QTEST_GUILESS_MAIN(SaveFoldersTest)
