@@ -133,11 +133,15 @@ void CtlWidget::applyModelLayout()
 
     const int userType = ToolSettings::getInstance().userType();
     const bool fullUser = userType == 255;
-    for (QWidget *control :
-         {static_cast<QWidget *>(ui->SlaveMode), static_cast<QWidget *>(ui->ISAcheckBox),
-          static_cast<QWidget *>(ui->TALcheckBox), static_cast<QWidget *>(ui->Synchronize),
-          static_cast<QWidget *>(ui->checkBox_IR_BG), static_cast<QWidget *>(ui->LowPowerMode),
-          static_cast<QWidget *>(ui->checkBox_AntiInterference), static_cast<QWidget *>(ui->WritepushButton)})
+    const QList<QWidget *> fullUserControls = {ui->SlaveMode,
+                                               ui->ISAcheckBox,
+                                               ui->TALcheckBox,
+                                               ui->Synchronize,
+                                               ui->checkBox_IR_BG,
+                                               ui->LowPowerMode,
+                                               ui->checkBox_AntiInterference,
+                                               ui->WritepushButton};
+    for (QWidget *control : fullUserControls)
         control->setVisible(fullUser);
     ui->pushButton_update->hide();
     ui->SaveImage->setChecked(false);

@@ -280,10 +280,9 @@ void CtlWidget::SetWorkMode_T(int index)
         ui->PointCloud->setChecked(false);
         ui->checkBox_3DMap->setChecked(false);
     } else if (index == 2) {
-        for (QWidget *control :
-             {static_cast<QWidget *>(ui->checkBox_rgbaecenabled), static_cast<QWidget *>(ui->checkBox_depthenabled),
-              static_cast<QWidget *>(ui->PointCloud), static_cast<QWidget *>(ui->checkBox_3DMap)})
-            control->setEnabled(false);
+        for (QCheckBox *box :
+             {ui->checkBox_rgbaecenabled, ui->checkBox_depthenabled, ui->PointCloud, ui->checkBox_3DMap})
+            box->setEnabled(false);
         ui->checkBox_depthenabled->setChecked(false);
         ui->checkBox_rgbenabled->setChecked(false);
         allShowSwitchesOffBut(false);
