@@ -4,10 +4,18 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 namespace FrameConvert {
 
 cv::Mat depthTo8(const cv::Mat &depth16, int colourMapMin, int colourMapMax)
+{
+    cv::Mat out;
+    depthTo8(depth16, colourMapMin, colourMapMax, out);
+    return out;
+}
+
+void depthTo8(const cv::Mat &depth16, int colourMapMin, int colourMapMax, cv::Mat &out)
 {
     double scale;
     double offset;
@@ -19,9 +27,7 @@ cv::Mat depthTo8(const cv::Mat &depth16, int colourMapMin, int colourMapMax)
         scale = 255.0 / std::max(colourMapMax, 1); // a limit of 0 would divide by zero
         offset = 0.0;
     }
-    cv::Mat out;
     depth16.convertTo(out, CV_8U, scale, offset);
-    return out;
 }
 
 void blackenClippedEnds(cv::Mat &bgr)
@@ -47,11 +53,55 @@ cv::Mat colourMapDepth(const cv::Mat &depth16, int colourMapMin, int colourMapMa
     return bgr;
 }
 
+cv::Mat depthColourTable(bool blackBackground)
+{
+    cv::Mat levels(256, 1, CV_8UC1);
+    for (int i = 0; i < 256; ++i)
+        levels.at<uchar>(i) = uchar(i);
+    cv::Mat bgr;
+    cv::applyColorMap(levels, bgr, cv::COLORMAP_RAINBOW);
+    if (blackBackground)
+        blackenClippedEnds(bgr);
+    cv::Mat rgb;
+    cv::cvtColor(bgr, rgb, cv::COLOR_BGR2RGB);
+    return rgb;
+}
+
+void colourDepthRgb(const cv::Mat &depth16, int colourMapMin, int colourMapMax, const cv::Mat &table,
+                    cv::Mat &levels, cv::Mat &rgb)
+{
+    CV_Assert(table.type() == CV_8UC3 && table.total() == 256 && table.isContinuous());
+    depthTo8(depth16, colourMapMin, colourMapMax, levels);
+    rgb.create(levels.size(), CV_8UC3);
+    // Four bytes per entry, so that each pixel is one 4-byte store; the next pixel's store
+    // overwrites the spare byte, and the last pixel of a row is stored with 3 bytes.
+    uint32_t wide[256] = {};
+    for (int i = 0; i < 256; ++i)
+        std::memcpy(&wide[i], table.ptr<uchar>() + 3 * i, 3);
+    const bool continuous = levels.isContinuous() && rgb.isContinuous();
+    const int rows = continuous ? 1 : levels.rows;
+    const int cols = continuous ? int(levels.total()) : levels.cols;
+    for (int y = 0; y < rows; ++y) {
+        const uchar *in = levels.ptr<uchar>(y);
+        uchar *out = rgb.ptr<uchar>(y);
+        int x = 0;
+        for (; x + 1 < cols; ++x)
+            std::memcpy(out + 3 * x, &wide[in[x]], 4);
+        if (x < cols)
+            std::memcpy(out + 3 * x, &wide[in[x]], 3);
+    }
+}
+
 cv::Mat irToGrey(const cv::Mat &ir16)
 {
     cv::Mat out;
-    ir16.convertTo(out, CV_8U, irScale, 0.0);
+    irToGrey(ir16, out);
     return out;
+}
+
+void irToGrey(const cv::Mat &ir16, cv::Mat &out)
+{
+    ir16.convertTo(out, CV_8U, irScale, 0.0);
 }
 
 void drawDepthMarker(cv::Mat &image, cv::Point marker, int rawValue)

@@ -31,6 +31,8 @@ private slots:
     void depthScaling_data();
     void depthScaling();
     void rainbowEndsTurnBlack();
+    void colourTableGivesTheSamePixels_data();
+    void colourTableGivesTheSamePixels();
     void irGreyAndMarkerColour();
     void labelsNearTheEdge();
     void markerPlacement();
@@ -86,6 +88,39 @@ void FrameConvertTest::rainbowEndsTurnBlack()
     cv::Mat grey(2, 2, CV_8UC1, cv::Scalar(0));
     blackenClippedEnds(grey); // not three-channel: untouched, no crash
     QCOMPARE(int(grey.at<uchar>(0, 0)), 0);
+}
+
+void FrameConvertTest::colourTableGivesTheSamePixels_data()
+{
+    QTest::addColumn<int>("min");
+    QTest::addColumn<int>("max");
+    QTest::addColumn<bool>("black");
+    QTest::newRow("start-up limits, black ends") << 250 << 1450 << true;
+    QTest::newRow("coloured ends") << 250 << 1450 << false;
+    QTest::newRow("wide range") << 0 << 65535 << true;
+    QTest::newRow("inverted limits") << 3000 << 1000 << true;
+}
+
+void FrameConvertTest::colourTableGivesTheSamePixels()
+{
+    QFETCH(int, min);
+    QFETCH(int, max);
+    QFETCH(bool, black);
+    // Every 16-bit value once, in one row; then an odd width and a non-continuous view.
+    cv::Mat ramp(1, 65536, CV_16UC1);
+    for (int i = 0; i < 65536; ++i)
+        ramp.at<uint16_t>(0, i) = uint16_t(i);
+    cv::Mat odd(97, 641, CV_16UC1);
+    cv::randu(odd, 0, 5000);
+    const cv::Mat table = depthColourTable(black);
+    for (const cv::Mat &depth : {ramp, odd, cv::Mat(odd(cv::Rect(3, 2, 300, 90)))}) {
+        cv::Mat expected;
+        cv::cvtColor(colourMapDepth(depth, min, max, black), expected, cv::COLOR_BGR2RGB);
+        cv::Mat levels, rgb;
+        colourDepthRgb(depth, min, max, table, levels, rgb);
+        QCOMPARE(rgb.size(), expected.size());
+        QCOMPARE(cv::norm(rgb, expected, cv::NORM_INF), 0.0);
+    }
 }
 
 void FrameConvertTest::irGreyAndMarkerColour()
