@@ -3,7 +3,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
-#include <cstdio>
+#include <charconv>
 #include <cstring>
 
 namespace FrameConvert {
@@ -178,9 +178,18 @@ QString saveFileName(const QString &dir, int index, const QString &extension)
 
 void appendPointLine(std::string &out, float x, float y, float z)
 {
+    // std::to_chars rather than printf: the program runs in the user's locale, where a
+    // decimal comma would break the file's numbers. Same digits as "%g".
     char line[64];
-    const int n = std::snprintf(line, sizeof line, "%g\t%g\t%g\r\n", double(x), double(y), double(z));
-    out.append(line, size_t(std::max(n, 0)));
+    char *const end = line + sizeof line;
+    char *p = std::to_chars(line, end, x, std::chars_format::general, 6).ptr;
+    *p++ = '\t';
+    p = std::to_chars(p, end, y, std::chars_format::general, 6).ptr;
+    *p++ = '\t';
+    p = std::to_chars(p, end, z, std::chars_format::general, 6).ptr;
+    *p++ = '\r';
+    *p++ = '\n';
+    out.append(line, size_t(p - line));
 }
 
 } // namespace FrameConvert

@@ -5,6 +5,8 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include <clocale>
+
 using namespace FrameConvert;
 
 namespace {
@@ -39,6 +41,7 @@ private slots:
     void labelLayout_data();
     void labelLayout();
     void fileNamesAndPointLines();
+    void pointLinesIgnoreTheLocale();
     void switchesStartUp();
 };
 
@@ -201,6 +204,26 @@ void FrameConvertTest::fileNamesAndPointLines()
     appendPointLine(text, 123456.7f, -0.5f, 999999.f);
     QCOMPARE(QString::fromStdString(text),
              QStringLiteral("1234.5\t0.25\t-3\r\n1e+06\t0.0001\t1e-05\r\n123457\t-0.5\t999999\r\n"));
+}
+
+void FrameConvertTest::pointLinesIgnoreTheLocale()
+{
+    // A user locale with a decimal comma, built into a folder of our own.
+    QTemporaryDir dir;
+    QProcess localedef;
+    localedef.start(QStringLiteral("localedef"),
+                    {"-i", "de_DE", "-f", "UTF-8", dir.filePath(QStringLiteral("de_DE.UTF-8"))});
+    if (!localedef.waitForFinished(20000) || localedef.exitCode() != 0)
+        QSKIP("localedef cannot build de_DE here");
+    qputenv("LOCPATH", dir.path().toLocal8Bit());
+    const std::string previous = setlocale(LC_ALL, nullptr);
+    if (!setlocale(LC_ALL, "de_DE.UTF-8"))
+        QSKIP("the de_DE locale does not load");
+    std::string text;
+    appendPointLine(text, 1234.5f, 0.25f, -3.0f);
+    setlocale(LC_ALL, previous.c_str());
+    qunsetenv("LOCPATH");
+    QCOMPARE(QString::fromStdString(text), QStringLiteral("1234.5\t0.25\t-3\r\n"));
 }
 
 void FrameConvertTest::switchesStartUp()
