@@ -249,7 +249,7 @@ void ImageWidgetTest::saveIsReported()
     view->start();
     view->slotopenCamera();
     sw.saveState.storeRelease(1);
-    QTRY_COMPARE_WITH_TIMEOUT(boxes.boxes().size(), 1, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(boxes.boxes().size(), 1, 20000);
     view->slotcloseCamera();
     control->shutdownORB();
     control->shutdownSDK();
