@@ -5,6 +5,7 @@
 // colour). Prints the two ratios last.
 
 #include "ProcessingCycle.h"
+#include "RatioReporter.h"
 #include "Renderer.h"
 #include "SimConfig.h"
 
@@ -14,7 +15,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -132,24 +132,6 @@ void BM_MemcpyMandatedBytes(benchmark::State &state)
 
 BENCHMARK(BM_ProcessingCycle)->Arg(DefaultSet)->Arg(FullSet)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 BENCHMARK(BM_MemcpyMandatedBytes)->Arg(DefaultSet)->Arg(FullSet)->Unit(benchmark::kMillisecond)->MinTime(1.0);
-
-// Keeps each benchmark's time per iteration (the median when repeated), to print the ratios
-// after the table.
-class RatioReporter : public benchmark::ConsoleReporter
-{
-public:
-    std::map<std::string, double> time;
-
-    void ReportRuns(const std::vector<Run> &runs) override
-    {
-        for (const Run &run : runs) {
-            const bool aggregate = run.run_type == Run::RT_Aggregate;
-            if ((aggregate && run.aggregate_name == "median") || (!aggregate && run.iterations > 0))
-                time[run.run_name.function_name + "/" + run.run_name.args] = run.GetAdjustedRealTime();
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-};
 
 } // namespace
 
