@@ -63,7 +63,6 @@ private slots:
 private:
     void open(const QByteArray &ini);
     bool nextSet(Frames &f);
-    void requestSave();
     QStringList filesIn(const QString &folder) const;
 
     std::unique_ptr<SimConfigFile> config;
@@ -133,11 +132,6 @@ bool ReaderTest::nextSet(Frames &f)
     return false;
 }
 
-void ReaderTest::requestSave()
-{
-    sw.saveState.storeRelease(1);
-}
-
 QStringList ReaderTest::filesIn(const QString &folder) const
 {
     return QDir(saveRoot->filePath(folder)).entryList(QDir::Files, QDir::Name);
@@ -174,7 +168,7 @@ void ReaderTest::continuousSaveNumbersEveryCycleAndWraps()
     sw.showPointCloud = true;
     sw.continuousSave = true;
     sw.saveIndex = 99999998;
-    requestSave();
+    sw.saveState.storeRelease(1);
     QTRY_VERIFY_WITH_TIMEOUT(filesIn("Depth").contains("00000002.png"), 20000);
     sw.saveState = 3;
     reader->stopReading();
@@ -191,7 +185,7 @@ void ReaderTest::continuousSaveNumbersEveryCycleAndWraps()
 void ReaderTest::singleSaveWithoutPointCloudWritesOnlyImages()
 {
     open(alta);
-    requestSave();
+    sw.saveState.storeRelease(1);
     QTRY_COMPARE_WITH_TIMEOUT(int(sw.saveState), 2, 20000);
     QCOMPARE(filesIn("Depth"), QStringList("00000001.png"));
     QCOMPARE(filesIn("RGB"), QStringList("00000001.jpg"));
@@ -206,7 +200,7 @@ void ReaderTest::pendingSaveWaitsForACycleThatSaves()
 {
     // The first four fetches fail: those cycles deliver nothing to save.
     sw.showRgb = false;
-    requestSave();
+    sw.saveState.storeRelease(1);
     open(alta + "[faults]\nLx2_GetFrame = -9 times 4\n");
     QTRY_COMPARE_WITH_TIMEOUT(int(sw.saveState), 2, 20000);
     QCOMPARE(loggedLines().filter("Lx2_GetFrame").size(), 4);
@@ -233,7 +227,7 @@ void ReaderTest::brioSavesOnlyWholeMappedSets()
     sw.showMappedDepth = mappedDepth;
     sw.showMappedIr = mappedIr;
     open(fastSim() + "[device.brio]\nmodel = Brio\n");
-    requestSave();
+    sw.saveState.storeRelease(1);
     if (files.isEmpty()) {
         Frames f;
         for (int i = 0; i < 8; ++i) // depth comes at half the colour rate: cover both kinds of set
@@ -256,7 +250,7 @@ void ReaderTest::savedFilesHoldTheFramesAndThePointCloud()
     // Exactly one frame set arrives, so the kept frames are the ones saved.
     sw.showMappedRgb = true;
     sw.showPointCloud = true;
-    requestSave();
+    sw.saveState.storeRelease(1);
     open(alta + "mapDepthToRgb = yes\n[faults]\nLx2_ReadNextFrame = -7 after 1\n");
     QTRY_COMPARE_WITH_TIMEOUT(int(sw.saveState), 2, 20000);
     Frames f;
