@@ -70,25 +70,32 @@ cv::Mat depthColourTable(bool blackBackground)
 void colourDepthRgb(const cv::Mat &depth16, int colourMapMin, int colourMapMax, const cv::Mat &table,
                     cv::Mat &levels, cv::Mat &rgb)
 {
+    CV_Assert(depth16.type() == CV_16UC1);
     CV_Assert(table.type() == CV_8UC3 && table.total() == 256 && table.isContinuous());
-    depthTo8(depth16, colourMapMin, colourMapMax, levels);
-    rgb.create(levels.size(), CV_8UC3);
+    rgb.create(depth16.size(), CV_8UC3);
     // Four bytes per entry, so that each pixel is one 4-byte store; the next pixel's store
-    // overwrites the spare byte, and the last pixel of a row is stored with 3 bytes.
+    // overwrites the spare byte, and the last pixel of a run is stored with 3 bytes.
     uint32_t wide[256] = {};
     for (int i = 0; i < 256; ++i)
         std::memcpy(&wide[i], table.ptr<uchar>() + 3 * i, 3);
-    const bool continuous = levels.isContinuous() && rgb.isContinuous();
-    const int rows = continuous ? 1 : levels.rows;
-    const int cols = continuous ? int(levels.total()) : levels.cols;
+    // Scaled in runs whose levels stay in the cache. The run length is a multiple of every
+    // vector width, so the scaling treats each pixel as one call over the whole image would.
+    constexpr int run = 16384;
+    const bool continuous = depth16.isContinuous() && rgb.isContinuous();
+    const int rows = continuous ? 1 : depth16.rows;
+    const int cols = continuous ? int(depth16.total()) : depth16.cols;
     for (int y = 0; y < rows; ++y) {
-        const uchar *in = levels.ptr<uchar>(y);
+        const uint16_t *in = depth16.ptr<uint16_t>(y);
         uchar *out = rgb.ptr<uchar>(y);
-        int x = 0;
-        for (; x + 1 < cols; ++x)
-            std::memcpy(out + 3 * x, &wide[in[x]], 4);
-        if (x < cols)
-            std::memcpy(out + 3 * x, &wide[in[x]], 3);
+        for (int x0 = 0; x0 < cols; x0 += run) {
+            const int n = std::min(run, cols - x0);
+            depthTo8(cv::Mat(1, n, CV_16UC1, const_cast<uint16_t *>(in + x0)), colourMapMin, colourMapMax, levels);
+            const uchar *level = levels.ptr<uchar>();
+            uchar *o = out + 3 * x0;
+            for (int x = 0; x + 1 < n; ++x)
+                std::memcpy(o + 3 * x, &wide[level[x]], 4);
+            std::memcpy(o + 3 * (n - 1), &wide[level[n - 1]], 3);
+        }
     }
 }
 
