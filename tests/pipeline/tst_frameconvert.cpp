@@ -1,3 +1,4 @@
+#include "AlgoThread.h"
 #include "DisplaySwitches.h"
 #include "FrameConvert.h"
 
@@ -35,6 +36,7 @@ private slots:
     void rainbowEndsTurnBlack();
     void colourTableGivesTheSamePixels_data();
     void colourTableGivesTheSamePixels();
+    void cycleDrawsWhatTheSingleStepsDraw();
     void irGreyAndMarkerColour();
     void labelsNearTheEdge();
     void markerPlacement();
@@ -124,6 +126,32 @@ void FrameConvertTest::colourTableGivesTheSamePixels()
         QCOMPARE(rgb.size(), expected.size());
         QCOMPARE(cv::norm(rgb, expected, cv::NORM_INF), 0.0);
     }
+}
+
+void FrameConvertTest::cycleDrawsWhatTheSingleStepsDraw()
+{
+    DisplaySwitches &s = DisplaySwitches::instance();
+    s.resetToDefaults();
+    s.measureOn = true;
+    s.secondMarkerOn = true;
+    s.secondMarkerX = 100;
+    s.secondMarkerY = 50;
+    RawFrames frames;
+    frames.depth = cv::Mat(480, 640, CV_16UC1);
+    cv::randu(frames.depth, 0, 2000);
+    AlgoThread processing;
+    processing.processFrames(frames);
+    // The marker not yet placed went to the centre, and the centre was written back.
+    QCOMPARE(cv::Point(s.depthMarkerX, s.depthMarkerY), cv::Point(320, 240));
+
+    cv::Mat expected = colourMapDepth(frames.depth, 250, 1450, true);
+    drawDepthMarker(expected, {320, 240}, frames.depth.at<uint16_t>(240, 320));
+    drawSecondMarker(expected, {100, 50});
+    cv::cvtColor(expected, expected, cv::COLOR_BGR2RGB);
+    cv::Mat shown, none;
+    QVERIFY(processing.getDisplayImages(true, shown, false, none, false, none, false, none, false, none, false, none));
+    QCOMPARE(cv::norm(shown, expected, cv::NORM_INF), 0.0);
+    s.resetToDefaults();
 }
 
 void FrameConvertTest::irGreyAndMarkerColour()
