@@ -7,6 +7,7 @@
 #include "DisplaySwitches.h"
 #include "FrameConvert.h"
 #include "ImageWidget.h"
+#include "MyThread.h"
 #include "SimConfigFile.h"
 
 #include <QLabel>
@@ -52,9 +53,12 @@ private slots:
     void measurementReportsEveryPeriod_data();
     void measurementReportsEveryPeriod();
     void clickNearTheEdgeRemovesTheMeasurementMarker();
+    void measurementWindowIsClippedToTheImage_data();
+    void measurementWindowIsClippedToTheImage();
     void pointCloudSwitchIgnoresThePartialState();
     void saveIsReported_data();
     void saveIsReported();
+    void closeHandshakeEndsBothThreads();
 
 private:
     // Runs one cycle on the frames and refreshes (twice, so that areas just made visible
@@ -202,6 +206,32 @@ void ImageWidgetTest::clickNearTheEdgeRemovesTheMeasurementMarker()
     QCOMPARE(spy.size(), 0);
 }
 
+void ImageWidgetTest::measurementWindowIsClippedToTheImage_data()
+{
+    QTest::addColumn<QPoint>("marker");
+    QTest::addColumn<int>("reports");
+    QTest::newRow("hanging over the corner") << QPoint(1, 1) << 1;
+    QTest::newRow("left over from a larger image") << QPoint(5000, 10) << 0;
+}
+
+void ImageWidgetTest::measurementWindowIsClippedToTheImage()
+{
+    QFETCH(QPoint, marker);
+    QFETCH(int, reports);
+    sw.measureOn = true;
+    sw.rangeMaxDepth = 2000;
+    sw.secondMarkerOn = true;
+    sw.secondMarkerX = marker.x();
+    sw.secondMarkerY = marker.y();
+    view->slotresetCyckeQueue(6, 1);
+    view->processing()->processFrames(uniformFrames(1000, 0, cv::Scalar(0, 0, 0)));
+    QSignalSpy spy(view.get(), &ImageWidget::sglMeasure);
+    view->ReadFrame();
+    QCOMPARE(spy.size(), reports);
+    if (reports)
+        QCOMPARE(spy[0][0].toString(), QStringLiteral("1000"));
+}
+
 void ImageWidgetTest::pointCloudSwitchIgnoresThePartialState()
 {
     auto *area = child<QWidget>("widget_pointcloud");
@@ -259,6 +289,17 @@ void ImageWidgetTest::saveIsReported()
     QCOMPARE(boxes.boxes()[0].text, text);
     QCOMPARE(int(sw.saveState), 3);
     QCOMPARE(QFile::exists(root.filePath("00000001.jpg")), true); // the colour file still went out
+}
+
+void ImageWidgetTest::closeHandshakeEndsBothThreads()
+{
+    view->start();
+    view->start(); // running threads are left alone
+    QSignalSpy closed(view.get(), &ImageWidget::sglclose);
+    view->processing()->reader()->requestStop();
+    QTRY_COMPARE_WITH_TIMEOUT(closed.size(), 1, 20000);
+    QVERIFY(view->processing()->reader()->isFinished());
+    QVERIFY(view->processing()->isFinished());
 }
 
 QTEST_MAIN(ImageWidgetTest)
