@@ -2,6 +2,7 @@
 // 1920x1080, colour on the depth grid, depth and IR on the colour grid), against writing the
 // same bytes with memset into the same buffers in the same run. Prints the ratio last.
 
+#include "RatioReporter.h"
 #include "Renderer.h"
 #include "SimConfig.h"
 
@@ -11,7 +12,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <map>
 #include <string>
 
 namespace {
@@ -71,24 +71,6 @@ void BM_MemsetSameBytes(benchmark::State &state)
 
 BENCHMARK(BM_FrameSet)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 BENCHMARK(BM_MemsetSameBytes)->Unit(benchmark::kMillisecond)->MinTime(1.0);
-
-// Keeps each benchmark's time per iteration (the median when repeated), to print the ratio
-// after the table.
-class RatioReporter : public benchmark::ConsoleReporter
-{
-public:
-    std::map<std::string, double> time;
-
-    void ReportRuns(const std::vector<Run> &runs) override
-    {
-        for (const Run &run : runs) {
-            const bool aggregate = run.run_type == Run::RT_Aggregate;
-            if ((aggregate && run.aggregate_name == "median") || (!aggregate && run.iterations > 0))
-                time[run.run_name.function_name] = run.GetAdjustedRealTime();
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-};
 
 } // namespace
 

@@ -1,15 +1,10 @@
 #include "AlgoThread.h"
 
 #include "DisplaySwitches.h"
-#include "FrameConvert.h"
 #include "MyThread.h"
 #include "PipelineStats.h"
 
 #include <QDebug>
-
-#include <opencv2/imgproc.hpp>
-
-using namespace FrameConvert;
 
 AlgoThread::AlgoThread(QObject *parent)
     : QThread(parent)
@@ -63,9 +58,9 @@ bool AlgoThread::getPointCloudFrames(cv::Mat &depth, cv::Mat &ir, cv::Mat &mappe
     std::lock_guard<std::mutex> guard(m_lock);
     if (!m_ready)
         return false;
-    m_cloudDepth.copyTo(depth);
-    m_cloudIr.copyTo(ir);
-    m_cloudMappedRgb.copyTo(mappedRgb);
+    m_images.cloudDepth.copyTo(depth);
+    m_images.cloudIr.copyTo(ir);
+    m_images.cloudMappedRgb.copyTo(mappedRgb);
     return true;
 }
 
@@ -80,26 +75,27 @@ bool AlgoThread::getDisplayImages(bool wantDepth, cv::Mat &depth, bool wantIr, c
         if (want)
             from.copyTo(to);
     };
-    give(wantDepth, m_depthImage, depth);
-    give(wantIr, m_irImage, ir);
-    give(wantRgb, m_rgbImage, rgb);
-    give(wantMappedRgb, m_mappedRgbImage, mappedRgb);
-    give(wantMappedDepth, m_mappedDepthImage, mappedDepth);
-    give(wantMappedIr, m_mappedIrImage, mappedIr);
+    give(wantDepth, m_images.depth, depth);
+    give(wantIr, m_images.ir, ir);
+    give(wantRgb, m_images.rgb, rgb);
+    give(wantMappedRgb, m_images.mappedRgb, mappedRgb);
+    give(wantMappedDepth, m_images.mappedDepth, mappedDepth);
+    give(wantMappedIr, m_images.mappedIr, mappedIr);
     return true;
 }
 
 bool AlgoThread::getMeasureRegion(cv::Mat &out, int x, int y, int width, int height)
 {
     std::lock_guard<std::mutex> guard(m_lock);
-    if (!m_ready || m_measureDepth.empty())
+    const cv::Mat &depth = m_images.measureDepth;
+    if (!m_ready || depth.empty())
         return false;
     // The window is checked in label pixels but cut in image pixels: keep the part that
     // lies inside the image.
-    const cv::Rect region = cv::Rect(x, y, width, height) & cv::Rect(0, 0, m_measureDepth.cols, m_measureDepth.rows);
+    const cv::Rect region = cv::Rect(x, y, width, height) & cv::Rect(0, 0, depth.cols, depth.rows);
     if (region.empty())
         return false;
-    m_measureDepth(region).copyTo(out);
+    depth(region).copyTo(out);
     return true;
 }
 
@@ -113,13 +109,14 @@ void AlgoThread::run()
         }
         const DisplaySwitches &sw = DisplaySwitches::instance();
         const bool cloud = sw.showPointCloud;
-        if (!m_reader->takeFrames(sw.showDepth || cloud, m_depth, sw.showIr || cloud, m_ir, sw.showRgb, m_rgb,
-                                  sw.showMappedRgb || sw.pointCloudRgb, m_mappedRgb, sw.showMappedDepth,
-                                  m_mappedDepth, sw.showMappedIr, m_mappedIr)) {
+        RawFrames &in = m_input;
+        if (!m_reader->takeFrames(sw.showDepth || cloud, in.depth, sw.showIr || cloud, in.ir, sw.showRgb, in.rgb,
+                                  sw.showMappedRgb || sw.pointCloudRgb, in.mappedRgb, sw.showMappedDepth,
+                                  in.mappedDepth, sw.showMappedIr, in.mappedIr)) {
             msleep(5);
             continue;
         }
-        processCycle();
+        processFrames(in);
         PipelineStats::count(PipelineStats::ProcessingCycles);
         msleep(30);
         emit PointCloudUpdateSignal();
@@ -127,52 +124,23 @@ void AlgoThread::run()
     }
 }
 
-void AlgoThread::processCycle()
+void AlgoThread::processFrames(const RawFrames &frames)
 {
-    DisplaySwitches &sw = DisplaySwitches::instance();
+    DisplaySwitches &shared = DisplaySwitches::instance();
     std::lock_guard<std::mutex> guard(m_lock);
-    const bool cloud = sw.showPointCloud;
-    const int min = sw.colourMapMin;
-    const int max = sw.colourMapMax;
-    const bool black = sw.blackBackground;
-
-    if (sw.measureOn && !m_depth.empty())
-        m_depth.copyTo(m_measureDepth);
-    if (cloud) {
-        if (!m_depth.empty())
-            m_depth.copyTo(m_cloudDepth);
-        if (!m_ir.empty())
-            m_ir.copyTo(m_cloudIr);
-        if (!m_mappedRgb.empty())
-            m_mappedRgb.copyTo(m_cloudMappedRgb);
+    CycleSwitches sw = CycleSwitches::fromDisplaySwitches();
+    const cv::Point depthMarker = sw.depthMarker;
+    const cv::Point irMarker = sw.irMarker;
+    m_cycle.run(frames, sw, m_images);
+    // Write a marker back only when the cycle moved it, so that a click landing during the
+    // cycle is not overwritten with the old position.
+    if (sw.depthMarker != depthMarker) {
+        shared.depthMarkerX = sw.depthMarker.x;
+        shared.depthMarkerY = sw.depthMarker.y;
     }
-
-    if ((sw.showDepth || cloud) && !m_depth.empty() && m_depth.type() == CV_16UC1) {
-        const cv::Point marker = placedMarker({sw.depthMarkerX, sw.depthMarkerY}, m_depth.size());
-        sw.depthMarkerX = marker.x;
-        sw.depthMarkerY = marker.y;
-        const int value = m_depth.at<uint16_t>(marker);
-        cv::Mat image = colourMapDepth(m_depth, min, max, black);
-        drawDepthMarker(image, marker, value);
-        if (sw.measureOn && sw.secondMarkerOn)
-            drawSecondMarker(image, {sw.secondMarkerX, sw.secondMarkerY});
-        cv::cvtColor(image, m_depthImage, cv::COLOR_BGR2RGB);
+    if (sw.irMarker != irMarker) {
+        shared.irMarkerX = sw.irMarker.x;
+        shared.irMarkerY = sw.irMarker.y;
     }
-    if ((sw.showIr || cloud) && !m_ir.empty() && m_ir.type() == CV_16UC1) {
-        const cv::Point marker = placedMarker({sw.irMarkerX, sw.irMarkerY}, m_ir.size());
-        sw.irMarkerX = marker.x;
-        sw.irMarkerY = marker.y;
-        const int value = m_ir.at<uint16_t>(marker);
-        m_irImage = irToGrey(m_ir);
-        drawIrMarker(m_irImage, marker, value);
-    }
-    if (sw.showRgb && !m_rgb.empty())
-        m_rgb.copyTo(m_rgbImage);
-    if ((sw.showMappedRgb || cloud) && !m_mappedRgb.empty())
-        m_mappedRgb.copyTo(m_mappedRgbImage);
-    if (sw.showMappedDepth && !m_mappedDepth.empty())
-        cv::cvtColor(colourMapDepth(m_mappedDepth, min, max, black), m_mappedDepthImage, cv::COLOR_BGR2RGB);
-    if (sw.showMappedIr && !m_mappedIr.empty())
-        m_mappedIrImage = irToGrey(m_mappedIr);
     m_ready = true;
 }

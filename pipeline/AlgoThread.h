@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ProcessingCycle.h"
+
 #include <QThread>
 
 #include <opencv2/core.hpp>
@@ -37,6 +39,10 @@ public:
 
     MyThread *reader() const { return m_reader; }
 
+    // One cycle on the given frames, as if the reader had handed them over (tests and
+    // benchmarks drive the views with it).
+    void processFrames(const RawFrames &frames);
+
 signals:
     void PointCloudUpdateSignal();
     void sigRefresh();
@@ -49,16 +55,14 @@ protected:
     void run() override;
 
 private:
-    void processCycle();
-
     MyThread *m_reader;
     std::atomic<bool> m_running{false};
     std::atomic<bool> m_stopRequested{false};
 
-    std::mutex m_lock; // guards every matrix below and m_ready
+    RawFrames m_input; // filled by the reader's hand-over; this thread only
+
+    std::mutex m_lock; // guards everything below
     bool m_ready = false;
-    cv::Mat m_depth, m_ir, m_rgb, m_mappedRgb, m_mappedDepth, m_mappedIr; // input frames
-    cv::Mat m_depthImage, m_irImage, m_rgbImage, m_mappedRgbImage, m_mappedDepthImage, m_mappedIrImage;
-    cv::Mat m_cloudDepth, m_cloudIr, m_cloudMappedRgb;
-    cv::Mat m_measureDepth;
+    ProcessingCycle m_cycle;
+    CycleImages m_images;
 };

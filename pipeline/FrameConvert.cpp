@@ -3,11 +3,19 @@
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
-#include <cstdio>
+#include <charconv>
+#include <cstring>
 
 namespace FrameConvert {
 
 cv::Mat depthTo8(const cv::Mat &depth16, int colourMapMin, int colourMapMax)
+{
+    cv::Mat out;
+    depthTo8(depth16, colourMapMin, colourMapMax, out);
+    return out;
+}
+
+void depthTo8(const cv::Mat &depth16, int colourMapMin, int colourMapMax, cv::Mat &out)
 {
     double scale;
     double offset;
@@ -19,9 +27,7 @@ cv::Mat depthTo8(const cv::Mat &depth16, int colourMapMin, int colourMapMax)
         scale = 255.0 / std::max(colourMapMax, 1); // a limit of 0 would divide by zero
         offset = 0.0;
     }
-    cv::Mat out;
     depth16.convertTo(out, CV_8U, scale, offset);
-    return out;
 }
 
 void blackenClippedEnds(cv::Mat &bgr)
@@ -47,11 +53,62 @@ cv::Mat colourMapDepth(const cv::Mat &depth16, int colourMapMin, int colourMapMa
     return bgr;
 }
 
+cv::Mat depthColourTable(bool blackBackground)
+{
+    cv::Mat levels(256, 1, CV_8UC1);
+    for (int i = 0; i < 256; ++i)
+        levels.at<uchar>(i) = uchar(i);
+    cv::Mat bgr;
+    cv::applyColorMap(levels, bgr, cv::COLORMAP_RAINBOW);
+    if (blackBackground)
+        blackenClippedEnds(bgr);
+    cv::Mat rgb;
+    cv::cvtColor(bgr, rgb, cv::COLOR_BGR2RGB);
+    return rgb;
+}
+
+void colourDepthRgb(const cv::Mat &depth16, int colourMapMin, int colourMapMax, const cv::Mat &table,
+                    cv::Mat &levels, cv::Mat &rgb)
+{
+    CV_Assert(depth16.type() == CV_16UC1);
+    CV_Assert(table.type() == CV_8UC3 && table.total() == 256 && table.isContinuous());
+    rgb.create(depth16.size(), CV_8UC3);
+    // Four bytes per entry, so that each pixel is one 4-byte store; the next pixel's store
+    // overwrites the spare byte, and the last pixel of a run is stored with 3 bytes.
+    uint32_t wide[256] = {};
+    for (int i = 0; i < 256; ++i)
+        std::memcpy(&wide[i], table.ptr<uchar>() + 3 * i, 3);
+    // Scaled in runs whose levels stay in the cache. The run length is a multiple of every
+    // vector width, so the scaling treats each pixel as one call over the whole image would.
+    constexpr int run = 16384;
+    const bool continuous = depth16.isContinuous() && rgb.isContinuous();
+    const int rows = continuous ? 1 : depth16.rows;
+    const int cols = continuous ? int(depth16.total()) : depth16.cols;
+    for (int y = 0; y < rows; ++y) {
+        const uint16_t *in = depth16.ptr<uint16_t>(y);
+        uchar *out = rgb.ptr<uchar>(y);
+        for (int x0 = 0; x0 < cols; x0 += run) {
+            const int n = std::min(run, cols - x0);
+            depthTo8(cv::Mat(1, n, CV_16UC1, const_cast<uint16_t *>(in + x0)), colourMapMin, colourMapMax, levels);
+            const uchar *level = levels.ptr<uchar>();
+            uchar *o = out + 3 * x0;
+            for (int x = 0; x + 1 < n; ++x)
+                std::memcpy(o + 3 * x, &wide[level[x]], 4);
+            std::memcpy(o + 3 * (n - 1), &wide[level[n - 1]], 3);
+        }
+    }
+}
+
 cv::Mat irToGrey(const cv::Mat &ir16)
 {
     cv::Mat out;
-    ir16.convertTo(out, CV_8U, irScale, 0.0);
+    irToGrey(ir16, out);
     return out;
+}
+
+void irToGrey(const cv::Mat &ir16, cv::Mat &out)
+{
+    ir16.convertTo(out, CV_8U, irScale, 0.0);
 }
 
 void drawDepthMarker(cv::Mat &image, cv::Point marker, int rawValue)
@@ -128,9 +185,18 @@ QString saveFileName(const QString &dir, int index, const QString &extension)
 
 void appendPointLine(std::string &out, float x, float y, float z)
 {
+    // std::to_chars rather than printf: the program runs in the user's locale, where a
+    // decimal comma would break the file's numbers. Same digits as "%g".
     char line[64];
-    const int n = std::snprintf(line, sizeof line, "%g\t%g\t%g\r\n", double(x), double(y), double(z));
-    out.append(line, size_t(std::max(n, 0)));
+    char *const end = line + sizeof line;
+    char *p = std::to_chars(line, end, x, std::chars_format::general, 6).ptr;
+    *p++ = '\t';
+    p = std::to_chars(p, end, y, std::chars_format::general, 6).ptr;
+    *p++ = '\t';
+    p = std::to_chars(p, end, z, std::chars_format::general, 6).ptr;
+    *p++ = '\r';
+    *p++ = '\n';
+    out.append(line, size_t(p - line));
 }
 
 } // namespace FrameConvert

@@ -21,6 +21,7 @@ constexpr int irMarkerThreshold = 2500;
 // 16-bit depth to 8 bits between the colour-map limits, saturating; with min >= max the
 // depth is scaled by 255 / max without offset.
 cv::Mat depthTo8(const cv::Mat &depth16, int colourMapMin, int colourMapMax);
+void depthTo8(const cv::Mat &depth16, int colourMapMin, int colourMapMax, cv::Mat &out);
 
 // Rainbow colour map (BGR result) of a 16-bit depth image, with the two clipped ends of the
 // scale blackened when blackBackground is set.
@@ -30,8 +31,19 @@ cv::Mat colourMapDepth(const cv::Mat &depth16, int colourMapMin, int colourMapMa
 // not 8-bit three-channel alone.
 void blackenClippedEnds(cv::Mat &bgr);
 
+// The display colours (R, G, B) of the 256 levels of depthTo8: the rainbow colour map, with
+// the clipped ends black when blackBackground is set. 256 x 1, 8-bit three-channel.
+cv::Mat depthColourTable(bool blackBackground);
+
+// Depth to display colours in R, G, B order through a depthColourTable: the same pixels as
+// colourMapDepth followed by a BGR to RGB conversion, in one pass instead of six. levels
+// is work space; both outputs keep their buffers when the size does not change.
+void colourDepthRgb(const cv::Mat &depth16, int colourMapMin, int colourMapMax, const cv::Mat &table,
+                    cv::Mat &levels, cv::Mat &rgb);
+
 // 16-bit IR to 8-bit grey.
 cv::Mat irToGrey(const cv::Mat &ir16);
+void irToGrey(const cv::Mat &ir16, cv::Mat &out);
 
 // The marker of the depth image: a white dot and "<value> mm" above-left of it.
 void drawDepthMarker(cv::Mat &image, cv::Point marker, int rawValue);

@@ -221,7 +221,8 @@ void ImageWidget::ReadFrame()
     if (sw.rgbFullScreen)
         return;
 
-    if (sw.saveState == 2)
+    // Acquire: the reader's failure count is published with the completed state.
+    if (sw.saveState.loadAcquire() == 2)
         announceSave();
 }
 

@@ -42,6 +42,9 @@ void MyThread::startReading()
 void MyThread::stopReading()
 {
     m_readingEnabled = false;
+    // Wait for a cycle in progress: once this returns, the reader touches no frame of the
+    // camera, which may then be closed.
+    std::lock_guard<std::mutex> guard(m_frameLock);
 }
 
 bool MyThread::takeFrames(bool wantDepth, cv::Mat &depth, bool wantIr, cv::Mat &ir, bool wantRgb, cv::Mat &rgb,
@@ -101,6 +104,8 @@ void MyThread::readCycle(uint32_t ready)
 {
     DisplaySwitches &sw = DisplaySwitches::instance();
     std::lock_guard<std::mutex> guard(m_frameLock);
+    if (!m_readingEnabled)
+        return; // stopped between the read and the lock
     Fetched got;
     SdkFrame frame;
     SdkFrame depthFrame{};
@@ -123,6 +128,9 @@ void MyThread::readCycle(uint32_t ready)
         got.rgb = fetch(RGBFrame, CV_8UC3, m_rgb, m_rgbCopy, frame);
 
     if (sw.saveState.loadAcquire() == 1) {
+        // Failures count per saving cycle: one left over from an earlier request (a
+        // continuous run stopped by the panel) must not spoil the next report.
+        sw.clearSaveFailures();
         const SaveTarget target = sw.saveTarget();
         if (saveImages(got, target)) {
             if (sw.continuousSave) {

@@ -74,7 +74,8 @@ bool PointCloudScene::buildPoints(const Style &style, std::vector<float> &xyz, s
         m_colours = m_mappedRgb;
     }
 
-    const float zBase = float(style.colourMapMax / ((style.rangeIndex + 1) * 2));
+    // An index below 0 (an empty range list) would divide by zero.
+    const float zBase = float(style.colourMapMax / ((std::max(style.rangeIndex, 0) + 1) * 2));
     const int step = std::max(sampleStep, 1);
     const bool grey = m_colours.channels() == 1;
     xyz.reserve(size_t(m_depth.total() / size_t(step * step)) * 3);

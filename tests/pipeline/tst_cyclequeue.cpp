@@ -1,3 +1,4 @@
+#include "DepthMeasurement.h"
 #include "QCycleQueue.h"
 
 #include <QtTest>
@@ -13,6 +14,8 @@ private slots:
     void countAfterWrap();
     void stdDevIsPopulationFormAndEmpties();
     void emptyRing();
+    void measurementRingSlots_data();
+    void measurementRingSlots();
 };
 
 void CycleQueueTest::fullRingDropsOldest()
@@ -61,6 +64,33 @@ void CycleQueueTest::emptyRing()
     QCOMPARE(ring.count(), 0); // popping nothing leaves the ring consistent
     ring.push(1.0);
     QCOMPARE(ring.count(), 1);
+}
+
+void CycleQueueTest::measurementRingSlots_data()
+{
+    QTest::addColumn<int>("window");
+    QTest::addColumn<int>("period");
+    QTest::addColumn<int>("slotCount");
+    QTest::newRow("start-up window 10, period 50") << 10 << 50 << 5001;
+    QTest::newRow("window 5, period 20") << 5 << 20 << 501;
+    QTest::newRow("largest spin-box values: capped") << 999999 << 99999999 << (1 << 24) + 1;
+    QTest::newRow("product just past 32 bits: capped") << 65536 << 1 << (1 << 24) + 1;
+}
+
+void CycleQueueTest::measurementRingSlots()
+{
+    QFETCH(int, window);
+    QFETCH(int, period);
+    QFETCH(int, slotCount);
+    DepthMeasurement measurement;
+    measurement.reset(window, period);
+    QCOMPARE(measurement.ringSlots(), slotCount);
+    // A capped ring still measures.
+    const cv::Mat region(3, 3, CV_16UC1, cv::Scalar(700));
+    DepthMeasurement::Result result;
+    measurement.reset(window, 1);
+    QVERIFY(measurement.addFrame(region, 1000, result));
+    QCOMPARE(result.mean, QStringLiteral("700"));
 }
 
 QTEST_GUILESS_MAIN(CycleQueueTest)

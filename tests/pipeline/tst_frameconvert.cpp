@@ -1,9 +1,12 @@
+#include "AlgoThread.h"
 #include "DisplaySwitches.h"
 #include "FrameConvert.h"
 
 #include <QtTest>
 
 #include <opencv2/imgproc.hpp>
+
+#include <clocale>
 
 using namespace FrameConvert;
 
@@ -31,12 +34,16 @@ private slots:
     void depthScaling_data();
     void depthScaling();
     void rainbowEndsTurnBlack();
+    void colourTableGivesTheSamePixels_data();
+    void colourTableGivesTheSamePixels();
+    void cycleDrawsWhatTheSingleStepsDraw();
     void irGreyAndMarkerColour();
     void labelsNearTheEdge();
     void markerPlacement();
     void labelLayout_data();
     void labelLayout();
     void fileNamesAndPointLines();
+    void pointLinesIgnoreTheLocale();
     void switchesStartUp();
 };
 
@@ -86,6 +93,65 @@ void FrameConvertTest::rainbowEndsTurnBlack()
     cv::Mat grey(2, 2, CV_8UC1, cv::Scalar(0));
     blackenClippedEnds(grey); // not three-channel: untouched, no crash
     QCOMPARE(int(grey.at<uchar>(0, 0)), 0);
+}
+
+void FrameConvertTest::colourTableGivesTheSamePixels_data()
+{
+    QTest::addColumn<int>("min");
+    QTest::addColumn<int>("max");
+    QTest::addColumn<bool>("black");
+    QTest::newRow("start-up limits, black ends") << 250 << 1450 << true;
+    QTest::newRow("coloured ends") << 250 << 1450 << false;
+    QTest::newRow("wide range") << 0 << 65535 << true;
+    QTest::newRow("inverted limits") << 3000 << 1000 << true;
+}
+
+void FrameConvertTest::colourTableGivesTheSamePixels()
+{
+    QFETCH(int, min);
+    QFETCH(int, max);
+    QFETCH(bool, black);
+    // Every 16-bit value once, in one row; then an odd width and a non-continuous view.
+    cv::Mat ramp(1, 65536, CV_16UC1);
+    for (int i = 0; i < 65536; ++i)
+        ramp.at<uint16_t>(0, i) = uint16_t(i);
+    cv::Mat odd(97, 641, CV_16UC1);
+    cv::randu(odd, 0, 5000);
+    const cv::Mat table = depthColourTable(black);
+    for (const cv::Mat &depth : {ramp, odd, cv::Mat(odd(cv::Rect(3, 2, 300, 90)))}) {
+        cv::Mat expected;
+        cv::cvtColor(colourMapDepth(depth, min, max, black), expected, cv::COLOR_BGR2RGB);
+        cv::Mat levels, rgb;
+        colourDepthRgb(depth, min, max, table, levels, rgb);
+        QCOMPARE(rgb.size(), expected.size());
+        QCOMPARE(cv::norm(rgb, expected, cv::NORM_INF), 0.0);
+    }
+}
+
+void FrameConvertTest::cycleDrawsWhatTheSingleStepsDraw()
+{
+    DisplaySwitches &s = DisplaySwitches::instance();
+    s.resetToDefaults();
+    s.measureOn = true;
+    s.secondMarkerOn = true;
+    s.secondMarkerX = 100;
+    s.secondMarkerY = 50;
+    RawFrames frames;
+    frames.depth = cv::Mat(480, 640, CV_16UC1);
+    cv::randu(frames.depth, 0, 2000);
+    AlgoThread processing;
+    processing.processFrames(frames);
+    // The marker not yet placed went to the centre, and the centre was written back.
+    QCOMPARE(cv::Point(s.depthMarkerX, s.depthMarkerY), cv::Point(320, 240));
+
+    cv::Mat expected = colourMapDepth(frames.depth, 250, 1450, true);
+    drawDepthMarker(expected, {320, 240}, frames.depth.at<uint16_t>(240, 320));
+    drawSecondMarker(expected, {100, 50});
+    cv::cvtColor(expected, expected, cv::COLOR_BGR2RGB);
+    cv::Mat shown, none;
+    QVERIFY(processing.getDisplayImages(true, shown, false, none, false, none, false, none, false, none, false, none));
+    QCOMPARE(cv::norm(shown, expected, cv::NORM_INF), 0.0);
+    s.resetToDefaults();
 }
 
 void FrameConvertTest::irGreyAndMarkerColour()
@@ -166,6 +232,26 @@ void FrameConvertTest::fileNamesAndPointLines()
     appendPointLine(text, 123456.7f, -0.5f, 999999.f);
     QCOMPARE(QString::fromStdString(text),
              QStringLiteral("1234.5\t0.25\t-3\r\n1e+06\t0.0001\t1e-05\r\n123457\t-0.5\t999999\r\n"));
+}
+
+void FrameConvertTest::pointLinesIgnoreTheLocale()
+{
+    // A user locale with a decimal comma, built into a folder of our own.
+    QTemporaryDir dir;
+    QProcess localedef;
+    localedef.start(QStringLiteral("localedef"),
+                    {"-i", "de_DE", "-f", "UTF-8", dir.filePath(QStringLiteral("de_DE.UTF-8"))});
+    if (!localedef.waitForFinished(20000) || localedef.exitCode() != 0)
+        QSKIP("localedef cannot build de_DE here");
+    qputenv("LOCPATH", dir.path().toLocal8Bit());
+    const std::string previous = setlocale(LC_ALL, nullptr);
+    if (!setlocale(LC_ALL, "de_DE.UTF-8"))
+        QSKIP("the de_DE locale does not load");
+    std::string text;
+    appendPointLine(text, 1234.5f, 0.25f, -3.0f);
+    setlocale(LC_ALL, previous.c_str());
+    qunsetenv("LOCPATH");
+    QCOMPARE(QString::fromStdString(text), QStringLiteral("1234.5\t0.25\t-3\r\n"));
 }
 
 void FrameConvertTest::switchesStartUp()

@@ -1,0 +1,306 @@
+// The image view: which image each area shows, full screen, the save report, measurement and
+// the point-cloud switch. Frames go straight into the processing thread's cycle, except for
+// the save reports, which run the whole pipeline against the virtual camera.
+#include "AlgoThread.h"
+#include "BoxRecorder.h"
+#include "Control_Single.h"
+#include "DisplaySwitches.h"
+#include "FrameConvert.h"
+#include "ImageWidget.h"
+#include "MyThread.h"
+#include "SimConfigFile.h"
+
+#include <QLabel>
+#include <QtTest>
+
+namespace {
+
+// The colour of a label's picture near its top-left corner, away from markers and labels.
+QRgb cornerOf(QLabel *label)
+{
+    const QPixmap pixmap = label->pixmap(Qt::ReturnByValue);
+    return pixmap.isNull() ? 0 : pixmap.toImage().pixel(2, 2);
+}
+
+QRgb colourOf(const cv::Mat &display)
+{
+    if (display.channels() == 1)
+        return qRgb(display.at<uchar>(0, 0), display.at<uchar>(0, 0), display.at<uchar>(0, 0));
+    const cv::Vec3b p = display.at<cv::Vec3b>(0, 0);
+    return qRgb(p[0], p[1], p[2]);
+}
+
+RawFrames uniformFrames(int depth, int ir, cv::Scalar rgb)
+{
+    RawFrames f;
+    f.depth = cv::Mat(480, 640, CV_16UC1, cv::Scalar(depth));
+    f.ir = cv::Mat(480, 640, CV_16UC1, cv::Scalar(ir));
+    f.rgb = cv::Mat(1080, 1920, CV_8UC3, rgb);
+    return f;
+}
+
+} // namespace
+
+class ImageWidgetTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void plainDepthWinsOverMappedDepth();
+    void irFullScreenKeepsIrUpdatingAndHoldsTheNotice();
+    void measurementReportsEveryPeriod_data();
+    void measurementReportsEveryPeriod();
+    void clickNearTheEdgeRemovesTheMeasurementMarker();
+    void measurementWindowIsClippedToTheImage_data();
+    void measurementWindowIsClippedToTheImage();
+    void pointCloudSwitchIgnoresThePartialState();
+    void saveIsReported_data();
+    void saveIsReported();
+    void closeHandshakeEndsBothThreads();
+
+private:
+    // Runs one cycle on the frames and refreshes (twice, so that areas just made visible
+    // have their size).
+    void show(const RawFrames &frames);
+    cv::Mat displayImage(bool depth);
+    template <typename T> T *child(const char *name) { return view->findChild<T *>(QLatin1String(name)); }
+
+    std::unique_ptr<ImageWidget> view;
+    DisplaySwitches &sw = DisplaySwitches::instance();
+};
+
+void ImageWidgetTest::init()
+{
+    sw.resetToDefaults();
+    view = std::make_unique<ImageWidget>();
+    view->resize(1500, 600);
+    view->show();
+    QVERIFY(QTest::qWaitForWindowExposed(view.get()));
+}
+
+void ImageWidgetTest::cleanup()
+{
+    view.reset();
+    sw.resetToDefaults();
+}
+
+void ImageWidgetTest::show(const RawFrames &frames)
+{
+    view->processing()->processFrames(frames);
+    view->ReadFrame();
+    QCoreApplication::processEvents();
+    view->ReadFrame();
+}
+
+cv::Mat ImageWidgetTest::displayImage(bool depth)
+{
+    cv::Mat d, ir, none;
+    view->processing()->getDisplayImages(depth, d, !depth, ir, false, none, false, none, false, none, false, none);
+    return depth ? d : ir;
+}
+
+void ImageWidgetTest::plainDepthWinsOverMappedDepth()
+{
+    sw.showMappedDepth = true;
+    RawFrames f = uniformFrames(800, 0, cv::Scalar(0, 0, 0));
+    f.mappedDepth = cv::Mat(1080, 1920, CV_16UC1, cv::Scalar(1400)); // another colour, another shape
+    show(f);
+    auto *label = child<QLabel>("depth");
+    QCOMPARE(cornerOf(label), colourOf(displayImage(true)));
+    QVERIFY(cornerOf(label) != qRgb(0, 0, 0));
+    QCOMPARE(label->geometry(), FrameConvert::labelGeometry(child<QWidget>("widget_depth")->size(), QSize(640, 480)));
+}
+
+void ImageWidgetTest::irFullScreenKeepsIrUpdatingAndHoldsTheNotice()
+{
+    BoxRecorder boxes(QMessageBox::Ok);
+    sw.showIr = true;
+    show(uniformFrames(800, 1000, cv::Scalar(10, 20, 30)));
+    auto *irArea = child<QWidget>("widget_ir_2");
+    auto *depthLabel = child<QLabel>("depth");
+    auto *rgbLabel = child<QLabel>("rgb");
+    const QRgb depthBefore = cornerOf(depthLabel);
+    QCOMPARE(cornerOf(rgbLabel), qRgb(10, 20, 30));
+
+    QTest::mouseDClick(irArea, Qt::LeftButton);
+    QVERIFY(irArea->isFullScreen());
+    QVERIFY(sw.irFullScreen);
+    sw.saveState = 2;
+    show(uniformFrames(1200, 3000, cv::Scalar(200, 100, 50)));
+    QCOMPARE(cornerOf(child<QLabel>("ir_2")), colourOf(displayImage(false))); // the new IR
+    QCOMPARE(qGray(cornerOf(child<QLabel>("ir_2"))), 200);                    // 3000 * 255 / 3824
+    QCOMPARE(cornerOf(depthLabel), depthBefore);                               // held
+    QCOMPARE(cornerOf(rgbLabel), qRgb(10, 20, 30));
+    QVERIFY(boxes.boxes().isEmpty());
+    QCOMPARE(int(sw.saveState), 2);
+
+    QTest::mouseDClick(irArea, Qt::LeftButton);
+    QVERIFY(!irArea->isFullScreen());
+    QVERIFY(!sw.irFullScreen);
+    view->ReadFrame();
+    QVERIFY(cornerOf(depthLabel) != depthBefore);
+    QCOMPARE(cornerOf(rgbLabel), qRgb(200, 100, 50));
+    QCOMPARE(boxes.boxes().size(), 1);
+    QCOMPARE(boxes.boxes()[0].title, QStringLiteral("Notice"));
+    QCOMPARE(boxes.boxes()[0].text, QStringLiteral("Save success"));
+    QCOMPARE(int(sw.saveState), 3);
+}
+
+void ImageWidgetTest::measurementReportsEveryPeriod_data()
+{
+    QTest::addColumn<QString>("depths"); // repeating along the diagonals
+    QTest::addColumn<int>("period");
+    QTest::addColumn<QStringList>("result");
+    // 0 and values above the range's maximum (2000) are no samples.
+    QTest::newRow("samples with gaps and far values")
+        << "1000 1004 0 5000" << 5 << QStringList({"1002", "2", "0.199601"});
+    QTest::newRow("no samples in ten or more frames") << "0 2001" << 12 << QStringList({"0", "0", "0"});
+}
+
+void ImageWidgetTest::measurementReportsEveryPeriod()
+{
+    QFETCH(QString, depths);
+    QFETCH(int, period);
+    QFETCH(QStringList, result);
+    const QStringList values = depths.split(' ');
+    RawFrames f = uniformFrames(0, 0, cv::Scalar(0, 0, 0));
+    for (int y = 0; y < f.depth.rows; ++y)
+        for (int x = 0; x < f.depth.cols; ++x)
+            f.depth.at<uint16_t>(y, x) = uint16_t(values.at((x + y) % values.size()).toInt());
+    show(f);
+    sw.measureOn = true;
+    sw.rangeMaxDepth = 2000;
+    view->slotresetCyckeQueue(4, period);
+    auto *label = child<QLabel>("depth");
+    QTest::mouseClick(label, Qt::LeftButton, {}, label->rect().center());
+    QVERIFY(sw.secondMarkerOn);
+    view->processing()->processFrames(f); // the measurement frame is taken while measuring
+
+    QSignalSpy spy(view.get(), &ImageWidget::sglMeasure);
+    for (int i = 1; i <= 2 * period; ++i) {
+        view->ReadFrame();
+        QCOMPARE(spy.size(), i / period);
+    }
+    for (const QList<QVariant> &emitted : spy)
+        QCOMPARE(QStringList({emitted[0].toString(), emitted[1].toString(), emitted[2].toString()}), result);
+}
+
+void ImageWidgetTest::clickNearTheEdgeRemovesTheMeasurementMarker()
+{
+    const RawFrames f = uniformFrames(1000, 0, cv::Scalar(0, 0, 0));
+    show(f);
+    sw.measureOn = true;
+    sw.rangeMaxDepth = 2000;
+    view->slotresetCyckeQueue(10, 3);
+    auto *label = child<QLabel>("depth");
+    QTest::mouseClick(label, Qt::LeftButton, {}, label->rect().center());
+    QVERIFY(sw.secondMarkerOn);
+    QTest::mouseClick(label, Qt::LeftButton, {}, QPoint(label->width() - 4, 40)); // 4 < 10 / 2
+    QVERIFY(!sw.secondMarkerOn);
+    view->processing()->processFrames(f);
+    QSignalSpy spy(view.get(), &ImageWidget::sglMeasure);
+    for (int i = 0; i < 6; ++i)
+        view->ReadFrame();
+    QCOMPARE(spy.size(), 0);
+}
+
+void ImageWidgetTest::measurementWindowIsClippedToTheImage_data()
+{
+    QTest::addColumn<QPoint>("marker");
+    QTest::addColumn<int>("reports");
+    QTest::newRow("hanging over the corner") << QPoint(1, 1) << 1;
+    QTest::newRow("left over from a larger image") << QPoint(5000, 10) << 0;
+}
+
+void ImageWidgetTest::measurementWindowIsClippedToTheImage()
+{
+    QFETCH(QPoint, marker);
+    QFETCH(int, reports);
+    sw.measureOn = true;
+    sw.rangeMaxDepth = 2000;
+    sw.secondMarkerOn = true;
+    sw.secondMarkerX = marker.x();
+    sw.secondMarkerY = marker.y();
+    view->slotresetCyckeQueue(6, 1);
+    view->processing()->processFrames(uniformFrames(1000, 0, cv::Scalar(0, 0, 0)));
+    QSignalSpy spy(view.get(), &ImageWidget::sglMeasure);
+    view->ReadFrame();
+    QCOMPARE(spy.size(), reports);
+    if (reports)
+        QCOMPARE(spy[0][0].toString(), QStringLiteral("1000"));
+}
+
+void ImageWidgetTest::pointCloudSwitchIgnoresThePartialState()
+{
+    auto *area = child<QWidget>("widget_pointcloud");
+    const auto state = [&] {
+        return QStringLiteral("%1 %2 %3").arg(bool(sw.showPointCloud)).arg(int(sw.pointCloudActive)).arg(area->isVisible());
+    };
+    view->slotPointCloud(Qt::Checked);
+    QCOMPARE(state(), QStringLiteral("1 1 1"));
+    view->slotPointCloud(Qt::PartiallyChecked);
+    QCOMPARE(state(), QStringLiteral("1 1 1"));
+    view->slotPointCloud(Qt::Unchecked);
+    QCOMPARE(state(), QStringLiteral("0 0 0"));
+    view->slotPointCloud(Qt::PartiallyChecked);
+    QCOMPARE(state(), QStringLiteral("0 0 0"));
+}
+
+void ImageWidgetTest::saveIsReported_data()
+{
+    QTest::addColumn<bool>("writable");
+    QTest::addColumn<QString>("title");
+    QTest::newRow("written") << true << "Notice";
+    QTest::newRow("folder missing") << false << "Warning";
+}
+
+void ImageWidgetTest::saveIsReported()
+{
+    QFETCH(bool, writable);
+    QFETCH(QString, title);
+    BoxRecorder boxes(QMessageBox::Ok);
+    QTemporaryDir root;
+    const QString depthDir = root.filePath(writable ? "Depth" : "missing/Depth");
+    if (writable)
+        QDir().mkpath(depthDir);
+    SaveTarget target;
+    target.rootDir = root.path();
+    target.dirDepth = depthDir;
+    target.dirRgb = root.path();
+    sw.setSaveTarget(target);
+
+    Lx2_Shutdown();
+    SimConfigFile config(fastSim() + "[device.alta]\nmodel = Alta\n");
+    Control_Single *control = Control_Single::getInstance();
+    QCOMPARE(control->initializeSDK(), 0);
+    QCOMPARE(control->initializeORB(QString()), 0);
+    view->start();
+    view->slotopenCamera();
+    sw.saveState.storeRelease(1);
+    QTRY_COMPARE_WITH_TIMEOUT(boxes.boxes().size(), 1, 20000);
+    view->slotcloseCamera();
+    control->shutdownORB();
+    control->shutdownSDK();
+
+    QCOMPARE(boxes.boxes()[0].title, title);
+    const QString text = writable ? QStringLiteral("Save success") : "Save failed: " + depthDir + "/00000001.png";
+    QCOMPARE(boxes.boxes()[0].text, text);
+    QCOMPARE(int(sw.saveState), 3);
+    QCOMPARE(QFile::exists(root.filePath("00000001.jpg")), true); // the colour file still went out
+}
+
+void ImageWidgetTest::closeHandshakeEndsBothThreads()
+{
+    view->start();
+    view->start(); // running threads are left alone
+    QSignalSpy closed(view.get(), &ImageWidget::sglclose);
+    view->processing()->reader()->requestStop();
+    QTRY_COMPARE_WITH_TIMEOUT(closed.size(), 1, 20000);
+    QVERIFY(view->processing()->reader()->isFinished());
+    QVERIFY(view->processing()->isFinished());
+}
+
+QTEST_MAIN(ImageWidgetTest)
+#include "tst_imagewidget.moc"

@@ -1,0 +1,231 @@
+// The point cloud: which pixels become points, and the view on a real OpenGL context
+// (colour checks, mouse and wheel, a rendered picture).
+#include "Control_Single.h"
+#include "DisplaySwitches.h"
+#include "PointCloudScene.h"
+#include "SimConfigFile.h"
+#include "ThrDGLWidget.h"
+
+#include <sdk/quillon_api.h>
+
+#include <QOpenGLContext>
+#include <QOpenGLFunctions>
+#include <QtTest>
+
+namespace {
+
+int pointCount(PointCloudScene &scene, const PointCloudScene::Style &style = {})
+{
+    std::vector<float> xyz, rgb;
+    scene.buildPoints(style, xyz, rgb);
+    return int(xyz.size() / 3);
+}
+
+int nonBlackPixels(const QImage &image)
+{
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            n += (image.pixel(x, y) & 0xFFFFFF) != 0;
+    return n;
+}
+
+void sendMouse(QWidget *w, QEvent::Type type, QPoint pos, Qt::MouseButton button, Qt::MouseButtons held)
+{
+    QMouseEvent event(type, pos, w->mapToGlobal(pos), button, held, Qt::NoModifier);
+    QApplication::sendEvent(w, &event);
+}
+
+} // namespace
+
+class PointCloudTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void sampleStepSetsTheDensity_data();
+    void sampleStepSetsTheDensity();
+    void depthsAtTheLimitsAreLeftOut_data();
+    void depthsAtTheLimitsAreLeftOut();
+    void virtualRoomRendersAsACloud();
+    void mismatchedColourFrameDrawsNothing();
+    void wheelZoomsByWholeSteps_data();
+    void wheelZoomsByWholeSteps();
+    void middleButtonResetKeepsTheAnchor();
+    void rightDragToTheCentreGivesNoPan();
+
+private:
+    std::unique_ptr<ThrDGLWidget> view;
+    DisplaySwitches &sw = DisplaySwitches::instance();
+    const cv::Mat depth = cv::Mat(480, 640, CV_16UC1, cv::Scalar(800));
+};
+
+void PointCloudTest::init()
+{
+    sw.resetToDefaults();
+    sw.pointCloudActive = 1;
+    sw.pointCloudViewWidth = 640;
+    sw.pointCloudViewHeight = 480;
+    view = std::make_unique<ThrDGLWidget>();
+    view->resize(640, 480);
+    view->show();
+    QVERIFY(QTest::qWaitForWindowExposed(view.get()));
+    PointCloudScene &scene = view->scene();
+    scene.setSource(nullptr, 2, CameraIntrinsics{500, 500, 320, 240, 0, 0, 0, 0, 0, 0, 0, 0});
+    scene.setFrames(depth, cv::Mat(), cv::Mat());
+}
+
+void PointCloudTest::cleanup()
+{
+    view.reset();
+    sw.resetToDefaults();
+}
+
+void PointCloudTest::sampleStepSetsTheDensity_data()
+{
+    QTest::addColumn<int>("step");
+    QTest::addColumn<int>("points");
+    QTest::newRow("every pixel") << 1 << 640 * 480;
+    QTest::newRow("one in sixteen") << 4 << 160 * 120;
+    QTest::newRow("below 1 from a hand-edited file: every pixel") << 0 << 640 * 480;
+}
+
+void PointCloudTest::sampleStepSetsTheDensity()
+{
+    QFETCH(int, step);
+    QFETCH(int, points);
+    PointCloudScene scene;
+    scene.setSource(nullptr, step, CameraIntrinsics{});
+    scene.setFrames(depth, cv::Mat(), cv::Mat());
+    QCOMPARE(pointCount(scene), points);
+}
+
+void PointCloudTest::depthsAtTheLimitsAreLeftOut_data()
+{
+    QTest::addColumn<int>("min");
+    QTest::addColumn<int>("max");
+    QTest::addColumn<int>("value");
+    QTest::addColumn<bool>("drawn");
+    QTest::newRow("lower limit") << 250 << 1450 << 250 << false;
+    QTest::newRow("upper limit") << 250 << 1450 << 1450 << false;
+    QTest::newRow("just inside") << 250 << 1450 << 251 << true;
+    QTest::newRow("no depth, even with a limit below 0") << -10 << 1450 << 0 << false;
+}
+
+void PointCloudTest::depthsAtTheLimitsAreLeftOut()
+{
+    QFETCH(int, min);
+    QFETCH(int, max);
+    QFETCH(int, value);
+    QFETCH(bool, drawn);
+    PointCloudScene scene;
+    scene.setSource(nullptr, 1, CameraIntrinsics{});
+    scene.setFrames(cv::Mat(1, 1, CV_16UC1, cv::Scalar(value)), cv::Mat(), cv::Mat());
+    PointCloudScene::Style style;
+    style.colourMapMin = min;
+    style.colourMapMax = max;
+    QCOMPARE(pointCount(scene, style), drawn ? 1 : 0);
+}
+
+void PointCloudTest::virtualRoomRendersAsACloud()
+{
+    // One depth frame of the virtual camera, through its own lens, with limits spanning the
+    // room.
+    Lx2_Shutdown();
+    SimConfigFile config(fastSim() + "[device.alta]\nmodel = Alta\n");
+    Control_Single *control = Control_Single::getInstance();
+    QCOMPARE(control->initializeSDK(), 0);
+    QCOMPARE(control->initializeORB(QString()), 0);
+    view->setSource(nullptr);
+    FrameReadyFlags flags = 0;
+    SdkFrame frame{};
+    QCOMPARE(control->ReadNext(&flags), 0);
+    QCOMPARE(control->GetFrame(DepthFrame, &frame), 0);
+    view->scene().setFrames(cv::Mat(frame.height, frame.width, CV_16UC1, frame.frameData).clone(), cv::Mat(),
+                            cv::Mat());
+    control->shutdownORB();
+    control->shutdownSDK();
+    sw.colourMapMin = 300;
+    sw.colourMapMax = 6000;
+    view->scene().distance = 40.0f;
+    const QImage shown = view->grabFramebuffer();
+    QVERIFY(view->drawnPoints() > 20000);
+    QVERIFY(nonBlackPixels(shown) > 20000);
+    const QString output = qEnvironmentVariable("TEST_OUTPUT");
+    if (!output.isEmpty() && QDir().mkpath(output))
+        shown.save(output + QStringLiteral("/pointcloud.png"));
+    // Switched off, a repaint only clears.
+    sw.pointCloudActive = 0;
+    QCOMPARE(nonBlackPixels(view->grabFramebuffer()), 0);
+}
+
+void PointCloudTest::mismatchedColourFrameDrawsNothing()
+{
+    sw.pointCloudRgb = true;
+    view->scene().setFrames(depth, cv::Mat(), cv::Mat(240, 320, CV_8UC3, cv::Scalar(200, 50, 50)));
+    view->makeCurrent();
+    QOpenGLFunctions *gl = QOpenGLContext::currentContext()->functions();
+    while (gl->glGetError() != GL_NO_ERROR) {
+    }
+    QCOMPARE(nonBlackPixels(view->grabFramebuffer()), 0);
+    QCOMPARE(view->drawnPoints(), 0);
+    view->makeCurrent();
+    QCOMPARE(gl->glGetError(), GLenum(GL_NO_ERROR));
+    // Of the depth frame's size, the same colour frame is drawn.
+    view->scene().setFrames(depth, cv::Mat(), cv::Mat(480, 640, CV_8UC3, cv::Scalar(200, 50, 50)));
+    QVERIFY(nonBlackPixels(view->grabFramebuffer()) > 0);
+}
+
+void PointCloudTest::wheelZoomsByWholeSteps_data()
+{
+    QTest::addColumn<int>("delta");
+    QTest::addColumn<bool>("active");
+    QTest::addColumn<float>("distance");
+    QTest::newRow("half a notch: nothing") << 60 << true << 10.0f;
+    QTest::newRow("two notches back") << -240 << true << 12.0f;
+    QTest::newRow("one notch forward") << 120 << true << 9.0f;
+    QTest::newRow("view off") << -240 << false << 10.0f;
+}
+
+void PointCloudTest::wheelZoomsByWholeSteps()
+{
+    QFETCH(int, delta);
+    QFETCH(bool, active);
+    QFETCH(float, distance);
+    sw.pointCloudActive = active;
+    QWheelEvent wheel(QPointF(100, 100), QPointF(view->mapToGlobal(QPoint(100, 100))), QPoint(), QPoint(0, delta),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(view.get(), &wheel);
+    QCOMPARE(view->scene().distance, distance);
+}
+
+void PointCloudTest::middleButtonResetKeepsTheAnchor()
+{
+    PointCloudScene &scene = view->scene();
+    scene.distance = 15.0f;
+    sendMouse(view.get(), QEvent::MouseButtonPress, {100, 100}, Qt::LeftButton, Qt::LeftButton);
+    sendMouse(view.get(), QEvent::MouseMove, {110, 100}, Qt::NoButton, Qt::LeftButton);
+    QCOMPARE(scene.yaw, 2.0f);
+    sendMouse(view.get(), QEvent::MouseButtonPress, {300, 300}, Qt::MiddleButton, Qt::LeftButton | Qt::MiddleButton);
+    QCOMPARE(scene.yaw, 0.0f);
+    QCOMPARE(scene.pitch, 0.0f);
+    QCOMPARE(scene.distance, 10.0f);
+    // The next move turns from the anchor of the drag, not from the middle press.
+    sendMouse(view.get(), QEvent::MouseMove, {120, 105}, Qt::NoButton, Qt::LeftButton);
+    QCOMPARE(scene.yaw, 2.0f);
+    QCOMPARE(scene.pitch, 1.0f);
+}
+
+void PointCloudTest::rightDragToTheCentreGivesNoPan()
+{
+    sendMouse(view.get(), QEvent::MouseButtonPress, {10, 10}, Qt::RightButton, Qt::RightButton);
+    sendMouse(view.get(), QEvent::MouseMove, {10, 10}, Qt::NoButton, Qt::RightButton);
+    QCOMPARE(QPoint(sw.panX, sw.panY), QPoint(-310, 230)); // the picture follows the pointer
+    sendMouse(view.get(), QEvent::MouseMove, {320, 240}, Qt::NoButton, Qt::RightButton);
+    QCOMPARE(QPoint(sw.panX, sw.panY), QPoint(0, 0));
+}
+
+QTEST_MAIN(PointCloudTest)
+#include "tst_pointcloud.moc"

@@ -1,0 +1,305 @@
+// The frame reader against the virtual camera: which frames it keeps, and the files a save
+// request leaves on disk.
+#include "Control_Single.h"
+#include "DisplaySwitches.h"
+#include "MyThread.h"
+#include "SimConfigFile.h"
+
+#include <QtTest>
+
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include <memory>
+
+namespace {
+
+// Lines logged by any thread (the reader logs its failures).
+QMutex logLock;
+QStringList logged;
+
+void capture(QtMsgType, const QMessageLogContext &, const QString &msg)
+{
+    QMutexLocker locker(&logLock);
+    logged << msg;
+}
+
+QStringList loggedLines()
+{
+    QMutexLocker locker(&logLock);
+    return logged;
+}
+
+const QByteArray alta = fastSim() + "[device.alta]\nmodel = Alta\n";
+
+struct Frames
+{
+    cv::Mat depth, ir, rgb, mappedRgb, mappedDepth, mappedIr;
+};
+
+bool equal(const cv::Mat &a, const cv::Mat &b)
+{
+    return a.size() == b.size() && a.type() == b.type() && cv::norm(a, b, cv::NORM_INF) == 0;
+}
+
+} // namespace
+
+class ReaderTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { qInstallMessageHandler(capture); }
+    void init();
+    void cleanup();
+    void wdrSetWithoutWdrDepthKeepsThePreviousDepth();
+    void continuousSaveNumbersEveryCycleAndWraps();
+    void singleSaveWithoutPointCloudWritesOnlyImages();
+    void pendingSaveWaitsForACycleThatSaves();
+    void brioSavesOnlyWholeMappedSets_data();
+    void brioSavesOnlyWholeMappedSets();
+    void savedFilesHoldTheFramesAndThePointCloud();
+
+private:
+    void open(const QByteArray &ini);
+    bool nextSet(Frames &f);
+    QStringList filesIn(const QString &folder) const;
+
+    std::unique_ptr<SimConfigFile> config;
+    std::unique_ptr<QTemporaryDir> saveRoot;
+    std::unique_ptr<MyThread> reader;
+    Control_Single *control = Control_Single::getInstance();
+    DisplaySwitches &sw = DisplaySwitches::instance();
+};
+
+void ReaderTest::init()
+{
+    sw.resetToDefaults();
+    {
+        QMutexLocker locker(&logLock);
+        logged.clear();
+    }
+    saveRoot = std::make_unique<QTemporaryDir>();
+    SaveTarget target;
+    target.stamp = QStringLiteral("2024_05_06_07_08_09");
+    target.rootDir = saveRoot->path();
+    QString *dirs[] = {&target.dirDepth,       &target.dirIr,          &target.dirRgb,     &target.dirWdrDepth,
+                       &target.dirMappedRgb,   &target.dirMappedDepth, &target.dirMappedIr};
+    const char *names[] = {"Depth", "IR", "RGB", "WDRDepth", "MappedRGB", "MappedDepth", "MappedIR"};
+    for (int i = 0; i < 7; ++i) {
+        *dirs[i] = saveRoot->filePath(QLatin1String(names[i]));
+        QDir().mkpath(*dirs[i]);
+    }
+    sw.setSaveTarget(target);
+}
+
+void ReaderTest::cleanup()
+{
+    if (reader) {
+        reader->stopReading();
+        reader->requestStop();
+        QVERIFY(reader->wait(20000));
+        reader.reset();
+    }
+    control->shutdownORB();
+    control->shutdownSDK();
+    sw.resetToDefaults();
+}
+
+// Opens the first camera of the configuration and starts reading.
+void ReaderTest::open(const QByteArray &ini)
+{
+    Lx2_Shutdown();
+    config = std::make_unique<SimConfigFile>(ini);
+    QCOMPARE(control->initializeSDK(), 0);
+    QCOMPARE(control->initializeORB(QString()), 0);
+    reader = std::make_unique<MyThread>();
+    reader->start();
+    reader->startReading();
+}
+
+// Takes the next frame set the reader stores (every kind), waiting up to 10 s.
+bool ReaderTest::nextSet(Frames &f)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 10000) {
+        if (reader->takeFrames(true, f.depth, true, f.ir, true, f.rgb, true, f.mappedRgb, true, f.mappedDepth, true,
+                               f.mappedIr))
+            return true;
+        QTest::qWait(5);
+    }
+    return false;
+}
+
+QStringList ReaderTest::filesIn(const QString &folder) const
+{
+    return QDir(saveRoot->filePath(folder)).entryList(QDir::Files, QDir::Name);
+}
+
+void ReaderTest::wdrSetWithoutWdrDepthKeepsThePreviousDepth()
+{
+    open(alta + "dataMode = 11\n");
+    sw.appliedDataMode = 11;
+    Frames f;
+    QVERIFY(nextSet(f));
+    QVERIFY(!f.depth.empty()); // WDR depth while the camera delivers it
+    // The camera switches to plain depth from the WDR ranges: no more WDR depth arrives.
+    QCOMPARE(control->setWDRStyle(1), 0);
+    QVERIFY(nextSet(f)); // may still be a set from before the switch
+    const cv::Mat kept = f.depth.clone();
+    const cv::Mat rgb = f.rgb.clone();
+    for (int i = 0; i < 3; ++i) {
+        QVERIFY(nextSet(f));
+        QVERIFY(equal(f.depth, kept));
+    }
+    QVERIFY(!equal(f.rgb, rgb)); // the sets kept coming
+    // With the data mode no longer WDR, plain depth is taken again (and carries fresh noise).
+    sw.appliedDataMode = 0;
+    QVERIFY(nextSet(f));
+    QVERIFY(nextSet(f));
+    QVERIFY(!equal(f.depth, kept));
+}
+
+void ReaderTest::continuousSaveNumbersEveryCycleAndWraps()
+{
+    open(alta);
+    sw.showRgb = false; // depth only: quick cycles
+    sw.showPointCloud = true;
+    sw.continuousSave = true;
+    sw.saveIndex = 99999998;
+    sw.saveState.storeRelease(1);
+    QTRY_VERIFY_WITH_TIMEOUT(filesIn("Depth").contains("00000002.png"), 20000);
+    sw.saveState = 3;
+    reader->stopReading();
+
+    const QStringList names = filesIn("Depth");
+    QCOMPARE(names.mid(names.size() - 2), QStringList({"99999998.png", "99999999.png"}));
+    for (int i = 0; i < names.size() - 2; ++i) // 00000000 onwards, no gaps
+        QCOMPARE(names.at(i), QStringLiteral("%1.png").arg(i, 8, 10, QLatin1Char('0')));
+    QCOMPARE(int(sw.saveIndex), names.size() - 2);
+    QVERIFY(QDir(saveRoot->path()).entryList({"PointCloud_*"}).isEmpty());
+    QCOMPARE(int(sw.saveState), 3); // never reported as a finished single save
+}
+
+void ReaderTest::singleSaveWithoutPointCloudWritesOnlyImages()
+{
+    open(alta);
+    sw.saveState.storeRelease(1);
+    QTRY_COMPARE_WITH_TIMEOUT(int(sw.saveState), 2, 20000);
+    QCOMPARE(filesIn("Depth"), QStringList("00000001.png"));
+    QCOMPARE(filesIn("RGB"), QStringList("00000001.jpg"));
+    for (const char *other : {"IR", "WDRDepth", "MappedRGB", "MappedDepth", "MappedIR"})
+        QVERIFY2(filesIn(other).isEmpty(), other);
+    QVERIFY(QDir(saveRoot->path()).entryList({"PointCloud_*"}).isEmpty());
+    QCOMPARE(int(sw.saveIndex), 1);
+    QCOMPARE(int(sw.saveFailures), 0);
+}
+
+void ReaderTest::pendingSaveWaitsForACycleThatSaves()
+{
+    // The first four fetches fail: those cycles deliver nothing to save.
+    sw.showRgb = false;
+    sw.saveState.storeRelease(1);
+    open(alta + "[faults]\nLx2_GetFrame = -9 times 4\n");
+    QTRY_COMPARE_WITH_TIMEOUT(int(sw.saveState), 2, 20000);
+    QCOMPARE(loggedLines().filter("Lx2_GetFrame").size(), 4);
+    QCOMPARE(filesIn("Depth"), QStringList("00000001.png"));
+}
+
+void ReaderTest::brioSavesOnlyWholeMappedSets_data()
+{
+    QTest::addColumn<bool>("mappedDepth");
+    QTest::addColumn<bool>("mappedIr");
+    QTest::addColumn<QStringList>("files");
+    QTest::newRow("mapped depth without mapped IR: nothing")
+        << true << false << QStringList();
+    QTest::newRow("mapped depth and IR with colour: the set")
+        << true << true << QStringList({"MappedDepth/00000001.png", "MappedIR/00000001.png", "RGB/00000001.jpg"});
+    QTest::newRow("no mapped kind shown: colour alone") << false << false << QStringList("RGB/00000001.jpg");
+}
+
+void ReaderTest::brioSavesOnlyWholeMappedSets()
+{
+    QFETCH(bool, mappedDepth);
+    QFETCH(bool, mappedIr);
+    QFETCH(QStringList, files);
+    sw.showMappedDepth = mappedDepth;
+    sw.showMappedIr = mappedIr;
+    open(fastSim() + "[device.brio]\nmodel = Brio\n");
+    sw.saveState.storeRelease(1);
+    if (files.isEmpty()) {
+        Frames f;
+        for (int i = 0; i < 8; ++i) // depth comes at half the colour rate: cover both kinds of set
+            QVERIFY(nextSet(f));
+        QVERIFY(!f.mappedDepth.empty() && !f.rgb.empty());
+        QCOMPARE(int(sw.saveState), 1);
+    } else {
+        QTRY_COMPARE_WITH_TIMEOUT(int(sw.saveState), 2, 20000);
+    }
+    QStringList written;
+    for (const char *folder : {"Depth", "IR", "RGB", "MappedDepth", "MappedIR", "MappedRGB"})
+        for (const QString &name : filesIn(folder))
+            written << QStringLiteral("%1/%2").arg(QLatin1String(folder), name);
+    written.sort();
+    QCOMPARE(written, files);
+}
+
+void ReaderTest::savedFilesHoldTheFramesAndThePointCloud()
+{
+    // Exactly one frame set arrives, so the kept frames are the ones saved.
+    sw.showMappedRgb = true;
+    sw.showPointCloud = true;
+    sw.saveState.storeRelease(1);
+    open(alta + "mapDepthToRgb = yes\n[faults]\nLx2_ReadNextFrame = -7 after 1\n");
+    QTRY_COMPARE_WITH_TIMEOUT(int(sw.saveState), 2, 20000);
+    Frames f;
+    QVERIFY(nextSet(f));
+    QVERIFY(!f.depth.empty() && !f.rgb.empty() && !f.mappedRgb.empty());
+
+    const auto read = [&](const char *path) {
+        return cv::imread(QFile::encodeName(saveRoot->filePath(QLatin1String(path))).toStdString(),
+                          cv::IMREAD_UNCHANGED);
+    };
+    // 16-bit files with the raw values.
+    QVERIFY(equal(read("Depth/00000001.png"), f.depth));
+    // Colour files hold B, G, R, so that viewers show true colours.
+    cv::Mat bgr;
+    cv::cvtColor(f.mappedRgb, bgr, cv::COLOR_RGB2BGR);
+    QVERIFY(equal(read("MappedRGB/00000001.png"), bgr));
+    cv::cvtColor(f.rgb, bgr, cv::COLOR_RGB2BGR);
+    const cv::Mat jpeg = read("RGB/00000001.jpg");
+    QCOMPARE(jpeg.size(), f.rgb.size());
+    const double trueColours = cv::norm(jpeg, bgr, cv::NORM_L1) / double(jpeg.total() * 3);
+    const double swapped = cv::norm(jpeg, f.rgb, cv::NORM_L1) / double(jpeg.total() * 3);
+    QVERIFY2(trueColours < 2.0 && swapped > 5 * trueColours,
+             qPrintable(QStringLiteral("mean error %1, swapped %2").arg(trueColours).arg(swapped)));
+
+    // The point cloud: x, y, z per line, CR LF, no z of 0; z in pixel order is the depth.
+    QFile cloud(saveRoot->filePath("PointCloud_2024_05_06_07_08_09.txt"));
+    QVERIFY(cloud.open(QIODevice::ReadOnly));
+    const QByteArray text = cloud.readAll();
+    QVERIFY(text.endsWith("\r\n"));
+    QList<QByteArray> lines = text.split('\n');
+    lines.removeLast();
+    std::vector<uint16_t> depths;
+    for (int i = 0; i < int(f.depth.total()); ++i)
+        if (const uint16_t d = f.depth.at<uint16_t>(i))
+            depths.push_back(d);
+    QCOMPARE(size_t(lines.size()), depths.size());
+    for (int i = 0; i < lines.size(); ++i) {
+        QVERIFY(lines[i].endsWith('\r'));
+        const QList<QByteArray> numbers = lines[i].chopped(1).split('\t');
+        QCOMPARE(numbers.size(), 3);
+        bool ok[3];
+        for (int k = 0; k < 3; ++k)
+            numbers[k].toFloat(&ok[k]);
+        QVERIFY2(ok[0] && ok[1] && ok[2], lines[i].constData());
+        const float z = numbers[2].toFloat();
+        QVERIFY(z != 0.0f && z != 65535.0f);
+        QCOMPARE(z, float(depths[size_t(i)]));
+    }
+}
+
+QTEST_GUILESS_MAIN(ReaderTest)
+#include "tst_reader.moc"
