@@ -65,8 +65,8 @@ pid_t spawn(const std::vector<std::string> &args)
 
 bool download(int port, const std::string &name, const std::string &out)
 {
-    const pid_t pid = spawn({"curl", "-s", "-f", "--max-time", "120", "-o", out,
-                             "tftp://127.0.0.1:" + std::to_string(port) + "/" + name});
+    const pid_t pid = spawn(
+        {"curl", "-s", "-f", "--max-time", "120", "-o", out, "tftp://127.0.0.1:" + std::to_string(port) + "/" + name});
     int status = 0;
     return pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
@@ -98,8 +98,8 @@ bool setUp()
     std::vector<char> bytes(fileBytes);
     std::mt19937 random(7);
     std::generate(bytes.begin(), bytes.end(), [&] { return char(random()); });
-    for (const auto &[name, data] : {std::pair<std::string, const std::vector<char> *>{"image.bin", &bytes},
-                                     {"probe.txt", nullptr}}) {
+    for (const auto &[name, data] :
+         {std::pair<std::string, const std::vector<char> *>{"image.bin", &bytes}, {"probe.txt", nullptr}}) {
         const std::string path = folder + "/" + name;
         FILE *file = std::fopen(path.c_str(), "wb");
         if (!file)
@@ -116,8 +116,8 @@ bool setUp()
     ports["tftpd-hpa"] = freeUdpPort();
     servers.push_back(spawn({LUMIDESK_TFTPD, "--root", folder, "--address", "127.0.0.1", "--port",
                              std::to_string(ports["lumidesk-tftpd"])}));
-    std::vector<std::string> hpa = {hpaServer, "--foreground", "--address",
-                                    "127.0.0.1:" + std::to_string(ports["tftpd-hpa"]), "--secure", folder};
+    std::vector<std::string> hpa = {
+        hpaServer, "--foreground", "--address", "127.0.0.1:" + std::to_string(ports["tftpd-hpa"]), "--secure", folder};
     if (::geteuid() != 0) { // it cannot change user or root folder then
         hpa.insert(hpa.begin() + 1, {"--user", std::string(std::getenv("USER") ? std::getenv("USER") : "nobody")});
     }

@@ -17,7 +17,8 @@
 #include <cstring>
 
 tftpServer::tftpServer(QWidget *parent)
-    : QDialog(parent), ui(std::make_unique<Ui::tftpServer>())
+    : QDialog(parent)
+    , ui(std::make_unique<Ui::tftpServer>())
 {
     ui->setupUi(this);
     setWindowFlags(windowFlags() | Qt::FramelessWindowHint);
@@ -78,10 +79,8 @@ void tftpServer::showProcess(int value)
 
 void tftpServer::closeEvent(QCloseEvent *event)
 {
-    if (m_busy
-        && MessageBoxes::question(this, QStringLiteral("Exit"), QStringLiteral("Upgrading, Confirm the exit?"),
-                                  QMessageBox::Yes | QMessageBox::No)
-               != QMessageBox::Yes) {
+    if (m_busy && MessageBoxes::question(this, QStringLiteral("Exit"), QStringLiteral("Upgrading, Confirm the exit?"),
+                                         QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) {
         event->ignore();
         return;
     }

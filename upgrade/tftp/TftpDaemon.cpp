@@ -17,7 +17,10 @@ namespace {
 class SocketOutput : public TransferOutput
 {
 public:
-    SocketOutput(UdpSocket &socket, TransferObserver *observer) : m_socket(socket), m_observer(observer) {}
+    SocketOutput(UdpSocket &socket, TransferObserver *observer)
+        : m_socket(socket)
+        , m_observer(observer)
+    {}
 
     void send(const Endpoint &to, const uint8_t *data, size_t size) override { m_socket.sendTo(to, data, size); }
     void log(const char *line) override { logQuiet(line); }
@@ -81,7 +84,9 @@ void runTransfer(Transfer &transfer, UdpSocket &socket)
 } // namespace
 
 TftpDaemon::TftpDaemon(DaemonConfig config, TransferObserver *observer)
-    : m_config(std::move(config)), m_folder(m_config.root), m_observer(observer)
+    : m_config(std::move(config))
+    , m_folder(m_config.root)
+    , m_observer(observer)
 {
     m_wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
 }
@@ -166,6 +171,7 @@ void TftpDaemon::dispatch(const uint8_t *data, size_t size, const Endpoint &from
 {
     switch (opcodeOf(data, size)) {
     case OpRrq: {
+        reap(false);
         if (m_workers.size() >= m_config.maxTransfers) {
             replyError(from, ErrNotDefined, "Server busy");
             logf("server busy\n");

@@ -21,9 +21,9 @@ public:
 
 struct DaemonConfig
 {
-    std::string root;         // the folder files are served from
-    Endpoint listen{0, 69};   // address 0: every interface
-    int listenWaitMs = 2000;  // how often the idle loop looks up
+    std::string root;        // the folder files are served from
+    Endpoint listen{0, 69};  // address 0: every interface
+    int listenWaitMs = 2000; // how often the idle loop looks up
     TransferTiming timing;
     size_t maxTransfers = 16; // running at once; more requests are told the server is busy
 };

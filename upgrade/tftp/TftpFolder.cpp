@@ -27,9 +27,10 @@ bool realPath(const std::string &path, std::string &out)
 } // namespace
 
 FileSource::FileSource(int fd, uint64_t size)
-    : m_fd(fd), m_size(size), m_buffer(readAhead)
-{
-}
+    : m_fd(fd)
+    , m_size(size)
+    , m_buffer(readAhead)
+{}
 
 FileSource::~FileSource()
 {
@@ -57,8 +58,7 @@ long FileSource::read(uint8_t *out, size_t max)
 
 TftpFolder::TftpFolder(std::string root)
     : m_root(std::move(root))
-{
-}
+{}
 
 TftpFolder::Opened TftpFolder::open(const std::string &requested) const
 {

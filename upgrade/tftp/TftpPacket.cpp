@@ -50,8 +50,8 @@ uint16_t opcodeOf(const uint8_t *data, size_t size)
 bool parseRequest(const uint8_t *data, size_t size, ReadRequest &out)
 {
     size_t pos = 2;
-    return size >= 2 && takeText(data, size, pos, maxNameLength, out.name)
-           && takeText(data, size, pos, maxModeLength, out.mode);
+    return size >= 2 && takeText(data, size, pos, maxNameLength, out.name) &&
+           takeText(data, size, pos, maxModeLength, out.mode);
 }
 
 bool parseAck(const uint8_t *data, size_t size, uint16_t &block)

@@ -33,7 +33,9 @@ public:
     Wait waitReadable(int timeoutMs, int wakeFd = -1) const;
 
 private:
-    explicit UdpSocket(int fd) : m_fd(fd) {}
+    explicit UdpSocket(int fd)
+        : m_fd(fd)
+    {}
     int m_fd = -1;
 };
 

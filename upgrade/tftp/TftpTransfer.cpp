@@ -18,9 +18,11 @@ int percentOf(uint64_t sent, uint64_t size)
 } // namespace
 
 Transfer::Transfer(const Endpoint &peer, ByteSource &file, TransferOutput &out, TransferTiming timing)
-    : m_peer(peer), m_file(file), m_out(out), m_timing(timing)
-{
-}
+    : m_peer(peer)
+    , m_file(file)
+    , m_out(out)
+    , m_timing(timing)
+{}
 
 void Transfer::start(Clock::time_point now)
 {

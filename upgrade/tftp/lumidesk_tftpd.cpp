@@ -26,9 +26,8 @@ int usage(const char *why)
 {
     if (why)
         std::fprintf(stderr, "lumidesk-tftpd: %s\n", why);
-    std::fprintf(stderr,
-                 "usage: lumidesk-tftpd --root DIR [--port N] [--address IPV4]\n"
-                 "Serves the files of DIR to TFTP read requests (port 69 unless given; 0 picks a free one).\n");
+    std::fprintf(stderr, "usage: lumidesk-tftpd --root DIR [--port N] [--address IPV4]\n"
+                         "Serves the files of DIR to TFTP read requests (port 69 unless given; 0 picks a free one).\n");
     return 2;
 }
 
@@ -82,7 +81,9 @@ int main(int argc, char **argv)
         return 1;
     }
     running = &daemon;
-    struct sigaction action{};
+    struct sigaction action
+    {
+    };
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
