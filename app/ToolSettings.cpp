@@ -71,6 +71,12 @@ WdrOutputMode ToolSettings::wdrOutputMode(int set) const
     return mode;
 }
 
+int ToolSettings::tftpPort() const
+{
+    const int port = readInt(QStringLiteral("tftpport"), 69);
+    return port >= 1 && port <= 65535 ? port : 69;
+}
+
 QString ToolSettings::version() const
 {
     const QString fallback = QStringLiteral("0.0.0.0");

@@ -17,6 +17,8 @@ public:
     int sampleStep() const;
     // set 1 reads the "t1_" keys, set 2 "t2_", any other value "t3_".
     WdrOutputMode wdrOutputMode(int set) const;
+    // UDP port of the TFTP upgrade server; 69 unless a port from 1 to 65535 is set.
+    int tftpPort() const;
     QString version() const;
 
 private:

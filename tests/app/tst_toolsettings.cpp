@@ -26,6 +26,8 @@ private slots:
     void malformedValuesReadAsZero();
     void wdrSetsAndTruncatedCounts();
     void editsTakeEffectAtNextRead();
+    void tftpPortOutOfRangeMeans69_data();
+    void tftpPortOutOfRangeMeans69();
 
 private:
     void writeIni(const QByteArray &text, const QString &name = QStringLiteral("Lumidesk.ini"));
@@ -52,6 +54,7 @@ void ToolSettingsTest::missingFilesGiveDefaults()
     QCOMPARE(settings().userType(), 0);
     QCOMPARE(settings().pointSize(), 1.5f);
     QCOMPARE(settings().sampleStep(), 2);
+    QCOMPARE(settings().tftpPort(), 69);
     QCOMPARE(settings().version(), QStringLiteral("0.0.0.0"));
     // The file-missing WDR record differs from the all-2 record of a file without the keys.
     for (int set : {1, 2, 3})
@@ -103,6 +106,27 @@ void ToolSettingsTest::editsTakeEffectAtNextRead()
     QCOMPARE(settings().userType(), 255);
     QCOMPARE(settings().pointSize(), 3.25f);
     QCOMPARE(settings().sampleStep(), 4);
+}
+
+void ToolSettingsTest::tftpPortOutOfRangeMeans69_data()
+{
+    QTest::addColumn<QByteArray>("ini");
+    QTest::addColumn<int>("port");
+    QTest::newRow("missing key") << QByteArray("usertype=1\n") << 69;
+    QTest::newRow("set") << QByteArray("tftpport=6969\n") << 6969;
+    QTest::newRow("highest") << QByteArray("tftpport=65535\n") << 65535;
+    QTest::newRow("zero") << QByteArray("tftpport=0\n") << 69;
+    QTest::newRow("too high") << QByteArray("tftpport=65536\n") << 69;
+    QTest::newRow("negative") << QByteArray("tftpport=-1\n") << 69;
+    QTest::newRow("text") << QByteArray("tftpport=tftp\n") << 69;
+}
+
+void ToolSettingsTest::tftpPortOutOfRangeMeans69()
+{
+    QFETCH(QByteArray, ini);
+    QFETCH(int, port);
+    writeIni(ini);
+    QCOMPARE(settings().tftpPort(), port);
 }
 
 QTEST_GUILESS_MAIN(ToolSettingsTest)

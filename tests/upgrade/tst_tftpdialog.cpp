@@ -1,0 +1,161 @@
+// The tftpServer dialog with its real server on a free port of this machine.
+#include "BoxRecorder.h"
+#include "tftpServer.h"
+
+#include <QFile>
+#include <QLineEdit>
+#include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+// A UDP socket without SO_REUSEADDR: while it lives nobody else binds its port.
+struct PortHolder
+{
+    explicit PortHolder(quint16 wanted = 0)
+        : fd(::socket(AF_INET, SOCK_DGRAM, 0))
+    {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(wanted);
+        socklen_t length = sizeof address;
+        bound = ::bind(fd, reinterpret_cast<sockaddr *>(&address), length) == 0;
+        ::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length);
+        port = ntohs(address.sin_port);
+    }
+    ~PortHolder() { ::close(fd); }
+    int fd;
+    bool bound;
+    quint16 port;
+};
+
+// UDP sockets of this machine bound to the port.
+int socketsOnPort(quint16 port)
+{
+    QFile table("/proc/net/udp");
+    table.open(QIODevice::ReadOnly);
+    const QByteArray local = ':' + QByteArray::number(port, 16).toUpper().rightJustified(4, '0') + ' ';
+    int count = 0;
+    for (const QByteArray &line : table.readAll().split('\n'))
+        count += line.simplified().split(' ').value(1).append(' ').endsWith(local);
+    return count;
+}
+
+template <typename T> T *child(QWidget &dialog, const char *name)
+{
+    T *widget = dialog.findChild<T *>(name);
+    return widget ? widget : (qFatal("no %s", name), nullptr);
+}
+
+} // namespace
+
+class TftpDialogTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void startTwiceStartsOneServer();
+    void transferShowsFileAndClosesAfterASecond();
+    void closingWhileBusyAsks();
+    void bindFailureIsShownAndStartCanBeRetried();
+
+private:
+    QTemporaryDir m_home;
+    quint16 m_port = PortHolder().port;
+};
+
+void TftpDialogTest::initTestCase()
+{
+    qputenv("LUMIDESK_HOME", m_home.path().toLocal8Bit());
+    QFile ini(m_home.filePath("Lumidesk.ini"));
+    QVERIFY(ini.open(QIODevice::WriteOnly));
+    ini.write("tftpport=" + QByteArray::number(m_port) + "\n");
+    QVERIFY(QDir(m_home.path()).mkdir("Upgrade"));
+    QFile firmware(m_home.filePath("Upgrade/fw.img"));
+    QVERIFY(firmware.open(QIODevice::WriteOnly));
+    firmware.write(QByteArray(3000, 'f'));
+}
+
+void TftpDialogTest::startTwiceStartsOneServer()
+{
+    BoxRecorder boxes;
+    auto dialog = std::make_unique<tftpServer>();
+    QCOMPARE(dialog->startTftpd(), 0);
+    QCOMPARE(dialog->startTftpd(), 0);
+    QTest::mouseClick(child<QPushButton>(*dialog, "pushButton_Start"), Qt::LeftButton);
+    QCOMPARE(socketsOnPort(m_port), 1);
+    QVERIFY(boxes.boxes().isEmpty());
+    dialog.reset(); // stops and joins the server
+    QCOMPARE(socketsOnPort(m_port), 0);
+}
+
+void TftpDialogTest::transferShowsFileAndClosesAfterASecond()
+{
+    BoxRecorder boxes;
+    tftpServer dialog;
+    dialog.show();
+    QTest::mouseClick(child<QPushButton>(dialog, "pushButton_Start"), Qt::LeftButton);
+    QProcess curl;
+    curl.start("curl", {"-sS", "-o", "/dev/null", QStringLiteral("tftp://127.0.0.1:%1/fw.img").arg(m_port)});
+    QVERIFY(curl.waitForFinished(10000) && curl.exitCode() == 0);
+
+    QTRY_COMPARE(child<QProgressBar>(dialog, "progressBar")->value(), 100);
+    QElapsedTimer sinceDone;
+    sinceDone.start();
+    QCOMPARE(child<QLineEdit>(dialog, "lineEdit_FileName")->text(), "fw.img");
+    QTRY_VERIFY_WITH_TIMEOUT(!dialog.isVisible(), 3000);
+    QVERIFY(sinceDone.elapsed() >= 900);
+    QVERIFY(boxes.boxes().isEmpty()); // done, so closing does not ask
+}
+
+void TftpDialogTest::closingWhileBusyAsks()
+{
+    BoxRecorder boxes(QMessageBox::No);
+    tftpServer idle, dialog;
+    idle.show();
+    QTest::mouseClick(child<QPushButton>(idle, "pushButton_Close"), Qt::LeftButton);
+    QVERIFY(!idle.isVisible() && boxes.boxes().isEmpty());
+
+    dialog.show();
+    dialog.startTftpd();
+    QTest::mouseClick(child<QPushButton>(dialog, "pushButton_Close"), Qt::LeftButton);
+    QVERIFY(dialog.isVisible());
+    QCOMPARE(boxes.boxes().size(), 1);
+    QCOMPARE(boxes.boxes()[0].title, "Exit");
+    QCOMPARE(boxes.boxes()[0].text, "Upgrading, Confirm the exit?");
+    QCOMPARE(boxes.boxes()[0].buttons, QMessageBox::Yes | QMessageBox::No);
+    boxes.queueAnswer(QMessageBox::Yes);
+    QTest::mouseClick(child<QPushButton>(dialog, "pushButton_Cancel"), Qt::LeftButton);
+    QVERIFY(!dialog.isVisible());
+}
+
+void TftpDialogTest::bindFailureIsShownAndStartCanBeRetried()
+{
+    BoxRecorder boxes;
+    tftpServer dialog;
+    dialog.show();
+    {
+        const PortHolder taken(m_port);
+        QVERIFY(taken.bound);
+        dialog.startTftpd();
+        QCOMPARE(boxes.boxes().size(), 1);
+        QCOMPARE(boxes.boxes()[0].title, "Warning");
+        QVERIFY(boxes.boxes()[0].text.contains(QString::number(m_port)));
+    }
+    dialog.startTftpd();
+    QCOMPARE(socketsOnPort(m_port), 1);
+    QCOMPARE(boxes.boxes().size(), 1);
+    dialog.close();
+    QCOMPARE(boxes.boxes().size(), 2); // busy now
+}
+
+QTEST_MAIN(TftpDialogTest)
+#include "tst_tftpdialog.moc"

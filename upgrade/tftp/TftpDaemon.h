@@ -1,0 +1,75 @@
+#pragma once
+
+#include "TftpFolder.h"
+#include "TftpSocket.h"
+
+#include <atomic>
+#include <list>
+#include <string>
+#include <thread>
+
+namespace tftp {
+
+// Told about each transfer, on the transfer's own thread.
+class TransferObserver
+{
+public:
+    virtual ~TransferObserver() = default;
+    virtual void fileName(const std::string &name) = 0;
+    virtual void progress(int percent) = 0;
+};
+
+struct DaemonConfig
+{
+    std::string root;        // the folder files are served from
+    Endpoint listen{0, 69};  // address 0: every interface
+    int listenWaitMs = 2000; // how often the idle loop looks up
+    TransferTiming timing;
+    size_t maxTransfers = 16; // running at once; more requests are told the server is busy
+};
+
+// A read-only TFTP server: one listening socket, one thread per read request, each with
+// a socket of its own (its transfer identifier).
+class TftpDaemon
+{
+public:
+    explicit TftpDaemon(DaemonConfig config, TransferObserver *observer = nullptr);
+    // Stops the loop if it still runs; whoever runs run() on another thread must have
+    // joined it first.
+    ~TftpDaemon();
+    TftpDaemon(const TftpDaemon &) = delete;
+    TftpDaemon &operator=(const TftpDaemon &) = delete;
+
+    // Opens the listening socket: 0, -1 when no socket can be made, -2 when it cannot be
+    // bound; lastError() then holds errno.
+    int open();
+    int lastError() const { return m_error; }
+    uint16_t port() const { return m_listen.localEndpoint().port; }
+
+    // Serves until stop(); then waits for the running transfers and closes the socket.
+    void run();
+    // From any thread, or from a signal handler.
+    void stop();
+
+private:
+    struct Worker
+    {
+        std::atomic<bool> done{false};
+        std::thread thread;
+    };
+
+    void dispatch(const uint8_t *data, size_t size, const Endpoint &from);
+    void serveRead(const std::vector<uint8_t> &datagram, const Endpoint &from);
+    void reap(bool all);
+
+    DaemonConfig m_config;
+    TftpFolder m_folder;
+    TransferObserver *m_observer;
+    UdpSocket m_listen;
+    int m_wakeFd = -1;
+    int m_error = 0;
+    std::atomic<bool> m_running{true};
+    std::list<Worker> m_workers; // touched by the loop's thread only
+};
+
+} // namespace tftp

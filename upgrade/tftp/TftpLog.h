@@ -1,0 +1,12 @@
+#pragma once
+
+// The server's log lines go to standard output. Lines are whole even when several
+// transfers write at once.
+namespace tftp {
+
+void logf(const char *format, ...) __attribute__((format(printf, 1, 2)));
+// Writes without flushing: a line per 512-byte block would otherwise cost a write each.
+void logQuiet(const char *line);
+void logFlush();
+
+} // namespace tftp

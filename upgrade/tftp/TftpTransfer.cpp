@@ -1,0 +1,143 @@
+#include "TftpTransfer.h"
+
+#include <cerrno>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+namespace tftp {
+
+namespace {
+
+int percentOf(uint64_t sent, uint64_t size)
+{
+    // Whole numbers: single precision would round a large image to 100 a block early.
+    return size == 0 ? 100 : int(sent * 100 / size);
+}
+
+} // namespace
+
+Transfer::Transfer(const Endpoint &peer, ByteSource &file, TransferOutput &out, TransferTiming timing)
+    : m_peer(peer)
+    , m_file(file)
+    , m_out(out)
+    , m_timing(timing)
+{}
+
+void Transfer::start(Clock::time_point now)
+{
+    if (m_state == State::Idle)
+        sendNewBlock(now);
+}
+
+void Transfer::sendNewBlock(Clock::time_point now)
+{
+    uint8_t *payload = m_packet.data() + dataHeaderSize;
+    size_t length = 0;
+    while (length < blockSize) {
+        const long n = m_file.read(payload + length, blockSize - length);
+        if (n < 0) {
+            const int error = errno;
+            logf("read the file failed!, errno: %d, info: %s\n", error, std::strerror(error));
+            // An empty DATA here would end the file early and look like success.
+            fail(ErrNotDefined, "Read the file failed");
+            return;
+        }
+        if (n == 0)
+            break;
+        length += size_t(n);
+    }
+    writeDataHeader(m_packet.data(), m_block);
+    m_packetSize = dataHeaderSize + length;
+    transmit(now);
+
+    if (length < blockSize) {
+        m_last = true;
+        logf("the last packet\n");
+    }
+    m_bytesSent += length;
+    const int percent = percentOf(m_bytesSent, m_file.size());
+    m_out.progress(percent);
+    logf("translate data %d%%\n", percent);
+}
+
+void Transfer::transmit(Clock::time_point now)
+{
+    // A failed send is a lost packet: the time-out sends it again.
+    m_out.send(m_peer, m_packet.data(), m_packetSize);
+    m_deadline = now + m_timing.retransmitAfter;
+    m_state = State::AwaitingAck;
+}
+
+void Transfer::onTimeout(Clock::time_point now)
+{
+    if (m_state != State::AwaitingAck)
+        return;
+    if (m_retransmissions >= m_timing.maxRetransmissions) {
+        logf("unreached, Retrans max\n");
+        m_state = State::Failed;
+        return;
+    }
+    logf("retrans\n");
+    ++m_retransmissions;
+    transmit(now);
+}
+
+void Transfer::onDatagram(const Endpoint &from, const uint8_t *data, size_t size, Clock::time_point now)
+{
+    if (m_state != State::AwaitingAck)
+        return;
+    if (from != m_peer) {
+        // Another sender must neither steer nor end this transfer.
+        const auto error = errorPacket(ErrUnknownTransferId, "Unknown transfer ID");
+        m_out.send(from, error.data(), error.size());
+        logf("unknown transfer id: %u.%u.%u.%u:%u\n", from.address >> 24, (from.address >> 16) & 0xff,
+             (from.address >> 8) & 0xff, from.address & 0xff, from.port);
+        return;
+    }
+
+    uint16_t acked = 0;
+    const uint16_t opcode = opcodeOf(data, size);
+    if (parseAck(data, size, acked)) {
+        if (acked == m_block) {
+            m_anyAcked = true;
+            if (m_last) {
+                logf("translate complete...\n");
+                logf("RRQ\n");
+                m_state = State::Complete;
+                return;
+            }
+            ++m_block;
+            sendNewBlock(now);
+        } else if (m_anyAcked && acked == uint16_t(m_block - 1)) {
+            // The requester repeats its last ACK when our DATA went missing. Answering it
+            // would double every later packet; the time-out sends the block again.
+            logf("block is not equal: block: %d, recv: %d\n", m_block, acked);
+        } else {
+            fail(ErrUnknownTransferId, "Incorect Block Number");
+        }
+    } else if (opcode == OpError) {
+        logf("we really can got error packet\n");
+    } else {
+        logf("unknow ack optcode: %d\n", opcode);
+    }
+}
+
+void Transfer::fail(uint16_t code, const char *message)
+{
+    const auto error = errorPacket(code, message);
+    m_out.send(m_peer, error.data(), error.size());
+    m_state = State::Failed;
+}
+
+void Transfer::logf(const char *format, ...)
+{
+    char line[256];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(line, sizeof line, format, args);
+    va_end(args);
+    m_out.log(line);
+}
+
+} // namespace tftp

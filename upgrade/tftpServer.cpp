@@ -1,0 +1,101 @@
+#include "tftpServer.h"
+
+#include "ui_tftpServer.h"
+
+#include "AppPaths.h"
+#include "MessageBoxes.h"
+#include "TftpDaemon.h"
+#include "ToolSettings.h"
+#include "tftpNotify.h"
+
+#include <QCloseEvent>
+#include <QFile>
+#include <QMouseEvent>
+#include <QStyle>
+#include <QTimer>
+
+#include <cstring>
+
+tftpServer::tftpServer(QWidget *parent)
+    : QDialog(parent)
+    , ui(std::make_unique<Ui::tftpServer>())
+{
+    ui->setupUi(this);
+    setWindowFlags(windowFlags() | Qt::FramelessWindowHint);
+    setAttribute(Qt::WA_TranslucentBackground);
+    setModal(true);
+    ui->pushButton_Close->setIcon(style()->standardIcon(QStyle::SP_TitleBarCloseButton));
+    hide();
+
+    connect(ui->pushButton_Close, &QPushButton::clicked, this, &QWidget::close);
+    connect(ui->pushButton_Cancel, &QPushButton::clicked, this, &QWidget::close);
+    connect(ui->pushButton_Start, &QPushButton::clicked, this, &tftpServer::startTftpd);
+    // Transfers report from their own threads.
+    connect(tftpNotify::instance(), &tftpNotify::sigFileName, ui->lineEdit_FileName, &QLineEdit::setText,
+            Qt::QueuedConnection);
+    connect(tftpNotify::instance(), &tftpNotify::sigProgress, this, &tftpServer::showProcess, Qt::QueuedConnection);
+}
+
+tftpServer::~tftpServer()
+{
+    if (m_daemon) {
+        m_daemon->stop();
+        m_serverThread.join();
+    }
+}
+
+int tftpServer::startTftpd()
+{
+    if (m_daemon)
+        return 0;
+
+    tftp::DaemonConfig config;
+    config.root = QFile::encodeName(AppPaths::filePath(QStringLiteral("Upgrade"))).toStdString();
+    config.listen.port = uint16_t(ToolSettings::getInstance().tftpPort());
+    auto daemon = std::make_unique<tftp::TftpDaemon>(config, tftpNotify::instance());
+    if (daemon->open() != 0) {
+        // Without this the dialog would sit there busy, serving nothing. Start may be
+        // pressed again once the port is free.
+        MessageBoxes::warning(this, QStringLiteral("Warning"),
+                              QStringLiteral("The TFTP server cannot listen on UDP port %1: %2")
+                                  .arg(config.listen.port)
+                                  .arg(QString::fromLocal8Bit(std::strerror(daemon->lastError()))));
+        return 0;
+    }
+    m_daemon = std::move(daemon);
+    m_busy = true;
+    m_serverThread = std::thread([daemon = m_daemon.get()] { daemon->run(); });
+    return 0;
+}
+
+void tftpServer::showProcess(int value)
+{
+    ui->progressBar->setValue(value);
+    if (value == 100) {
+        m_busy = false;
+        QTimer::singleShot(1000, this, &QWidget::close);
+    }
+}
+
+void tftpServer::closeEvent(QCloseEvent *event)
+{
+    if (m_busy && MessageBoxes::question(this, QStringLiteral("Exit"), QStringLiteral("Upgrading, Confirm the exit?"),
+                                         QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+}
+
+void tftpServer::mousePressEvent(QMouseEvent *event)
+{
+    m_dragOffset = event->globalPos() - pos();
+    QDialog::mousePressEvent(event);
+}
+
+void tftpServer::mouseMoveEvent(QMouseEvent *event)
+{
+    if (event->buttons() != Qt::NoButton)
+        move(event->globalPos() - m_dragOffset);
+    QDialog::mouseMoveEvent(event);
+}
