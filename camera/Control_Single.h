@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <vector>
 
 // The one door to the camera SDK: lifecycle, enumeration, frames, geometry, upgrade, and one thin
@@ -169,7 +170,8 @@ private:
     SdkStatus setFixed(PropertyId id, const void *record, int32_t length);
 
     SdkHandle deviceHandle = 0;
-    uint32_t streamIndex = 0;
+    // Written by the GUI thread's stream calls while the reader thread passes it on.
+    std::atomic<uint32_t> streamIndex{0};
     uint32_t deviceCount = 0;
     std::vector<SdkDeviceInfo> deviceInfoArray;
     QStringList uriList;

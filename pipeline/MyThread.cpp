@@ -95,6 +95,10 @@ bool MyThread::fetch(int kind, int cvType, cv::Mat &view, cv::Mat &copy, SdkFram
     m_lastStatus = Control_Single::getInstance()->GetFrame(FrameKind(kind), &frame);
     if (m_lastStatus != 0 || !frame.frameData)
         return false;
+    // A record whose size does not fit its buffer is not read.
+    const size_t bytes = size_t(frame.width) * frame.height * CV_ELEM_SIZE(cvType);
+    if (bytes == 0 || (frame.dataSize != 0 && frame.dataSize < bytes))
+        return false;
     view = cv::Mat(frame.height, frame.width, cvType, frame.frameData);
     view.copyTo(copy);
     return true;
