@@ -62,18 +62,25 @@ const int16_t *gauss()
 }
 
 // The noise window of one chunk of one frame.
-inline const int16_t *noiseWindow(uint32_t seed, size_t chunkIndex)
+inline uint32_t windowStart(uint32_t seed, size_t chunkIndex)
 {
     uint32_t h = seed ^ uint32_t(chunkIndex * 0x9E3779B9u);
     h ^= h >> 16;
     h *= 0x7feb352du;
     h ^= h >> 15;
-    return gauss() + (h & (chunk - 1));
+    return h & (chunk - 1);
 }
 
-inline int noiseAt(uint32_t seed, size_t i)
+inline const int16_t *noiseWindow(uint32_t seed, size_t chunkIndex)
 {
-    return noiseWindow(seed, i >> chunkBits)[i & (chunk - 1)];
+    return gauss() + windowStart(seed, chunkIndex);
+}
+
+// Noise of pixel i of a frame; table is gauss(), passed in so that loops over scattered pixels
+// vectorise.
+inline int noiseAt(const int16_t *table, uint32_t seed, size_t i)
+{
+    return table[windowStart(seed, i >> chunkBits) + (i & (chunk - 1))];
 }
 
 template <typename... T> std::string keyOf(const T &...values)
@@ -90,22 +97,44 @@ uint16_t amplitudeOf(int reflectance, double cosine, double range)
     return uint16_t(std::min(a, double(amplitudeMax)));
 }
 
-// Measured depth without noise (0: invalid) and its noise level (millimetres times 256).
-inline uint16_t measure(uint32_t z, uint32_t amplitude, uint32_t radialQ12, const RenderParams &p, uint16_t &sigma)
-{
-    sigma = 0;
-    const uint32_t a = std::min<uint32_t>(amplitudeMax, uint32_t(amplitude * p.irGain));
-    if (z == 0 || a < uint32_t(p.amplitudeThreshold))
-        return 0;
-    int part = 0;
-    while (part < p.rangeParts && z > p.ranges[part].depthMax)
-        ++part;
-    if (part == p.rangeParts)
-        return 0; // beyond the range: no unambiguous phase
-    sigma = uint16_t(std::min(maxSigma, 256.0 * p.ranges[part].noiseScale * (0.8 + 900.0 / std::max(a, 1u))));
-    const uint32_t measured = p.realDepth ? z : (z * radialQ12) >> 12; // radial distance without correction
-    return uint16_t(std::clamp<uint32_t>(measured, 1, maxDepth));
-}
+// How the sensor turns distance and amplitude into a measurement, for the current settings.
+// Plain numbers so that loops over many pixels vectorise.
+struct Measure {
+    float irGain = 1;
+    uint32_t threshold = 0;
+    uint32_t reach = 0;                    // the farthest depth any range part reports
+    std::array<uint32_t, 3> depthMax{};    // unused parts: 0
+    std::array<float, 3> sigmaScale{};     // 256 times the part's noise scale
+    bool realDepth = true;
+
+    explicit Measure(const RenderParams &p)
+        : irGain(p.irGain)
+        , threshold(uint32_t(p.amplitudeThreshold))
+        , realDepth(p.realDepth)
+    {
+        for (int k = 0; k < std::min(p.rangeParts, 3); ++k) {
+            depthMax[size_t(k)] = p.ranges[size_t(k)].depthMax;
+            sigmaScale[size_t(k)] = 256.0f * p.ranges[size_t(k)].noiseScale;
+            reach = std::max(reach, depthMax[size_t(k)]);
+        }
+    }
+
+    // Measured depth without noise (0: invalid) and its noise level (millimetres times 256).
+    // Branch-free: the first range part that reaches z sets the noise.
+    uint16_t operator()(uint32_t z, uint32_t amplitude, uint32_t radialQ12, uint16_t &sigma) const
+    {
+        const uint32_t a = std::min<uint32_t>(amplitudeMax, uint32_t(float(amplitude) * irGain));
+        float scale = 0;
+        for (int k = 2; k >= 0; --k)
+            scale = z <= depthMax[size_t(k)] ? sigmaScale[size_t(k)] : scale;
+        // Beyond the range there is no unambiguous phase.
+        const bool valid = z != 0 && a >= threshold && z <= reach;
+        const float s = std::min(float(maxSigma), scale * (0.8f + 900.0f / float(std::max(a, 1u))));
+        sigma = valid ? uint16_t(s) : uint16_t(0);
+        const uint32_t measured = realDepth ? z : (z * radialQ12) >> 12; // radial distance without correction
+        return valid ? uint16_t(std::clamp<uint32_t>(measured, 1, maxDepth)) : uint16_t(0);
+    }
+};
 
 inline uint16_t irOf(uint32_t amplitude, const RenderParams &p)
 {
@@ -123,42 +152,50 @@ inline uint16_t noisyIr(uint16_t base, int g)
     return uint16_t(std::clamp(base + ((g * (256 + base * 4)) >> 16), 0, amplitudeMax));
 }
 
-// out = base + noise over whole images, in 16-bit arithmetic that the compiler turns into
-// vector code; built for the widest vector unit the machine has. Measured depth stays below
-// maxDepth and its noise level below maxSigma, so no sum leaves the 16-bit range.
+// Fresh noise over whole images: depth from its measured value and noise level (dropping out
+// beyond 3.4 sigma) and IR from its amplitude, both in one pass when both are wanted (either
+// output may be null). 16-bit arithmetic that the compiler turns into vector code, built for
+// the widest vector unit the machine has. Measured depth stays below maxDepth and its noise
+// level below maxSigma, so no sum leaves the 16-bit range.
 template <typename Sigma>
-CLONES void addDepthNoise(const uint16_t *__restrict base, const Sigma *__restrict sigma, uint16_t *__restrict out,
-                          size_t n, uint32_t seed)
+CLONES void addNoise(const uint16_t *__restrict depthBase, const Sigma *__restrict sigma, uint16_t *__restrict depthOut,
+                     uint32_t depthSeed, const uint16_t *__restrict irBase, uint16_t *__restrict irOut, uint32_t irSeed,
+                     size_t n)
 {
     constexpr int shift = sizeof(Sigma) == 1 ? 6 : 0;
+    auto depthAt = [](int16_t b, Sigma s, int16_t g) {
+        const int16_t noise = int16_t((int32_t(g) * int32_t(int16_t(s << shift))) >> 16);
+        int16_t v = int16_t(b + noise);
+        v = v < 1 ? int16_t(1) : v;
+        const bool keep = b != 0 && g <= dropoutLimit && g >= -dropoutLimit;
+        return keep ? v : int16_t(0);
+    };
+    auto irAt = [](int16_t b, int16_t g) {
+        const int16_t s = int16_t(256 + (b << 2));
+        int16_t v = int16_t(b + int16_t((int32_t(g) * int32_t(s)) >> 16));
+        v = v < 0 ? int16_t(0) : v;
+        return v > amplitudeMax ? int16_t(amplitudeMax) : v;
+    };
     for (size_t c0 = 0; c0 < n; c0 += chunk) {
-        const int16_t *__restrict g = noiseWindow(seed, c0 >> chunkBits);
         const size_t len = std::min(chunk, n - c0);
-        const int16_t *__restrict b = reinterpret_cast<const int16_t *>(base + c0);
-        const Sigma *__restrict s = sigma + c0;
-        int16_t *__restrict o = reinterpret_cast<int16_t *>(out + c0);
-        for (size_t k = 0; k < len; ++k) {
-            const int16_t noise = int16_t((int32_t(g[k]) * int32_t(int16_t(s[k] << shift))) >> 16);
-            int16_t v = int16_t(b[k] + noise);
-            v = v < 1 ? int16_t(1) : v;
-            const bool keep = b[k] != 0 && g[k] <= dropoutLimit && g[k] >= -dropoutLimit;
-            o[k] = keep ? v : int16_t(0);
-        }
-    }
-}
-
-CLONES void addIrNoise(const uint16_t *__restrict base, uint16_t *__restrict out, size_t n, uint32_t seed)
-{
-    for (size_t c0 = 0; c0 < n; c0 += chunk) {
-        const int16_t *__restrict g = noiseWindow(seed, c0 >> chunkBits);
-        const size_t len = std::min(chunk, n - c0);
-        const int16_t *__restrict b = reinterpret_cast<const int16_t *>(base + c0);
-        int16_t *__restrict o = reinterpret_cast<int16_t *>(out + c0);
-        for (size_t k = 0; k < len; ++k) {
-            const int16_t sigma = int16_t(256 + (b[k] << 2));
-            int16_t v = int16_t(b[k] + int16_t((int32_t(g[k]) * int32_t(sigma)) >> 16));
-            v = v < 0 ? int16_t(0) : v;
-            o[k] = v > amplitudeMax ? int16_t(amplitudeMax) : v;
+        const int16_t *__restrict gd = noiseWindow(depthSeed, c0 >> chunkBits);
+        const int16_t *__restrict gi = noiseWindow(irSeed, c0 >> chunkBits);
+        const int16_t *__restrict db = reinterpret_cast<const int16_t *>(depthBase + c0);
+        const Sigma *__restrict ds = sigma + c0;
+        int16_t *__restrict dout = reinterpret_cast<int16_t *>(depthOut + c0);
+        const int16_t *__restrict ib = reinterpret_cast<const int16_t *>(irBase + c0);
+        int16_t *__restrict iout = reinterpret_cast<int16_t *>(irOut + c0);
+        if (depthOut && irOut) {
+            for (size_t k = 0; k < len; ++k) {
+                dout[k] = depthAt(db[k], ds[k], gd[k]);
+                iout[k] = irAt(ib[k], gi[k]);
+            }
+        } else if (depthOut) {
+            for (size_t k = 0; k < len; ++k)
+                dout[k] = depthAt(db[k], ds[k], gd[k]);
+        } else if (irOut) {
+            for (size_t k = 0; k < len; ++k)
+                iout[k] = irAt(ib[k], gi[k]);
         }
     }
 }
@@ -298,8 +335,9 @@ CLONES void traceRow(const float *__restrict rx, const float *__restrict ry, con
     }
 }
 
-// Calls f(pixel index, t, cosine, x, y) for every pixel of the view where the ball is seen.
-template <typename F> void forBallPixels(const View &view, const uint16_t *roomZ, Vec3 c, double radius, F &&f)
+// Calls f(first pixel index, n, t, cosine) for each row of the view's pixel rectangle around
+// the ball, t being 0 where the ball is not seen.
+template <typename F> void forBallRows(const View &view, const uint16_t *roomZ, Vec3 c, double radius, F &&f)
 {
     int u0, v0, u1, v1;
     if (!view.bounds(c, radius, u0, v0, u1, v1))
@@ -313,9 +351,34 @@ template <typename F> void forBallPixels(const View &view, const uint16_t *roomZ
         const int row = v * view.width + u0;
         traceRow(&view.rx[row], &view.ry[row], &roomZ[row], n, float(c.x), float(c.y), float(c.z), cc,
                  float(1 / radius), t.data(), cosine.data());
-        for (int k = 0; k < n; ++k)
-            if (t[k] > 0)
-                f(row + k, t[k], cosine[k], view.rx[row + k], view.ry[row + k]);
+        f(row, n, t.data(), cosine.data());
+    }
+}
+
+// Depth (0: the ball is not seen) and IR amplitude of a traced row of the depth sensor.
+CLONES void ballSamples(const float *__restrict rx, const float *__restrict ry, const float *__restrict t,
+                        const float *__restrict cosine, int n, float gain, uint16_t *__restrict z,
+                        uint16_t *__restrict amplitude)
+{
+    for (int k = 0; k < n; ++k) {
+        const float x = rx[k], y = ry[k];
+        const float range2 = std::max(t[k] * t[k] * (x * x + y * y + 1.0f), 2500.0f);
+        z[k] = t[k] > 0 ? uint16_t(t[k] + 0.5f) : uint16_t(0);
+        amplitude[k] = uint16_t(std::min(gain * cosine[k] / range2, float(amplitudeMax)));
+    }
+}
+
+// Paints a traced row of the colour sensor where the ball is seen (out: the row's first pixel).
+CLONES void shadeBallRow(const float *__restrict t, const float *__restrict cosine, int n, float r, float g, float b,
+                         uint8_t *__restrict out)
+{
+    for (int k = 0; k < n; ++k) {
+        const float shade = 0.25f + 0.75f * cosine[k];
+        const uint8_t m = t[k] > 0 ? 0xFF : 0;
+        // Unconditional stores of blended bytes: the compiler vectorises the interleaved pixels.
+        out[3 * k] = uint8_t((uint8_t(std::min(255.0f, r * shade)) & m) | (out[3 * k] & ~m));
+        out[3 * k + 1] = uint8_t((uint8_t(std::min(255.0f, g * shade)) & m) | (out[3 * k + 1] & ~m));
+        out[3 * k + 2] = uint8_t((uint8_t(std::min(255.0f, b * shade)) & m) | (out[3 * k + 2] & ~m));
     }
 }
 
@@ -353,8 +416,9 @@ struct DepthLayer {
         const size_t n = dv.z.size();
         base.resize(n);
         sigma.resize(n);
+        const Measure measure(p);
         for (size_t i = 0; i < n; ++i)
-            base[i] = measure(dv.z[i], dv.amplitude[i], dv.radialQ12[i], p, sigma[i]);
+            base[i] = measure(dv.z[i], dv.amplitude[i], dv.radialQ12[i], sigma[i]);
     }
 };
 
@@ -386,17 +450,78 @@ struct ColourView : View {
     }
 };
 
+// The depth-grid pixel behind every colour pixel, kept in a form that vector units read fast:
+// each run of 32 colour pixels takes its values from at most two windows of 32 consecutive
+// depth-grid pixels, one byte per colour pixel picking the window (bit 5) and the place in it
+// (0xFF: no depth pixel sees that point). Runs that do not fit that shape (rare) are kept pixel
+// by pixel. About 1.3 bytes per colour pixel instead of four, so the per-frame pass stays in
+// the cache.
+struct ColourFromDepth {
+    static constexpr int run = 32;
+    static constexpr uint8_t none = 0xFF;
+    std::vector<int32_t> windows; // two per run
+    std::vector<uint8_t> picks;   // one per colour pixel, padded to whole runs
+    std::vector<int32_t> oddRuns; // runs kept pixel by pixel (their picks are all none)
+    std::vector<int32_t> oddPixels; // run * 32 + k -> depth pixel, -1: none; in oddRuns order
+    size_t pixels = 0;
+
+    void build(const std::vector<int32_t> &colourToDepth, size_t depthPixels)
+    {
+        pixels = colourToDepth.size();
+        const size_t runs = (pixels + run - 1) / run;
+        windows.assign(runs * 2, 0);
+        picks.assign(runs * run, none);
+        oddRuns.clear();
+        oddPixels.clear();
+        const int32_t lastStart = int32_t(depthPixels) - run; // a window never reads past the image
+        for (size_t r = 0; r < runs; ++r) {
+            const size_t first = r * run, last = std::min(pixels, first + run);
+            int32_t start[2] = {-1, -1};
+            bool fits = true;
+            for (size_t c = first; c < last && fits; ++c) {
+                const int32_t i = colourToDepth[c];
+                if (i < 0)
+                    continue;
+                int w = 0;
+                while (w < 2 && start[w] >= 0 && !(i >= start[w] && i < start[w] + run))
+                    ++w;
+                if (w == 2) {
+                    fits = false;
+                    break;
+                }
+                if (start[w] < 0) // a new window, placed so that this pixel and later ones to its right fit
+                    start[w] = std::min(i, lastStart);
+                if (i < start[w]) { // only after the clamp at the image end
+                    fits = false;
+                    break;
+                }
+                picks[c] = uint8_t(w << 5 | (i - start[w]));
+            }
+            if (!fits) {
+                std::fill(picks.begin() + long(first), picks.begin() + long(first + run), none);
+                oddRuns.push_back(int32_t(r));
+                for (size_t c = first; c < first + run; ++c)
+                    oddPixels.push_back(c < last ? colourToDepth[c] : -1);
+                start[0] = start[1] = -1;
+            }
+            windows[r * 2] = std::max(start[0], 0);
+            windows[r * 2 + 1] = std::max(start[1], 0);
+        }
+    }
+};
+
 // Registration of the static room between a depth-sensor view and the colour view: for each
-// pixel of one grid the pixel of the other that sees the same point (-1: hidden or out of
-// view).
+// depth pixel the colour pixel that sees the same point (-1: hidden or out of view), and the
+// other way round.
 struct Registration {
     std::string key;
-    std::vector<int32_t> depthToColour, colourToDepth;
+    std::vector<int32_t> depthToColour;
+    ColourFromDepth colourToDepth;
 
     void build(const DepthView &dv, const ColourView &cv, const Calibration &cal)
     {
         depthToColour.assign(dv.z.size(), -1);
-        colourToDepth.assign(cv.z.size(), -1);
+        std::vector<int32_t> toDepth(cv.z.size(), -1);
         const Mat3 rt = cal.rotation.transposed();
         auto sameSurface = [](double expected, uint16_t seen) {
             return seen != 0 && std::fabs(expected - seen) < 15 + 0.02 * expected;
@@ -415,19 +540,146 @@ struct Registration {
             const Vec3 pd = rt * (double(cv.z[c]) * Vec3{cv.rx[c], cv.ry[c], 1.0} - cal.translation);
             const int i = dv.pixelIndex(pd);
             if (i >= 0 && sameSurface(pd.z, dv.z[i]))
-                colourToDepth[c] = i;
+                toDepth[c] = i;
         }
+        colourToDepth.build(toDepth, dv.z.size());
     }
 };
 
-// The registered images of the static room: colour on the depth grid, and measured depth, its
-// noise level and IR on the colour grid.
+// The registered colour of the static room on the depth grid.
 struct MappedLayer {
     std::string key;
     std::vector<uint8_t> rgb;
-    std::vector<uint16_t> depth, ir;
-    std::vector<uint8_t> sigma;
 };
+
+typedef uint16_t u16x32 __attribute__((vector_size(64)));
+typedef uint8_t u8x32 __attribute__((vector_size(32)));
+
+// A depth-grid image on the colour grid through a ColourFromDepth: two window loads and one
+// permute per 32 pixels (one instruction where the vector unit has it). A second image with
+// the same map (b, outB) rides along; either may be null.
+CLONES void mapRuns(const ColourFromDepth &map, const uint16_t *__restrict a, uint16_t *__restrict outA,
+                    const uint16_t *__restrict b, uint16_t *__restrict outB)
+{
+    const size_t whole = map.pixels / ColourFromDepth::run;
+    const int32_t *windows = map.windows.data();
+    const uint8_t *picks = map.picks.data();
+    const u16x32 none = u16x32{} + ColourFromDepth::none;
+    auto one = [&](const uint16_t *src, size_t r, const u16x32 &m, uint16_t *dst) {
+        u16x32 lo, hi;
+        std::memcpy(&lo, src + windows[2 * r], sizeof lo);
+        std::memcpy(&hi, src + windows[2 * r + 1], sizeof hi);
+        u16x32 v = __builtin_shuffle(lo, hi, m);
+        v = m == none ? u16x32{} : v;
+        std::memcpy(dst + r * ColourFromDepth::run, &v, sizeof v);
+    };
+    for (size_t r = 0; r < whole; ++r) {
+        u8x32 p8;
+        std::memcpy(&p8, picks + r * ColourFromDepth::run, sizeof p8);
+        const u16x32 m = __builtin_convertvector(p8, u16x32);
+        if (outA)
+            one(a, r, m, outA);
+        if (outB)
+            one(b, r, m, outB);
+    }
+    // The part run at the end, then the runs kept pixel by pixel.
+    auto at = [&](const uint16_t *src, size_t r, size_t k) -> uint16_t {
+        const uint8_t pick = picks[r * ColourFromDepth::run + k];
+        return pick == ColourFromDepth::none ? 0 : src[windows[2 * r + (pick >> 5)] + (pick & 31)];
+    };
+    for (size_t c = whole * ColourFromDepth::run; c < map.pixels; ++c) {
+        if (outA)
+            outA[c] = at(a, whole, c % ColourFromDepth::run);
+        if (outB)
+            outB[c] = at(b, whole, c % ColourFromDepth::run);
+    }
+    for (size_t k = 0; k < map.oddRuns.size(); ++k) {
+        const size_t first = size_t(map.oddRuns[k]) * ColourFromDepth::run;
+        const int32_t *src = &map.oddPixels[k * ColourFromDepth::run];
+        for (size_t j = 0; j < ColourFromDepth::run && first + j < map.pixels; ++j) {
+            if (outA)
+                outA[first + j] = src[j] < 0 ? 0 : a[src[j]];
+            if (outB)
+                outB[first + j] = src[j] < 0 ? 0 : b[src[j]];
+        }
+    }
+}
+
+// Depth with noise for ball pixels, each with the noise its pixel gets in the room image.
+CLONES void ballDepth(const int32_t *__restrict pixels, const uint16_t *__restrict z,
+                      const uint16_t *__restrict amplitude, const uint16_t *__restrict radialQ12, size_t n,
+                      const Measure &params, uint32_t seed, uint16_t *__restrict out)
+{
+    const int16_t *table = gauss();
+    const Measure measure = params;
+    for (size_t k = 0; k < n; ++k) {
+        const int32_t i = pixels[k];
+        uint16_t sigma;
+        const uint16_t base = measure(z[k], amplitude[k], radialQ12[i], sigma);
+        out[i] = noisyDepth(base, sigma, noiseAt(table, seed, size_t(i)));
+    }
+}
+
+// IR with noise for ball pixels.
+CLONES void ballIr(const int32_t *__restrict pixels, const uint16_t *__restrict amplitude, size_t n, float gain,
+                   int ambient, uint32_t seed, uint16_t *__restrict out)
+{
+    const int16_t *table = gauss();
+    for (size_t k = 0; k < n; ++k) {
+        const int32_t i = pixels[k];
+        const int base = std::min(amplitudeMax, int(float(amplitude[k]) * gain) + ambient);
+        out[i] = noisyIr(uint16_t(base), noiseAt(table, seed, size_t(i)));
+    }
+}
+
+// An undistorted colour grid as seen from the depth sensor: pose, lens and the room's depth.
+struct PinholeTarget {
+    float r[9], t[3];
+    float fx, fy, cx, cy;
+    int width, height, mirror;
+    const uint16_t *roomZ;
+};
+
+// Where the points seen by depth pixels (ray x z) land on an undistorted colour grid: position
+// and pixel index, -1 where out of view or behind the room there.
+CLONES void projectPinhole(const int32_t *__restrict pixels, const uint16_t *__restrict z, const float *__restrict rx,
+                           const float *__restrict ry, size_t n, const PinholeTarget &target, float *__restrict colourU,
+                           float *__restrict colourV, int32_t *__restrict colourIndex)
+{
+    const PinholeTarget g = target;
+    const float w = float(g.width), h = float(g.height);
+    for (size_t k = 0; k < n; ++k) {
+        const int32_t i = pixels[k];
+        const float d = z[k], x = rx[i] * d, y = ry[i] * d;
+        const float px = g.r[0] * x + g.r[1] * y + g.r[2] * d + g.t[0];
+        const float py = g.r[3] * x + g.r[4] * y + g.r[5] * d + g.t[1];
+        const float pz = g.r[6] * x + g.r[7] * y + g.r[8] * d + g.t[2];
+        const float inv = 1.0f / std::max(pz, 1.0f);
+        float u = g.fx * px * inv + g.cx, v = g.fy * py * inv + g.cy;
+        u = (g.mirror & 1) ? w - 1 - u : u;
+        v = (g.mirror & 2) ? h - 1 - v : v;
+        const bool in = pz >= 1 && u > -0.5f && v > -0.5f && u < w - 0.5f && v < h - 0.5f;
+        const int c = in ? int(v + 0.5f) * g.width + int(u + 0.5f) : 0; // both at least -0.5
+        const float room = g.roomZ[c];
+        const bool hidden = room != 0 && room + 15 + 0.02f * pz < pz;
+        colourIndex[k] = in && !hidden ? c : -1;
+        colourU[k] = u;
+        colourV[k] = v;
+    }
+}
+
+// Colour on the depth grid where there is depth: the registered room with the holes of this
+// frame's depth.
+CLONES void copyWhereDepth(const uint8_t *__restrict rgb, const uint16_t *__restrict depth, size_t n,
+                           uint8_t *__restrict out)
+{
+    for (size_t i = 0; i < n; ++i) {
+        const uint8_t m = depth[i] ? 0xFF : 0;
+        out[3 * i] = rgb[3 * i] & m;
+        out[3 * i + 1] = rgb[3 * i + 1] & m;
+        out[3 * i + 2] = rgb[3 * i + 2] & m;
+    }
+}
 
 // One frame's pixels covered by a ball, in one depth-sensor view.
 struct Movers {
@@ -436,7 +688,8 @@ struct Movers {
     std::vector<int32_t> slotOf; // per pixel of the view: its place in pixels, or -1
     std::vector<float> colourU, colourV;
     std::vector<int32_t> colourIndex; // where each lands on the colour grid (-1: nowhere)
-    const View *view = nullptr;
+    std::vector<uint16_t> rowZ, rowAmplitude;
+    const DepthView *view = nullptr;
 
     void trace(const DepthView &dv, const Ball *balls, const int *order)
     {
@@ -451,21 +704,27 @@ struct Movers {
         for (int k = 0; k < Scene::ballCount; ++k) {
             const Ball &b = balls[order[k]];
             const float gain = float(irScale * 1e6 / 255.0) * b.surface.reflectance;
-            forBallPixels(dv, dv.z.data(), b.centre, b.radius, [&](int i, float t, float cosine, float x, float y) {
-                const uint16_t zi = uint16_t(t + 0.5f);
-                const float range2 = std::max(t * t * (x * x + y * y + 1.0f), 2500.0f);
-                const uint16_t ai = uint16_t(std::min(gain * cosine / range2, float(amplitudeMax)));
-                if (const int32_t k2 = slotOf[i]; k2 >= 0) { // a nearer ball in front of a farther one
-                    if (zi < z[k2]) {
-                        z[k2] = zi;
-                        amplitude[k2] = ai;
+            forBallRows(dv, dv.z.data(), b.centre, b.radius, [&](int row, int n, const float *t, const float *cosine) {
+                rowZ.resize(size_t(n));
+                rowAmplitude.resize(size_t(n));
+                ballSamples(&dv.rx[row], &dv.ry[row], t, cosine, n, gain, rowZ.data(), rowAmplitude.data());
+                for (int j = 0; j < n; ++j) {
+                    const uint16_t zj = rowZ[j];
+                    if (!zj)
+                        continue;
+                    const int32_t i = row + j;
+                    if (const int32_t k2 = slotOf[i]; k2 >= 0) { // a nearer ball in front of a farther one
+                        if (zj < z[k2]) {
+                            z[k2] = zj;
+                            amplitude[k2] = rowAmplitude[j];
+                        }
+                        continue;
                     }
-                    return;
+                    slotOf[i] = int32_t(pixels.size());
+                    pixels.push_back(i);
+                    z.push_back(zj);
+                    amplitude.push_back(rowAmplitude[j]);
                 }
-                slotOf[i] = int32_t(pixels.size());
-                pixels.push_back(i);
-                z.push_back(zi);
-                amplitude.push_back(ai);
             });
         }
     }
@@ -473,10 +732,30 @@ struct Movers {
     // Where each ball pixel lands on the colour grid; hidden behind the static room: nowhere.
     void project(const ColourView &cv, const Calibration &cal)
     {
-        colourU.resize(pixels.size());
-        colourV.resize(pixels.size());
-        colourIndex.resize(pixels.size());
-        for (size_t k = 0; k < pixels.size(); ++k) {
+        const size_t n = pixels.size();
+        colourU.resize(n);
+        colourV.resize(n);
+        colourIndex.resize(n);
+        if (!cv.raw) {
+            PinholeTarget g;
+            for (int k = 0; k < 9; ++k)
+                g.r[k] = float(cal.rotation.m[size_t(k)]);
+            g.t[0] = float(cal.translation.x);
+            g.t[1] = float(cal.translation.y);
+            g.t[2] = float(cal.translation.z);
+            g.fx = float(cv.lens.fx);
+            g.fy = float(cv.lens.fy);
+            g.cx = float(cv.lens.cx);
+            g.cy = float(cv.lens.cy);
+            g.width = cv.width;
+            g.height = cv.height;
+            g.mirror = cv.mirror;
+            g.roomZ = cv.z.data();
+            projectPinhole(pixels.data(), z.data(), view->rx.data(), view->ry.data(), n, g, colourU.data(),
+                           colourV.data(), colourIndex.data());
+            return;
+        }
+        for (size_t k = 0; k < n; ++k) {
             const int32_t i = pixels[k];
             const Vec3 pc = cal.rotation * (double(z[k]) * Vec3{view->rx[i], view->ry[i], 1.0}) + cal.translation;
             double u, v;
@@ -506,6 +785,8 @@ struct Renderer::Impl {
     std::array<Movers, 2> movers;
     std::vector<uint16_t> history; // last depth output, for the time filter
     std::vector<uint16_t> scratch;
+    std::vector<size_t> splatStarts;
+    std::vector<uint16_t> splatValues1, splatValues2;
     Ball balls[Scene::ballCount];
     int order[Scene::ballCount] = {0, 1, 2};
 
@@ -573,7 +854,7 @@ struct Renderer::Impl {
         return r;
     }
 
-    void processDepth(const RenderParams &p, const DepthView &dv, const Movers &mv, uint16_t *out);
+    void filterDepth(const RenderParams &p, uint16_t *depth, int width, int height);
     void spatialFilter(uint16_t *depth, int width, int height);
     void timeFilter(uint16_t *depth, size_t n);
     void drawColour(const RenderParams &p, const ColourView &cv, uint8_t *out);
@@ -595,20 +876,12 @@ void Renderer::resetHistory()
     d->history.clear();
 }
 
-void Renderer::Impl::processDepth(const RenderParams &p, const DepthView &dv, const Movers &mv, uint16_t *out)
+void Renderer::Impl::filterDepth(const RenderParams &p, uint16_t *depth, int width, int height)
 {
-    const DepthLayer &layer = depthLayer(p, dv);
-    addDepthNoise(layer.base.data(), layer.sigma.data(), out, layer.base.size(), p.noiseSeed);
-    for (size_t k = 0; k < mv.pixels.size(); ++k) {
-        const int32_t i = mv.pixels[k];
-        uint16_t sigma;
-        const uint16_t base = measure(mv.z[k], mv.amplitude[k], dv.radialQ12[i], p, sigma);
-        out[i] = noisyDepth(base, sigma, noiseAt(p.noiseSeed, size_t(i)));
-    }
     if (p.spatialFilter)
-        spatialFilter(out, dv.width, dv.height);
+        spatialFilter(depth, width, height);
     if (p.timeFilter)
-        timeFilter(out, layer.base.size());
+        timeFilter(depth, size_t(width) * height);
     else
         history.clear();
 }
@@ -665,29 +938,44 @@ void Renderer::Impl::drawColour(const RenderParams &p, const ColourView &cv, uin
         const Vec3 centre = cal.rotation * ball.centre + cal.translation;
         const float r = float(ball.surface.r) * p.rgbBrightness, g = float(ball.surface.g) * p.rgbBrightness,
                     b = float(ball.surface.b) * p.rgbBrightness;
-        forBallPixels(cv, cv.z.data(), centre, ball.radius, [&](int i, float, float cosine, float, float) {
-            const float shade = 0.25f + 0.75f * cosine;
-            uint8_t *o = out + size_t(i) * 3;
-            o[0] = uint8_t(std::min(255.0f, r * shade));
-            o[1] = uint8_t(std::min(255.0f, g * shade));
-            o[2] = uint8_t(std::min(255.0f, b * shade));
+        forBallRows(cv, cv.z.data(), centre, ball.radius, [&](int row, int n, const float *t, const float *cosine) {
+            shadeBallRow(t, cosine, n, r, g, b, out + size_t(row) * 3);
         });
     }
 }
 
 void Renderer::Impl::mapColourOntoDepth(const Movers &mv, const uint16_t *depth, const uint8_t *rgb, uint8_t *out)
 {
-    const size_t n = mapped.rgb.size() / 3;
-    std::memcpy(out, mapped.rgb.data(), n * 3);
-    for (size_t i = 0; i < n; ++i)
-        if (!depth[i]) // no depth, no colour
-            std::memset(out + i * 3, 0, 3);
+    copyWhereDepth(mapped.rgb.data(), depth, mapped.rgb.size() / 3, out); // no depth, no colour
     for (size_t k = 0; k < mv.pixels.size(); ++k) {
         const int32_t i = mv.pixels[k], c = mv.colourIndex[k];
         if (c >= 0 && depth[i])
             std::memcpy(out + size_t(i) * 3, rgb + size_t(c) * 3, 3);
         else
             std::memset(out + size_t(i) * 3, 0, 3);
+    }
+}
+
+// Fills w x h blocks (w, h given at compile time, or 0: at run time) at the given starts with
+// values (null: zeros) in one or two images.
+template <int W, int H>
+void fillBlocks(const size_t *starts, const uint16_t *values1, const uint16_t *values2, size_t n, int width, int w,
+                int h, uint16_t *dst1, uint16_t *dst2)
+{
+    if constexpr (W > 0) {
+        w = W;
+        h = H;
+    }
+    for (size_t k = 0; k < n; ++k) {
+        const uint16_t a = values1 ? values1[k] : 0, b = values2 ? values2[k] : 0;
+        size_t at = starts[k];
+        for (int y = 0; y < h; ++y, at += size_t(width)) {
+            for (int x = 0; x < w; ++x) {
+                dst1[at + size_t(x)] = a;
+                if (dst2)
+                    dst2[at + size_t(x)] = b;
+            }
+        }
     }
 }
 
@@ -698,31 +986,45 @@ void Renderer::Impl::splatOntoColour(const Movers &mv, const Registration &reg, 
                                      const uint16_t *src1, uint16_t *dst1, const uint16_t *src2, uint16_t *dst2)
 {
     const int width = cv.width, height = cv.height;
-    const int w = std::max(1, int(std::ceil(cv.lens.fx / mv.view->lens.fx)));
-    const int h = std::max(1, int(std::ceil(cv.lens.fy / mv.view->lens.fy)));
-    auto fill = [&](int u0, int v0, uint16_t a, uint16_t b) {
-        u0 = std::clamp(u0, 0, width - w);
-        v0 = std::clamp(v0, 0, height - h);
-        for (int v = v0; v < v0 + h; ++v) {
-            uint16_t *row1 = dst1 + size_t(v) * width + u0;
-            uint16_t *row2 = dst2 ? dst2 + size_t(v) * width + u0 : nullptr;
-            for (int u = 0; u < w; ++u) {
-                row1[u] = a;
-                if (row2)
-                    row2[u] = b;
-            }
-        }
-    };
+    const int w = std::clamp(int(std::ceil(cv.lens.fx / mv.view->lens.fx)), 1, width);
+    const int h = std::clamp(int(std::ceil(cv.lens.fy / mv.view->lens.fy)), 1, height);
     const int halfW = (w - 1) / 2, halfH = (h - 1) / 2;
-    for (int32_t i : mv.pixels)
-        if (const int32_t c = reg.depthToColour[i]; c >= 0)
-            fill(c % width - halfW, c / width - halfH, 0, 0);
+    // The w x h block around colour pixel (u, v), moved inside the image.
+    auto block = [&](int u, int v) {
+        return size_t(std::clamp(v - halfH, 0, height - h)) * size_t(width) + size_t(std::clamp(u - halfW, 0, width - w));
+    };
+    auto fill = [&](const uint16_t *values1, const uint16_t *values2) {
+        const size_t n = splatStarts.size();
+        if (w == 3 && h == 3)
+            fillBlocks<3, 3>(splatStarts.data(), values1, values2, n, width, w, h, dst1, dst2);
+        else if (w == 2 && h == 2)
+            fillBlocks<2, 2>(splatStarts.data(), values1, values2, n, width, w, h, dst1, dst2);
+        else
+            fillBlocks<0, 0>(splatStarts.data(), values1, values2, n, width, w, h, dst1, dst2);
+    };
+    splatStarts.clear();
+    const double perRow = 1.0 / width;
+    for (int32_t i : mv.pixels) {
+        if (const int32_t c = reg.depthToColour[i]; c >= 0) {
+            int v = int(c * perRow), u = c - v * width; // no integer division per pixel
+            if (u >= width)
+                u -= width, ++v;
+            splatStarts.push_back(block(u, v));
+        }
+    }
+    fill(nullptr, nullptr);
+    splatStarts.clear();
+    splatValues1.clear();
+    splatValues2.clear();
     for (size_t k = 0; k < mv.pixels.size(); ++k) {
         if (mv.colourIndex[k] < 0)
             continue;
         const int32_t i = mv.pixels[k];
-        fill(int(mv.colourU[k] + 0.5f) - halfW, int(mv.colourV[k] + 0.5f) - halfH, src1[i], src2 ? src2[i] : 0);
+        splatStarts.push_back(block(int(mv.colourU[k] + 0.5f), int(mv.colourV[k] + 0.5f)));
+        splatValues1.push_back(src1[i]);
+        splatValues2.push_back(src2 ? src2[i] : 0);
     }
+    fill(splatValues1.data(), splatValues2.data());
 }
 
 void Renderer::render(const RenderParams &p, FrameSet &out)
@@ -766,23 +1068,40 @@ void Renderer::render(const RenderParams &p, FrameSet &out)
         irMovers.project(*cv, cal);
 
     const int depthSlot = wdr ? WDRDepthFrame : DepthFrame;
+    const uint32_t depthSeed = p.noiseSeed, irSeed = p.noiseSeed * 7 + 99991;
     uint16_t *depth = nullptr, *ir = nullptr;
+    const DepthLayer *depthLayer = nullptr;
     if (wantDepth) {
         out.images[depthSlot].resize(dw, dh, 2);
         depth = out.images[depthSlot].u16();
-        m.processDepth(p, *depthView, depthMovers, depth);
+        depthLayer = &m.depthLayer(p, *depthView);
         out.flags |= wdr ? wdrDepthReady : depthReady;
     }
+    const uint16_t *irRoom = nullptr;
     if (wantIr) {
         out.images[IRFrame].resize(dw, dh, 2);
         ir = out.images[IRFrame].u16();
-        addIrNoise(m.irLayer(p, *irView).data(), ir, dn, p.noiseSeed * 7 + 99991);
-        for (size_t k = 0; k < irMovers.pixels.size(); ++k) {
-            const int32_t i = irMovers.pixels[k];
-            ir[i] = noisyIr(irOf(irMovers.amplitude[k], p), noiseAt(p.noiseSeed * 7 + 99991, size_t(i)));
-        }
+        irRoom = m.irLayer(p, *irView).data();
         out.flags |= irReady;
     }
+    // The room with fresh noise; depth and IR of one trace in one pass.
+    if (depth && ir && shared) {
+        addNoise(depthLayer->base.data(), depthLayer->sigma.data(), depth, depthSeed, irRoom, ir, irSeed, dn);
+    } else {
+        if (depth)
+            addNoise(depthLayer->base.data(), depthLayer->sigma.data(), depth, depthSeed, nullptr, nullptr, 0, dn);
+        if (ir)
+            addNoise<uint16_t>(nullptr, nullptr, nullptr, 0, irRoom, ir, irSeed, dn);
+    }
+    // Then the balls, with the noise their pixels get.
+    if (depth) {
+        ballDepth(depthMovers.pixels.data(), depthMovers.z.data(), depthMovers.amplitude.data(),
+                  depthView->radialQ12.data(), depthMovers.pixels.size(), Measure(p), depthSeed, depth);
+        m.filterDepth(p, depth, dw, dh);
+    }
+    if (ir)
+        ballIr(irMovers.pixels.data(), irMovers.amplitude.data(), irMovers.pixels.size(), p.irGain,
+               p.irAmbient ? 60 : 0, irSeed, ir);
     if (wantRgb || wantMappedRgb) {
         out.images[RGBFrame].resize(p.colourWidth, p.colourHeight, 3);
         m.drawColour(p, *cv, out.images[RGBFrame].data.data());
@@ -792,38 +1111,15 @@ void Renderer::render(const RenderParams &p, FrameSet &out)
     if (!anyMapped)
         return;
 
-    // The registered room, rebuilt when the geometry or the depth settings change.
+    // The registered room, rebuilt when the geometry changes.
     const Registration *depthReg = depthView ? &m.registration(*depthView, *cv, cal) : nullptr;
     const Registration *irReg = irView ? &m.registration(*irView, *cv, cal) : nullptr;
-    const float filterFactor = (p.timeFilter ? 0.5f : 1.0f) * (p.spatialFilter ? 0.6f : 1.0f);
-    const std::string key = keyOf(depthReg ? depthReg->key : "", depthView ? m.depthLayer(p, *depthView).key : "",
-                                  irReg ? irReg->key : "", irView ? m.irKeys[Impl::slot(!irView->raw)] : "",
-                                  filterFactor);
-    if (m.mapped.key != key) {
-        const size_t cn = cv->z.size();
+    if (depthReg && m.mapped.key != depthReg->key) {
         m.mapped.rgb.assign(dn * 3, 0);
-        m.mapped.depth.assign(cn, 0);
-        m.mapped.sigma.assign(cn, 0);
-        m.mapped.ir.assign(cn, 0);
-        if (depthReg) {
-            const DepthLayer &layer = m.depthLayer(p, *depthView);
-            for (size_t i = 0; i < dn; ++i)
-                if (const int32_t c = depthReg->depthToColour[i]; c >= 0)
-                    std::memcpy(&m.mapped.rgb[i * 3], &cv->rgb[size_t(c) * 3], 3);
-            for (size_t c = 0; c < cn; ++c) {
-                if (const int32_t i = depthReg->colourToDepth[c]; i >= 0) {
-                    m.mapped.depth[c] = layer.base[i];
-                    m.mapped.sigma[c] = uint8_t(std::min(255.0f, std::ceil(layer.sigma[i] / 64.0f * filterFactor)));
-                }
-            }
-        }
-        if (irReg) {
-            const std::vector<uint16_t> &irRoom = m.irLayer(p, *irView);
-            for (size_t c = 0; c < cn; ++c)
-                if (const int32_t i = irReg->colourToDepth[c]; i >= 0)
-                    m.mapped.ir[c] = irRoom[i];
-        }
-        m.mapped.key = key;
+        for (size_t i = 0; i < dn; ++i)
+            if (const int32_t c = depthReg->depthToColour[i]; c >= 0)
+                std::memcpy(&m.mapped.rgb[i * 3], &cv->rgb[size_t(c) * 3], 3);
+        m.mapped.key = depthReg->key;
     }
 
     if (wantMappedRgb) {
@@ -832,19 +1128,27 @@ void Renderer::render(const RenderParams &p, FrameSet &out)
                              out.images[MappedRGBFrame].data.data());
         out.flags |= mappedRGBReady;
     }
-    const size_t cn = size_t(p.colourWidth) * p.colourHeight;
     uint16_t *mappedDepth = nullptr, *mappedIr = nullptr;
     if (wantMappedDepth) {
         out.images[MappedDepthFrame].resize(p.colourWidth, p.colourHeight, 2);
         mappedDepth = out.images[MappedDepthFrame].u16();
-        addDepthNoise(m.mapped.depth.data(), m.mapped.sigma.data(), mappedDepth, cn, p.noiseSeed * 13 + 7);
         out.flags |= mappedDepthReady;
     }
     if (wantMappedIr) {
         out.images[MappedIRFrame].resize(p.colourWidth, p.colourHeight, 2);
         mappedIr = out.images[MappedIRFrame].u16();
-        addIrNoise(m.mapped.ir.data(), mappedIr, cn, p.noiseSeed * 17 + 3);
         out.flags |= mappedIRReady;
+    }
+    // Depth and IR on the colour grid are the sensor's own measurements (noise, holes and filters
+    // included) carried over through the registered room; then the balls move to where the
+    // colour camera sees them.
+    if (mappedDepth && mappedIr && shared) {
+        mapRuns(depthReg->colourToDepth, depth, mappedDepth, ir, mappedIr);
+    } else {
+        if (mappedDepth)
+            mapRuns(depthReg->colourToDepth, depth, mappedDepth, nullptr, nullptr);
+        if (mappedIr)
+            mapRuns(irReg->colourToDepth, ir, mappedIr, nullptr, nullptr);
     }
     if (mappedDepth && mappedIr && shared) {
         m.splatOntoColour(depthMovers, *depthReg, *cv, depth, mappedDepth, ir, mappedIr);
