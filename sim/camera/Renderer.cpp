@@ -120,19 +120,21 @@ struct Measure {
     }
 
     // Measured depth without noise (0: invalid) and its noise level (millimetres times 256).
-    // Branch-free: the first range part that reaches z sets the noise.
+    // Selects instead of branches (and of std::min, which takes references) so that loops over
+    // many pixels vectorise: the first range part that reaches z sets the noise.
     uint16_t operator()(uint32_t z, uint32_t amplitude, uint32_t radialQ12, uint16_t &sigma) const
     {
-        const uint32_t a = std::min<uint32_t>(amplitudeMax, uint32_t(float(amplitude) * irGain));
+        const uint32_t scaled = uint32_t(float(amplitude) * irGain);
+        const uint32_t a = scaled < uint32_t(amplitudeMax) ? scaled : uint32_t(amplitudeMax);
         float scale = 0;
         for (int k = 2; k >= 0; --k)
             scale = z <= depthMax[size_t(k)] ? sigmaScale[size_t(k)] : scale;
         // Beyond the range there is no unambiguous phase.
-        const bool valid = z != 0 && a >= threshold && z <= reach;
-        const float s = std::min(float(maxSigma), scale * (0.8f + 900.0f / float(std::max(a, 1u))));
-        sigma = valid ? uint16_t(s) : uint16_t(0);
+        const bool valid = (z != 0) & (a >= threshold) & (z <= reach);
+        const float s = scale * (0.8f + 900.0f / float(a > 1 ? a : 1u));
+        sigma = valid ? uint16_t(s < float(maxSigma) ? s : float(maxSigma)) : uint16_t(0);
         const uint32_t measured = realDepth ? z : (z * radialQ12) >> 12; // radial distance without correction
-        return valid ? uint16_t(std::clamp<uint32_t>(measured, 1, maxDepth)) : uint16_t(0);
+        return valid ? uint16_t(measured < 1 ? 1 : measured > maxDepth ? maxDepth : measured) : uint16_t(0);
     }
 };
 
@@ -605,66 +607,68 @@ CLONES void mapRuns(const ColourFromDepth &map, const uint16_t *__restrict a, ui
     }
 }
 
-// Depth with noise for ball pixels, each with the noise its pixel gets in the room image.
-CLONES void ballDepth(const int32_t *__restrict pixels, const uint16_t *__restrict z,
-                      const uint16_t *__restrict amplitude, const uint16_t *__restrict radialQ12, size_t n,
-                      const Measure &params, uint32_t seed, uint16_t *__restrict out)
+// Measured depth and noise level of ball pixels (parallel arrays), and where in the noise table
+// each pixel's noise is: the same noise the pixel gets in the room image.
+CLONES void measureBalls(const int32_t *__restrict pixels, const uint16_t *__restrict z,
+                         const uint16_t *__restrict amplitude, const uint16_t *__restrict radialQ12, size_t n,
+                         const Measure &params, uint32_t seed, uint16_t *__restrict base, uint16_t *__restrict sigma,
+                         uint32_t *__restrict noise)
 {
-    const int16_t *table = gauss();
     const Measure measure = params;
     for (size_t k = 0; k < n; ++k) {
-        const int32_t i = pixels[k];
-        uint16_t sigma;
-        const uint16_t base = measure(z[k], amplitude[k], radialQ12[i], sigma);
-        out[i] = noisyDepth(base, sigma, noiseAt(table, seed, size_t(i)));
+        uint16_t s;
+        base[k] = measure(z[k], amplitude[k], radialQ12[k], s);
+        sigma[k] = s;
+        noise[k] = windowStart(seed, uint32_t(pixels[k]) >> chunkBits) + (uint32_t(pixels[k]) & (chunk - 1));
     }
 }
 
-// IR with noise for ball pixels.
+// IR of ball pixels without noise, and where their noise is.
 CLONES void ballIr(const int32_t *__restrict pixels, const uint16_t *__restrict amplitude, size_t n, float gain,
-                   int ambient, uint32_t seed, uint16_t *__restrict out)
+                   int ambient, uint32_t seed, uint16_t *__restrict base, uint32_t *__restrict noise)
 {
-    const int16_t *table = gauss();
     for (size_t k = 0; k < n; ++k) {
-        const int32_t i = pixels[k];
-        const int base = std::min(amplitudeMax, int(float(amplitude[k]) * gain) + ambient);
-        out[i] = noisyIr(uint16_t(base), noiseAt(table, seed, size_t(i)));
+        base[k] = uint16_t(std::min(amplitudeMax, int(float(amplitude[k]) * gain) + ambient));
+        noise[k] = windowStart(seed, uint32_t(pixels[k]) >> chunkBits) + (uint32_t(pixels[k]) & (chunk - 1));
     }
 }
 
-// An undistorted colour grid as seen from the depth sensor: pose, lens and the room's depth.
-struct PinholeTarget {
+// Where points seen by depth pixels land on the colour grid, and the block of colour pixels one
+// depth pixel covers there (w x h around it, moved inside the image).
+struct ColourTarget {
     float r[9], t[3];
     float fx, fy, cx, cy;
     int width, height, mirror;
-    const uint16_t *roomZ;
+    int blockW, blockH;
 };
 
-// Where the points seen by depth pixels (ray x z) land on an undistorted colour grid: position
-// and pixel index, -1 where out of view or behind the room there.
-CLONES void projectPinhole(const int32_t *__restrict pixels, const uint16_t *__restrict z, const float *__restrict rx,
-                           const float *__restrict ry, size_t n, const PinholeTarget &target, float *__restrict colourU,
-                           float *__restrict colourV, int32_t *__restrict colourIndex)
+// For an undistorted colour grid: pixel index (-1: out of view), block start and depth there.
+// Written with selects and bitwise tests so that it vectorises.
+CLONES void projectPinhole(const float *__restrict x, const float *__restrict y, const uint16_t *__restrict z,
+                           size_t n, const ColourTarget &target, int32_t *__restrict colourIndex,
+                           int32_t *__restrict blockStart, float *__restrict colourZ)
 {
-    const PinholeTarget g = target;
+    const ColourTarget g = target;
     const float w = float(g.width), h = float(g.height);
+    const int halfW = (g.blockW - 1) / 2, halfH = (g.blockH - 1) / 2;
+    const int maxU = g.width - g.blockW, maxV = g.height - g.blockH;
+    const float sx = (g.mirror & 1) ? -1.0f : 1.0f, ox = (g.mirror & 1) ? w - 1 : 0.0f;
+    const float sy = (g.mirror & 2) ? -1.0f : 1.0f, oy = (g.mirror & 2) ? h - 1 : 0.0f;
     for (size_t k = 0; k < n; ++k) {
-        const int32_t i = pixels[k];
-        const float d = z[k], x = rx[i] * d, y = ry[i] * d;
-        const float px = g.r[0] * x + g.r[1] * y + g.r[2] * d + g.t[0];
-        const float py = g.r[3] * x + g.r[4] * y + g.r[5] * d + g.t[1];
-        const float pz = g.r[6] * x + g.r[7] * y + g.r[8] * d + g.t[2];
-        const float inv = 1.0f / std::max(pz, 1.0f);
-        float u = g.fx * px * inv + g.cx, v = g.fy * py * inv + g.cy;
-        u = (g.mirror & 1) ? w - 1 - u : u;
-        v = (g.mirror & 2) ? h - 1 - v : v;
-        const bool in = pz >= 1 && u > -0.5f && v > -0.5f && u < w - 0.5f && v < h - 0.5f;
-        const int c = in ? int(v + 0.5f) * g.width + int(u + 0.5f) : 0; // both at least -0.5
-        const float room = g.roomZ[c];
-        const bool hidden = room != 0 && room + 15 + 0.02f * pz < pz;
-        colourIndex[k] = in && !hidden ? c : -1;
-        colourU[k] = u;
-        colourV[k] = v;
+        const float d = z[k], px0 = x[k] * d, py0 = y[k] * d;
+        const float px = g.r[0] * px0 + g.r[1] * py0 + g.r[2] * d + g.t[0];
+        const float py = g.r[3] * px0 + g.r[4] * py0 + g.r[5] * d + g.t[1];
+        const float pz = g.r[6] * px0 + g.r[7] * py0 + g.r[8] * d + g.t[2];
+        const float inv = 1.0f / (pz < 1.0f ? 1.0f : pz);
+        const float u = ox + sx * (g.fx * px * inv + g.cx), v = oy + sy * (g.fy * py * inv + g.cy);
+        const bool in = (pz >= 1) & (u > -0.5f) & (v > -0.5f) & (u < w - 0.5f) & (v < h - 0.5f);
+        const int iu = int((in ? u : 0.0f) + 0.5f), iv = int((in ? v : 0.0f) + 0.5f); // both at least -0.5
+        colourIndex[k] = in ? iv * g.width + iu : -1;
+        int bu = iu - halfW, bv = iv - halfH;
+        bu = bu < 0 ? 0 : bu > maxU ? maxU : bu;
+        bv = bv < 0 ? 0 : bv > maxV ? maxV : bv;
+        blockStart[k] = bv * g.width + bu;
+        colourZ[k] = pz;
     }
 }
 
@@ -681,63 +685,134 @@ CLONES void copyWhereDepth(const uint8_t *__restrict rgb, const uint16_t *__rest
     }
 }
 
-// One frame's pixels covered by a ball, in one depth-sensor view.
+// Fills blocks of w x h pixels (W, H: the same known at compile time, or 0) with one value each.
+template <int W, int H>
+void fillBlocks(const int32_t *starts, const uint16_t *values, size_t n, int width, int w, int h, uint16_t *dst)
+{
+    if constexpr (W > 0) {
+        w = W;
+        h = H;
+    }
+    for (size_t k = 0; k < n; ++k) {
+        const uint16_t value = values[k];
+        uint16_t *at = dst + starts[k];
+        for (int y = 0; y < h; ++y, at += width)
+            for (int x = 0; x < w; ++x)
+                at[x] = value;
+    }
+}
+
+void fillBlocks(const int32_t *starts, const uint16_t *values, size_t n, int width, int w, int h, uint16_t *dst)
+{
+    if (w == 3 && h == 3)
+        fillBlocks<3, 3>(starts, values, n, width, w, h, dst);
+    else if (w == 2 && h == 2)
+        fillBlocks<2, 2>(starts, values, n, width, w, h, dst);
+    else
+        fillBlocks<0, 0>(starts, values, n, width, w, h, dst);
+}
+
+// One frame's pixels covered by a ball, in one depth-sensor view, as parallel arrays.
 struct Movers {
-    std::vector<int32_t> pixels; // farther balls first
-    std::vector<uint16_t> z, amplitude;
-    std::vector<int32_t> slotOf; // per pixel of the view: its place in pixels, or -1
-    std::vector<float> colourU, colourV;
-    std::vector<int32_t> colourIndex; // where each lands on the colour grid (-1: nowhere)
-    std::vector<uint16_t> rowZ, rowAmplitude;
     const DepthView *view = nullptr;
+    size_t count = 0;
+    std::vector<int32_t> pixels; // farther balls first
+    std::vector<uint16_t> z, amplitude, radialQ12;
+    std::vector<float> x, y;           // their rays
+    std::vector<int32_t> slotOf;       // per pixel of the view: its place in pixels, or -1
+    std::vector<int32_t> colourIndex;  // where each lands on the colour grid (-1: nowhere)
+    std::vector<int32_t> blockStart;   // the colour pixels it covers there
+    int blockW = 1, blockH = 1;
+    // Per frame scratch: one traced row, measured values, noise places, values taken out.
+    std::vector<uint16_t> rowZ, rowAmplitude, base, sigma, savedDepth, savedIr;
+    std::vector<uint32_t> noise;
+    std::vector<float> colourZ;
+    std::vector<int32_t> splatStarts;
+    std::vector<uint16_t> splatValues;
+
+    void reserve(size_t n)
+    {
+        if (n <= pixels.size())
+            return;
+        n = std::max(n, 2 * pixels.size());
+        for (auto *v : {&pixels, &colourIndex, &blockStart, &splatStarts})
+            v->resize(n);
+        for (auto *v : {&z, &amplitude, &radialQ12, &base, &sigma, &savedDepth, &savedIr, &splatValues})
+            v->resize(n);
+        for (auto *v : {&x, &y, &colourZ})
+            v->resize(n);
+        noise.resize(n);
+    }
 
     void trace(const DepthView &dv, const Ball *balls, const int *order)
     {
         view = &dv;
         if (slotOf.size() != dv.z.size())
             slotOf.assign(dv.z.size(), -1);
-        for (int32_t i : pixels)
-            slotOf[i] = -1;
-        pixels.clear();
-        z.clear();
-        amplitude.clear();
+        for (size_t k = 0; k < count; ++k)
+            slotOf[size_t(pixels[k])] = -1;
+        count = 0;
         for (int k = 0; k < Scene::ballCount; ++k) {
             const Ball &b = balls[order[k]];
             const float gain = float(irScale * 1e6 / 255.0) * b.surface.reflectance;
             forBallRows(dv, dv.z.data(), b.centre, b.radius, [&](int row, int n, const float *t, const float *cosine) {
                 rowZ.resize(size_t(n));
                 rowAmplitude.resize(size_t(n));
-                ballSamples(&dv.rx[row], &dv.ry[row], t, cosine, n, gain, rowZ.data(), rowAmplitude.data());
+                ballSamples(&dv.rx[size_t(row)], &dv.ry[size_t(row)], t, cosine, n, gain, rowZ.data(),
+                            rowAmplitude.data());
+                reserve(count + size_t(n));
                 for (int j = 0; j < n; ++j) {
-                    const uint16_t zj = rowZ[j];
+                    const uint16_t zj = rowZ[size_t(j)];
                     if (!zj)
                         continue;
-                    const int32_t i = row + j;
+                    const size_t i = size_t(row + j);
                     if (const int32_t k2 = slotOf[i]; k2 >= 0) { // a nearer ball in front of a farther one
-                        if (zj < z[k2]) {
-                            z[k2] = zj;
-                            amplitude[k2] = rowAmplitude[j];
+                        if (zj < z[size_t(k2)]) {
+                            z[size_t(k2)] = zj;
+                            amplitude[size_t(k2)] = rowAmplitude[size_t(j)];
                         }
                         continue;
                     }
-                    slotOf[i] = int32_t(pixels.size());
-                    pixels.push_back(i);
-                    z.push_back(zj);
-                    amplitude.push_back(rowAmplitude[j]);
+                    slotOf[i] = int32_t(count);
+                    pixels[count] = int32_t(i);
+                    z[count] = zj;
+                    amplitude[count] = rowAmplitude[size_t(j)];
+                    radialQ12[count] = dv.radialQ12[i];
+                    x[count] = dv.rx[i];
+                    y[count] = dv.ry[i];
+                    ++count;
                 }
             });
         }
     }
 
+    void depthInto(const RenderParams &p, uint32_t seed, uint16_t *out)
+    {
+        measureBalls(pixels.data(), z.data(), amplitude.data(), radialQ12.data(), count, Measure(p), seed, base.data(),
+                     sigma.data(), noise.data());
+        const int16_t *table = gauss();
+        for (size_t k = 0; k < count; ++k)
+            out[pixels[k]] = noisyDepth(base[k], sigma[k], table[noise[k]]);
+    }
+
+    void irInto(const RenderParams &p, uint32_t seed, uint16_t *out)
+    {
+        ballIr(pixels.data(), amplitude.data(), count, p.irGain, p.irAmbient ? 60 : 0, seed, base.data(),
+               noise.data());
+        const int16_t *table = gauss();
+        for (size_t k = 0; k < count; ++k)
+            out[pixels[k]] = noisyIr(base[k], table[noise[k]]);
+    }
+
     // Where each ball pixel lands on the colour grid; hidden behind the static room: nowhere.
     void project(const ColourView &cv, const Calibration &cal)
     {
-        const size_t n = pixels.size();
-        colourU.resize(n);
-        colourV.resize(n);
-        colourIndex.resize(n);
+        ColourTarget g;
+        g.width = cv.width;
+        g.height = cv.height;
+        g.blockW = std::clamp(int(std::ceil(cv.lens.fx / view->lens.fx)), 1, cv.width);
+        g.blockH = std::clamp(int(std::ceil(cv.lens.fy / view->lens.fy)), 1, cv.height);
         if (!cv.raw) {
-            PinholeTarget g;
             for (int k = 0; k < 9; ++k)
                 g.r[k] = float(cal.rotation.m[size_t(k)]);
             g.t[0] = float(cal.translation.x);
@@ -747,28 +822,60 @@ struct Movers {
             g.fy = float(cv.lens.fy);
             g.cx = float(cv.lens.cx);
             g.cy = float(cv.lens.cy);
-            g.width = cv.width;
-            g.height = cv.height;
             g.mirror = cv.mirror;
-            g.roomZ = cv.z.data();
-            projectPinhole(pixels.data(), z.data(), view->rx.data(), view->ry.data(), n, g, colourU.data(),
-                           colourV.data(), colourIndex.data());
-            return;
+            projectPinhole(x.data(), y.data(), z.data(), count, g, colourIndex.data(), blockStart.data(),
+                           colourZ.data());
+        } else {
+            const int halfW = (g.blockW - 1) / 2, halfH = (g.blockH - 1) / 2;
+            for (size_t k = 0; k < count; ++k) {
+                const Vec3 pc = cal.rotation * (double(z[k]) * Vec3{x[k], y[k], 1.0}) + cal.translation;
+                double u, v;
+                colourIndex[k] = -1;
+                blockStart[k] = 0;
+                colourZ[k] = float(pc.z);
+                if (!cv.project(pc, u, v))
+                    continue;
+                const int iu = int(u + 0.5), iv = int(v + 0.5); // both at least -0.5
+                colourIndex[k] = iv * cv.width + iu;
+                blockStart[k] = std::clamp(iv - halfH, 0, cv.height - g.blockH) * cv.width +
+                                std::clamp(iu - halfW, 0, cv.width - g.blockW);
+            }
         }
-        for (size_t k = 0; k < n; ++k) {
-            const int32_t i = pixels[k];
-            const Vec3 pc = cal.rotation * (double(z[k]) * Vec3{view->rx[i], view->ry[i], 1.0}) + cal.translation;
-            double u, v;
-            colourIndex[k] = -1;
-            if (!cv.project(pc, u, v))
-                continue;
-            const int c = int(v + 0.5) * cv.width + int(u + 0.5); // both at least -0.5
-            if (cv.z[c] && cv.z[c] + 15 + 0.02 * pc.z < pc.z)
-                continue;
-            colourIndex[k] = c;
-            colourU[k] = float(u);
-            colourV[k] = float(v);
+        for (size_t k = 0; k < count; ++k) {
+            const int32_t c = colourIndex[k];
+            if (c >= 0 && cv.z[size_t(c)] && cv.z[size_t(c)] + 15 + 0.02f * colourZ[k] < colourZ[k])
+                colourIndex[k] = -1; // behind the room as the colour camera sees it
         }
+        blockW = g.blockW;
+        blockH = g.blockH;
+    }
+
+    // Takes the ball pixels out of an image (0: nothing measured), keeping their values.
+    void takeOut(uint16_t *image, std::vector<uint16_t> &kept) const
+    {
+        for (size_t k = 0; k < count; ++k) {
+            kept[k] = image[pixels[k]];
+            image[pixels[k]] = 0;
+        }
+    }
+
+    void putBack(uint16_t *image, const std::vector<uint16_t> &kept) const
+    {
+        for (size_t k = 0; k < count; ++k)
+            image[pixels[k]] = kept[k];
+    }
+
+    // Spreads kept values over the colour pixels each ball pixel covers.
+    void splat(const std::vector<uint16_t> &kept, int width, uint16_t *dst)
+    {
+        size_t n = 0;
+        for (size_t k = 0; k < count; ++k) {
+            if (colourIndex[k] < 0)
+                continue;
+            splatStarts[n] = blockStart[k];
+            splatValues[n++] = kept[k];
+        }
+        fillBlocks(splatStarts.data(), splatValues.data(), n, width, blockW, blockH, dst);
     }
 };
 
@@ -785,8 +892,6 @@ struct Renderer::Impl {
     std::array<Movers, 2> movers;
     std::vector<uint16_t> history; // last depth output, for the time filter
     std::vector<uint16_t> scratch;
-    std::vector<size_t> splatStarts;
-    std::vector<uint16_t> splatValues1, splatValues2;
     Ball balls[Scene::ballCount];
     int order[Scene::ballCount] = {0, 1, 2};
 
@@ -859,8 +964,6 @@ struct Renderer::Impl {
     void timeFilter(uint16_t *depth, size_t n);
     void drawColour(const RenderParams &p, const ColourView &cv, uint8_t *out);
     void mapColourOntoDepth(const Movers &mv, const uint16_t *depth, const uint8_t *rgb, uint8_t *out);
-    void splatOntoColour(const Movers &mv, const Registration &reg, const ColourView &cv, const uint16_t *src1,
-                         uint16_t *dst1, const uint16_t *src2, uint16_t *dst2);
 };
 
 Renderer::Renderer()
@@ -947,84 +1050,18 @@ void Renderer::Impl::drawColour(const RenderParams &p, const ColourView &cv, uin
 void Renderer::Impl::mapColourOntoDepth(const Movers &mv, const uint16_t *depth, const uint8_t *rgb, uint8_t *out)
 {
     copyWhereDepth(mapped.rgb.data(), depth, mapped.rgb.size() / 3, out); // no depth, no colour
-    for (size_t k = 0; k < mv.pixels.size(); ++k) {
+    for (size_t k = 0; k < mv.count; ++k) {
         const int32_t i = mv.pixels[k], c = mv.colourIndex[k];
-        if (c >= 0 && depth[i])
-            std::memcpy(out + size_t(i) * 3, rgb + size_t(c) * 3, 3);
-        else
-            std::memset(out + size_t(i) * 3, 0, 3);
-    }
-}
-
-// Fills w x h blocks (w, h given at compile time, or 0: at run time) at the given starts with
-// values (null: zeros) in one or two images.
-template <int W, int H>
-void fillBlocks(const size_t *starts, const uint16_t *values1, const uint16_t *values2, size_t n, int width, int w,
-                int h, uint16_t *dst1, uint16_t *dst2)
-{
-    if constexpr (W > 0) {
-        w = W;
-        h = H;
-    }
-    for (size_t k = 0; k < n; ++k) {
-        const uint16_t a = values1 ? values1[k] : 0, b = values2 ? values2[k] : 0;
-        size_t at = starts[k];
-        for (int y = 0; y < h; ++y, at += size_t(width)) {
-            for (int x = 0; x < w; ++x) {
-                dst1[at + size_t(x)] = a;
-                if (dst2)
-                    dst2[at + size_t(x)] = b;
-            }
+        uint8_t *o = out + size_t(i) * 3;
+        if (c >= 0 && depth[i]) {
+            const uint8_t *from = rgb + size_t(c) * 3;
+            o[0] = from[0];
+            o[1] = from[1];
+            o[2] = from[2];
+        } else {
+            o[0] = o[1] = o[2] = 0;
         }
     }
-}
-
-// Ball pixels on the colour grid: the room they hide from the depth camera is left empty (the
-// ball's shadow as the colour camera sees it), then each is spread over the colour pixels it
-// covers. Depth and IR of one trace are done in one pass (dst2 may be null).
-void Renderer::Impl::splatOntoColour(const Movers &mv, const Registration &reg, const ColourView &cv,
-                                     const uint16_t *src1, uint16_t *dst1, const uint16_t *src2, uint16_t *dst2)
-{
-    const int width = cv.width, height = cv.height;
-    const int w = std::clamp(int(std::ceil(cv.lens.fx / mv.view->lens.fx)), 1, width);
-    const int h = std::clamp(int(std::ceil(cv.lens.fy / mv.view->lens.fy)), 1, height);
-    const int halfW = (w - 1) / 2, halfH = (h - 1) / 2;
-    // The w x h block around colour pixel (u, v), moved inside the image.
-    auto block = [&](int u, int v) {
-        return size_t(std::clamp(v - halfH, 0, height - h)) * size_t(width) + size_t(std::clamp(u - halfW, 0, width - w));
-    };
-    auto fill = [&](const uint16_t *values1, const uint16_t *values2) {
-        const size_t n = splatStarts.size();
-        if (w == 3 && h == 3)
-            fillBlocks<3, 3>(splatStarts.data(), values1, values2, n, width, w, h, dst1, dst2);
-        else if (w == 2 && h == 2)
-            fillBlocks<2, 2>(splatStarts.data(), values1, values2, n, width, w, h, dst1, dst2);
-        else
-            fillBlocks<0, 0>(splatStarts.data(), values1, values2, n, width, w, h, dst1, dst2);
-    };
-    splatStarts.clear();
-    const double perRow = 1.0 / width;
-    for (int32_t i : mv.pixels) {
-        if (const int32_t c = reg.depthToColour[i]; c >= 0) {
-            int v = int(c * perRow), u = c - v * width; // no integer division per pixel
-            if (u >= width)
-                u -= width, ++v;
-            splatStarts.push_back(block(u, v));
-        }
-    }
-    fill(nullptr, nullptr);
-    splatStarts.clear();
-    splatValues1.clear();
-    splatValues2.clear();
-    for (size_t k = 0; k < mv.pixels.size(); ++k) {
-        if (mv.colourIndex[k] < 0)
-            continue;
-        const int32_t i = mv.pixels[k];
-        splatStarts.push_back(block(int(mv.colourU[k] + 0.5f), int(mv.colourV[k] + 0.5f)));
-        splatValues1.push_back(src1[i]);
-        splatValues2.push_back(src2 ? src2[i] : 0);
-    }
-    fill(splatValues1.data(), splatValues2.data());
 }
 
 void Renderer::render(const RenderParams &p, FrameSet &out)
@@ -1095,13 +1132,11 @@ void Renderer::render(const RenderParams &p, FrameSet &out)
     }
     // Then the balls, with the noise their pixels get.
     if (depth) {
-        ballDepth(depthMovers.pixels.data(), depthMovers.z.data(), depthMovers.amplitude.data(),
-                  depthView->radialQ12.data(), depthMovers.pixels.size(), Measure(p), depthSeed, depth);
+        depthMovers.depthInto(p, depthSeed, depth);
         m.filterDepth(p, depth, dw, dh);
     }
     if (ir)
-        ballIr(irMovers.pixels.data(), irMovers.amplitude.data(), irMovers.pixels.size(), p.irGain,
-               p.irAmbient ? 60 : 0, irSeed, ir);
+        irMovers.irInto(p, irSeed, ir);
     if (wantRgb || wantMappedRgb) {
         out.images[RGBFrame].resize(p.colourWidth, p.colourHeight, 3);
         m.drawColour(p, *cv, out.images[RGBFrame].data.data());
@@ -1140,8 +1175,13 @@ void Renderer::render(const RenderParams &p, FrameSet &out)
         out.flags |= mappedIRReady;
     }
     // Depth and IR on the colour grid are the sensor's own measurements (noise, holes and filters
-    // included) carried over through the registered room; then the balls move to where the
-    // colour camera sees them.
+    // included) carried over through the registered room. The balls are taken out first: the
+    // room they hide from the depth camera stays empty on the colour grid (their shadow as the
+    // colour camera sees it); then each ball pixel is spread over the colour pixels it covers.
+    if (mappedDepth)
+        depthMovers.takeOut(depth, depthMovers.savedDepth);
+    if (mappedIr)
+        irMovers.takeOut(ir, irMovers.savedIr);
     if (mappedDepth && mappedIr && shared) {
         mapRuns(depthReg->colourToDepth, depth, mappedDepth, ir, mappedIr);
     } else {
@@ -1150,13 +1190,13 @@ void Renderer::render(const RenderParams &p, FrameSet &out)
         if (mappedIr)
             mapRuns(irReg->colourToDepth, ir, mappedIr, nullptr, nullptr);
     }
-    if (mappedDepth && mappedIr && shared) {
-        m.splatOntoColour(depthMovers, *depthReg, *cv, depth, mappedDepth, ir, mappedIr);
-    } else {
-        if (mappedDepth)
-            m.splatOntoColour(depthMovers, *depthReg, *cv, depth, mappedDepth, nullptr, nullptr);
-        if (mappedIr)
-            m.splatOntoColour(irMovers, *irReg, *cv, ir, mappedIr, nullptr, nullptr);
+    if (mappedDepth) {
+        depthMovers.putBack(depth, depthMovers.savedDepth);
+        depthMovers.splat(depthMovers.savedDepth, cv->width, mappedDepth);
+    }
+    if (mappedIr) {
+        irMovers.putBack(ir, irMovers.savedIr);
+        irMovers.splat(irMovers.savedIr, cv->width, mappedIr);
     }
 }
 
