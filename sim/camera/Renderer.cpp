@@ -209,7 +209,10 @@ struct View {
     bool raw = false;
     int mirror = 0;
     int width = 0, height = 0;
-    std::vector<float> rx, ry; // normalised ray (z = 1) of each pixel, in the sensor frame
+    // Normalised ray (z = 1) of each pixel, in the sensor frame: per pixel where the lens
+    // distortion is left in the image, else by column (x) and row (y), which is less to read.
+    std::vector<float> rx, ry;
+    std::vector<float> columnX, rowY;
     double xMin = 0, xMax = 0, yMin = 0, yMax = 0;
 
     void buildRays(const Lens &l, bool distorted, int mirrorMode, int w, int h)
@@ -219,8 +222,10 @@ struct View {
         mirror = mirrorMode;
         width = w;
         height = h;
-        rx.resize(size_t(w) * h);
-        ry.resize(rx.size());
+        rx.assign(raw ? size_t(w) * h : 0, 0);
+        ry.assign(rx.size(), 0);
+        columnX.assign(raw ? 0 : size_t(w), 0);
+        rowY.assign(raw ? 0 : size_t(h), 0);
         xMin = yMin = 1e9;
         xMax = yMax = -1e9;
         for (int v = 0; v < h; ++v) {
@@ -228,11 +233,15 @@ struct View {
                 const int su = (mirror & 1) ? w - 1 - u : u;
                 const int sv = (mirror & 2) ? h - 1 - v : v;
                 double x = (su - lens.cx) / lens.fx, y = (sv - lens.cy) / lens.fy;
-                if (raw)
+                if (raw) {
                     lens.undistort(x, y, x, y);
-                const size_t i = size_t(v) * w + u;
-                rx[i] = float(x);
-                ry[i] = float(y);
+                    const size_t i = size_t(v) * w + u;
+                    rx[i] = float(x);
+                    ry[i] = float(y);
+                } else {
+                    columnX[size_t(u)] = float(x);
+                    rowY[size_t(v)] = float(y);
+                }
                 xMin = std::min(xMin, x);
                 xMax = std::max(xMax, x);
                 yMin = std::min(yMin, y);
@@ -244,6 +253,14 @@ struct View {
         xMax += mx;
         yMin -= my;
         yMax += my;
+    }
+
+    size_t pixels() const { return size_t(width) * size_t(height); }
+    Vec3 ray(size_t i) const
+    {
+        if (raw)
+            return Vec3{rx[i], ry[i], 1.0};
+        return Vec3{columnX[i % size_t(width)], rowY[i / size_t(width)], 1.0};
     }
 
     void toPixel(double x, double y, double &u, double &v) const
@@ -318,69 +335,97 @@ struct View {
     }
 };
 
-// One row of a view against one ball: t (the hit's z; 0 where the ball misses or hides behind
-// the room) and the cosine between surface and ray, for n pixels. Vectorised.
-CLONES void traceRow(const float *__restrict rx, const float *__restrict ry, const uint16_t *__restrict roomZ, int n,
-                     float cx, float cy, float cz, float cc, float invR, float *__restrict t, float *__restrict cosine)
-{
-    for (int k = 0; k < n; ++k) {
-        const float x = rx[k], y = ry[k];
-        const float b = x * cx + y * cy + cz;
-        const float a = x * x + y * y + 1.0f;
-        const float disc = b * b - a * cc;
-        const float root = std::sqrt(std::max(disc, 0.0f));
-        const float hitT = (b - root) / a;
-        const float zb = float(roomZ[k]);
-        const bool hit = (disc >= 0) & (hitT > 1) & ((zb == 0) | (hitT < zb)); // no branches: vectorised
-        t[k] = hit ? hitT : 0.0f;
-        cosine[k] = root * invR / std::sqrt(a);
-    }
-}
+// A ball as seen from one sensor: its centre in that sensor's frame.
+struct BallInView {
+    float cx, cy, cz;
+    float cc;   // |centre|^2 - radius^2
+    float invR; // 1 / radius
 
-// Calls f(first pixel index, n, t, cosine) for each row of the view's pixel rectangle around
-// the ball, t being 0 where the ball is not seen.
-template <typename F> void forBallRows(const View &view, const uint16_t *roomZ, Vec3 c, double radius, F &&f)
+    BallInView(Vec3 c, double radius)
+        : cx(float(c.x))
+        , cy(float(c.y))
+        , cz(float(c.z))
+        , cc(float(dot(c, c) - radius * radius))
+        , invR(float(1 / radius))
+    {
+    }
+};
+
+// Calls f(first pixel index, n, x, y, sameY) for each row of the view's pixel rectangle around
+// the ball: x and y are the rays of the row's n pixels (y one value when sameY).
+template <typename F> void forBallRows(const View &view, Vec3 centre, double radius, F &&f)
 {
     int u0, v0, u1, v1;
-    if (!view.bounds(c, radius, u0, v0, u1, v1))
+    if (!view.bounds(centre, radius, u0, v0, u1, v1))
         return;
-    static thread_local std::vector<float> t, cosine;
     const int n = u1 - u0 + 1;
-    t.resize(size_t(n));
-    cosine.resize(size_t(n));
-    const float cc = float(dot(c, c) - radius * radius);
     for (int v = v0; v <= v1; ++v) {
-        const int row = v * view.width + u0;
-        traceRow(&view.rx[row], &view.ry[row], &roomZ[row], n, float(c.x), float(c.y), float(c.z), cc,
-                 float(1 / radius), t.data(), cosine.data());
-        f(row, n, t.data(), cosine.data());
+        const size_t row = size_t(v) * size_t(view.width) + size_t(u0);
+        if (view.raw)
+            f(row, n, &view.rx[row], &view.ry[row], false);
+        else
+            f(row, n, &view.columnX[size_t(u0)], &view.rowY[size_t(v)], true);
     }
 }
 
-// Depth (0: the ball is not seen) and IR amplitude of a traced row of the depth sensor.
-CLONES void ballSamples(const float *__restrict rx, const float *__restrict ry, const float *__restrict t,
-                        const float *__restrict cosine, int n, float gain, uint16_t *__restrict z,
-                        uint16_t *__restrict amplitude)
+// Depth (0 where the ball misses or hides behind the room) and IR amplitude of one row of the
+// depth sensor against one ball. Without branches, so that it vectorises.
+template <bool SameY>
+CLONES void depthBallRow(const float *__restrict rx, const float *__restrict ry, const uint16_t *__restrict roomZ,
+                         int n, BallInView ball, float gain, uint16_t *__restrict z, uint16_t *__restrict amplitude)
 {
     for (int k = 0; k < n; ++k) {
-        const float x = rx[k], y = ry[k];
-        const float range2 = std::max(t[k] * t[k] * (x * x + y * y + 1.0f), 2500.0f);
-        z[k] = t[k] > 0 ? uint16_t(t[k] + 0.5f) : uint16_t(0);
-        amplitude[k] = uint16_t(std::min(gain * cosine[k] / range2, float(amplitudeMax)));
+        const float x = rx[k], y = SameY ? ry[0] : ry[k];
+        const float b = x * ball.cx + y * ball.cy + ball.cz;
+        const float a = x * x + y * y + 1.0f;
+        const float disc = b * b - a * ball.cc;
+        const float root = std::sqrt(disc > 0 ? disc : 0.0f);
+        const float t = (b - root) / a;
+        const float zb = float(roomZ[k]);
+        const bool hit = (disc >= 0) & (t > 1) & ((zb == 0) | (t < zb));
+        const float cosine = root * ball.invR / std::sqrt(a);
+        const float range2 = t * t * a;
+        const float amp = gain * cosine / (range2 > 2500.0f ? range2 : 2500.0f);
+        z[k] = hit ? uint16_t(t + 0.5f) : uint16_t(0);
+        amplitude[k] = uint16_t(amp < float(amplitudeMax) ? amp : float(amplitudeMax));
     }
 }
 
-// Paints a traced row of the colour sensor where the ball is seen (out: the row's first pixel).
-CLONES void shadeBallRow(const float *__restrict t, const float *__restrict cosine, int n, float r, float g, float b,
-                         uint8_t *__restrict out)
+// One row of the colour sensor against one ball: its shaded colour and where it is seen (m),
+// without branches. The hit tests compare squares instead of taking the root, and the cosine
+// needs one root and one division.
+template <bool SameY>
+CLONES void colourBallRow(const float *__restrict rx, const float *__restrict ry, const uint16_t *__restrict roomZ,
+                          int n, BallInView ball, float r, float g, float b, uint8_t *__restrict red,
+                          uint8_t *__restrict green, uint8_t *__restrict blue, uint8_t *__restrict m)
 {
     for (int k = 0; k < n; ++k) {
-        const float shade = 0.25f + 0.75f * cosine[k];
-        const uint8_t m = t[k] > 0 ? 0xFF : 0;
-        // Unconditional stores of blended bytes: the compiler vectorises the interleaved pixels.
-        out[3 * k] = uint8_t((uint8_t(std::min(255.0f, r * shade)) & m) | (out[3 * k] & ~m));
-        out[3 * k + 1] = uint8_t((uint8_t(std::min(255.0f, g * shade)) & m) | (out[3 * k + 1] & ~m));
-        out[3 * k + 2] = uint8_t((uint8_t(std::min(255.0f, b * shade)) & m) | (out[3 * k + 2] & ~m));
+        const float x = rx[k], y = SameY ? ry[0] : ry[k];
+        const float bq = x * ball.cx + y * ball.cy + ball.cz;
+        const float a = x * x + y * y + 1.0f;
+        const float disc = bq * bq - a * ball.cc;
+        // The nearer hit t = (bq - root) / a lies beyond 1 mm and in front of the room.
+        const float zb = float(roomZ[k]), beyondOne = bq - a, beforeRoom = bq - zb * a;
+        const bool hit = (disc >= 0) & (beyondOne > 0) & (beyondOne * beyondOne > disc) &
+                         ((zb == 0) | (beforeRoom < 0) | (beforeRoom * beforeRoom < disc));
+        const float shade = 0.25f + 0.75f * std::sqrt((disc > 0 ? disc : 0.0f) / a) * ball.invR;
+        const float cr = r * shade, cg = g * shade, cb = b * shade;
+        red[k] = uint8_t(cr < 255.0f ? cr : 255.0f);
+        green[k] = uint8_t(cg < 255.0f ? cg : 255.0f);
+        blue[k] = uint8_t(cb < 255.0f ? cb : 255.0f);
+        m[k] = hit ? 0xFF : 0;
+    }
+}
+
+// Writes a painted row into an RGB row where m says so; blended bytes stored unconditionally,
+// which the compiler vectorises over the interleaved pixels.
+CLONES void blendRow(const uint8_t *__restrict red, const uint8_t *__restrict green, const uint8_t *__restrict blue,
+                     const uint8_t *__restrict m, int n, uint8_t *__restrict out)
+{
+    for (int k = 0; k < n; ++k) {
+        out[3 * k] = uint8_t((red[k] & m[k]) | (out[3 * k] & ~m[k]));
+        out[3 * k + 1] = uint8_t((green[k] & m[k]) | (out[3 * k + 1] & ~m[k]));
+        out[3 * k + 2] = uint8_t((blue[k] & m[k]) | (out[3 * k + 2] & ~m[k]));
     }
 }
 
@@ -391,12 +436,12 @@ struct DepthView : View {
     void build(const Lens &l, bool distorted, int mirrorMode, int w, int h)
     {
         buildRays(l, distorted, mirrorMode, w, h);
-        const size_t n = rx.size();
+        const size_t n = pixels();
         z.assign(n, 0);
         amplitude.assign(n, 0);
         radialQ12.resize(n);
         for (size_t i = 0; i < n; ++i) {
-            const Vec3 d{rx[i], ry[i], 1.0};
+            const Vec3 d = ray(i);
             const double len = length(d);
             radialQ12[i] = uint16_t(std::lround(len * 4096));
             StaticHit hit;
@@ -432,13 +477,13 @@ struct ColourView : View {
     void build(const Lens &l, bool distorted, int mirrorMode, int w, int h, const Calibration &cal, float brightness)
     {
         buildRays(l, distorted, mirrorMode, w, h);
-        const size_t n = rx.size();
+        const size_t n = pixels();
         rgb.assign(n * 3, 0);
         z.assign(n, 0);
         const Mat3 rt = cal.rotation.transposed();
         const Vec3 origin = -1.0 * (rt * cal.translation);
         for (size_t i = 0; i < n; ++i) {
-            const Vec3 dc{rx[i], ry[i], 1.0};
+            const Vec3 dc = ray(i);
             const Vec3 d = rt * dc;
             StaticHit hit;
             if (!Scene::intersectStatic(origin, d, hit) || hit.t > 65000)
@@ -531,7 +576,7 @@ struct Registration {
         for (size_t i = 0; i < dv.z.size(); ++i) {
             if (!dv.z[i])
                 continue;
-            const Vec3 pc = cal.rotation * (double(dv.z[i]) * Vec3{dv.rx[i], dv.ry[i], 1.0}) + cal.translation;
+            const Vec3 pc = cal.rotation * (double(dv.z[i]) * dv.ray(i)) + cal.translation;
             const int c = cv.pixelIndex(pc);
             if (c >= 0 && sameSurface(pc.z, cv.z[c]))
                 depthToColour[i] = c;
@@ -539,7 +584,7 @@ struct Registration {
         for (size_t c = 0; c < cv.z.size(); ++c) {
             if (!cv.z[c])
                 continue;
-            const Vec3 pd = rt * (double(cv.z[c]) * Vec3{cv.rx[c], cv.ry[c], 1.0} - cal.translation);
+            const Vec3 pd = rt * (double(cv.z[c]) * cv.ray(c) - cal.translation);
             const int i = dv.pixelIndex(pd);
             if (i >= 0 && sameSurface(pd.z, dv.z[i]))
                 toDepth[c] = i;
@@ -755,17 +800,20 @@ struct Movers {
         for (int k = 0; k < Scene::ballCount; ++k) {
             const Ball &b = balls[order[k]];
             const float gain = float(irScale * 1e6 / 255.0) * b.surface.reflectance;
-            forBallRows(dv, dv.z.data(), b.centre, b.radius, [&](int row, int n, const float *t, const float *cosine) {
+            const BallInView ball(b.centre, b.radius);
+            forBallRows(dv, b.centre, b.radius, [&](size_t row, int n, const float *xs, const float *ys, bool sameY) {
                 rowZ.resize(size_t(n));
                 rowAmplitude.resize(size_t(n));
-                ballSamples(&dv.rx[size_t(row)], &dv.ry[size_t(row)], t, cosine, n, gain, rowZ.data(),
-                            rowAmplitude.data());
+                if (sameY)
+                    depthBallRow<true>(xs, ys, &dv.z[row], n, ball, gain, rowZ.data(), rowAmplitude.data());
+                else
+                    depthBallRow<false>(xs, ys, &dv.z[row], n, ball, gain, rowZ.data(), rowAmplitude.data());
                 reserve(count + size_t(n));
                 for (int j = 0; j < n; ++j) {
                     const uint16_t zj = rowZ[size_t(j)];
                     if (!zj)
                         continue;
-                    const size_t i = size_t(row + j);
+                    const size_t i = row + size_t(j);
                     if (const int32_t k2 = slotOf[i]; k2 >= 0) { // a nearer ball in front of a farther one
                         if (zj < z[size_t(k2)]) {
                             z[size_t(k2)] = zj;
@@ -778,8 +826,8 @@ struct Movers {
                     z[count] = zj;
                     amplitude[count] = rowAmplitude[size_t(j)];
                     radialQ12[count] = dv.radialQ12[i];
-                    x[count] = dv.rx[i];
-                    y[count] = dv.ry[i];
+                    x[count] = xs[j];
+                    y[count] = ys[sameY ? 0 : j];
                     ++count;
                 }
             });
@@ -892,6 +940,7 @@ struct Renderer::Impl {
     std::array<Movers, 2> movers;
     std::vector<uint16_t> history; // last depth output, for the time filter
     std::vector<uint16_t> scratch;
+    std::array<std::vector<uint8_t>, 4> paint; // one painted row of a ball: red, green, blue, where
     Ball balls[Scene::ballCount];
     int order[Scene::ballCount] = {0, 1, 2};
 
@@ -1041,8 +1090,16 @@ void Renderer::Impl::drawColour(const RenderParams &p, const ColourView &cv, uin
         const Vec3 centre = cal.rotation * ball.centre + cal.translation;
         const float r = float(ball.surface.r) * p.rgbBrightness, g = float(ball.surface.g) * p.rgbBrightness,
                     b = float(ball.surface.b) * p.rgbBrightness;
-        forBallRows(cv, cv.z.data(), centre, ball.radius, [&](int row, int n, const float *t, const float *cosine) {
-            shadeBallRow(t, cosine, n, r, g, b, out + size_t(row) * 3);
+        const BallInView seen(centre, ball.radius);
+        forBallRows(cv, centre, ball.radius, [&](size_t row, int n, const float *xs, const float *ys, bool sameY) {
+            for (auto *v : {&paint[0], &paint[1], &paint[2], &paint[3]})
+                v->resize(size_t(n));
+            uint8_t *red = paint[0].data(), *green = paint[1].data(), *blue = paint[2].data(), *m = paint[3].data();
+            if (sameY)
+                colourBallRow<true>(xs, ys, &cv.z[row], n, seen, r, g, b, red, green, blue, m);
+            else
+                colourBallRow<false>(xs, ys, &cv.z[row], n, seen, r, g, b, red, green, blue, m);
+            blendRow(red, green, blue, m, n, out + row * 3);
         });
     }
 }
