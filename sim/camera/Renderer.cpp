@@ -337,10 +337,11 @@ struct View {
 
 // A ball as seen from one sensor: its centre in that sensor's frame.
 struct BallInView {
-    float cx, cy, cz;
-    float cc;   // |centre|^2 - radius^2
-    float invR; // 1 / radius
+    float cx = 0, cy = 0, cz = 0;
+    float cc = 0;   // |centre|^2 - radius^2
+    float invR = 0; // 1 / radius
 
+    BallInView() = default;
     BallInView(Vec3 c, double radius)
         : cx(float(c.x))
         , cy(float(c.y))
@@ -768,12 +769,14 @@ struct Movers {
     std::vector<int32_t> colourIndex;  // where each lands on the colour grid (-1: nowhere)
     std::vector<int32_t> blockStart;   // the colour pixels it covers there
     int blockW = 1, blockH = 1;
-    // Per frame scratch: one traced row, measured values, noise places, values taken out.
-    std::vector<uint16_t> rowZ, rowAmplitude, base, sigma, savedDepth, savedIr;
-    std::vector<uint32_t> noise;
+    // Per frame scratch: one traced row, measured values and noise places, values taken out,
+    // blocks to fill on the colour grid.
+    std::vector<uint16_t> rowZ, rowAmplitude, depthBase, depthSigma, irBase, keptDepth, keptIr;
+    std::vector<uint32_t> depthNoise, irNoise;
     std::vector<float> colourZ;
     std::vector<int32_t> splatStarts;
-    std::vector<uint16_t> splatValues;
+    std::vector<uint16_t> splatDepth, splatIr;
+    size_t splats = 0;
 
     void reserve(size_t n)
     {
@@ -782,11 +785,13 @@ struct Movers {
         n = std::max(n, 2 * pixels.size());
         for (auto *v : {&pixels, &colourIndex, &blockStart, &splatStarts})
             v->resize(n);
-        for (auto *v : {&z, &amplitude, &radialQ12, &base, &sigma, &savedDepth, &savedIr, &splatValues})
+        for (auto *v : {&z, &amplitude, &radialQ12, &depthBase, &depthSigma, &irBase, &keptDepth, &keptIr, &splatDepth,
+                        &splatIr})
             v->resize(n);
         for (auto *v : {&x, &y, &colourZ})
             v->resize(n);
-        noise.resize(n);
+        depthNoise.resize(n);
+        irNoise.resize(n);
     }
 
     void trace(const DepthView &dv, const Ball *balls, const int *order)
@@ -834,25 +839,32 @@ struct Movers {
         }
     }
 
-    void depthInto(const RenderParams &p, uint32_t seed, uint16_t *out)
+    // Measured depth and IR of the ball pixels, with the noise their pixels get in the room
+    // images (either image may be null).
+    void valuesInto(const RenderParams &p, uint16_t *depth, uint32_t depthSeed, uint16_t *ir, uint32_t irSeed)
     {
-        measureBalls(pixels.data(), z.data(), amplitude.data(), radialQ12.data(), count, Measure(p), seed, base.data(),
-                     sigma.data(), noise.data());
+        if (depth)
+            measureBalls(pixels.data(), z.data(), amplitude.data(), radialQ12.data(), count, Measure(p), depthSeed,
+                         depthBase.data(), depthSigma.data(), depthNoise.data());
+        if (ir)
+            ballIr(pixels.data(), amplitude.data(), count, p.irGain, p.irAmbient ? 60 : 0, irSeed, irBase.data(),
+                   irNoise.data());
         const int16_t *table = gauss();
-        for (size_t k = 0; k < count; ++k)
-            out[pixels[k]] = noisyDepth(base[k], sigma[k], table[noise[k]]);
+        if (depth && ir) {
+            for (size_t k = 0; k < count; ++k) {
+                depth[pixels[k]] = noisyDepth(depthBase[k], depthSigma[k], table[depthNoise[k]]);
+                ir[pixels[k]] = noisyIr(irBase[k], table[irNoise[k]]);
+            }
+        } else if (depth) {
+            for (size_t k = 0; k < count; ++k)
+                depth[pixels[k]] = noisyDepth(depthBase[k], depthSigma[k], table[depthNoise[k]]);
+        } else if (ir) {
+            for (size_t k = 0; k < count; ++k)
+                ir[pixels[k]] = noisyIr(irBase[k], table[irNoise[k]]);
+        }
     }
 
-    void irInto(const RenderParams &p, uint32_t seed, uint16_t *out)
-    {
-        ballIr(pixels.data(), amplitude.data(), count, p.irGain, p.irAmbient ? 60 : 0, seed, base.data(),
-               noise.data());
-        const int16_t *table = gauss();
-        for (size_t k = 0; k < count; ++k)
-            out[pixels[k]] = noisyIr(base[k], table[noise[k]]);
-    }
-
-    // Where each ball pixel lands on the colour grid; hidden behind the static room: nowhere.
+    // Where each ball pixel lands on the colour grid (the room in front of it is checked later).
     void project(const ColourView &cv, const Calibration &cal)
     {
         ColourTarget g;
@@ -889,41 +901,62 @@ struct Movers {
                                 std::clamp(iu - halfW, 0, cv.width - g.blockW);
             }
         }
-        for (size_t k = 0; k < count; ++k) {
-            const int32_t c = colourIndex[k];
-            if (c >= 0 && cv.z[size_t(c)] && cv.z[size_t(c)] + 15 + 0.02f * colourZ[k] < colourZ[k])
-                colourIndex[k] = -1; // behind the room as the colour camera sees it
-        }
         blockW = g.blockW;
         blockH = g.blockH;
     }
 
-    // Takes the ball pixels out of an image (0: nothing measured), keeping their values.
-    void takeOut(uint16_t *image, std::vector<uint16_t> &kept) const
+    // Before the room is carried over to the colour grid, in one pass over the ball pixels:
+    // those hidden behind the room as the colour camera sees it land nowhere; each gets the
+    // colour seen there on the depth grid (mappedRgb, if any, where measured has depth); and
+    // it is taken out of depth and IR (either may be null), its value kept for its block on the
+    // colour grid.
+    void takeOut(const ColourView &cv, uint16_t *depth, uint16_t *ir, const uint16_t *measured, const uint8_t *rgb,
+                 uint8_t *mappedRgb)
     {
+        splats = 0;
         for (size_t k = 0; k < count; ++k) {
-            kept[k] = image[pixels[k]];
-            image[pixels[k]] = 0;
+            const int32_t i = pixels[k];
+            int32_t c = colourIndex[k];
+            if (c >= 0 && cv.z[size_t(c)] && cv.z[size_t(c)] + 15 + 0.02f * colourZ[k] < colourZ[k])
+                c = colourIndex[k] = -1;
+            if (mappedRgb) { // no depth, no colour
+                const bool seen = c >= 0 && measured[i];
+                const uint8_t *from = rgb + size_t(seen ? c : 0) * 3;
+                uint8_t *o = mappedRgb + size_t(i) * 3;
+                o[0] = seen ? from[0] : 0;
+                o[1] = seen ? from[1] : 0;
+                o[2] = seen ? from[2] : 0;
+            }
+            if (depth) {
+                keptDepth[k] = depth[i];
+                depth[i] = 0;
+            }
+            if (ir) {
+                keptIr[k] = ir[i];
+                ir[i] = 0;
+            }
+            if (c >= 0) {
+                splatStarts[splats] = blockStart[k];
+                splatDepth[splats] = depth ? keptDepth[k] : 0;
+                splatIr[splats] = ir ? keptIr[k] : 0;
+                ++splats;
+            }
         }
     }
 
-    void putBack(uint16_t *image, const std::vector<uint16_t> &kept) const
+    // After: the values go back, and each visible ball pixel covers its block on the colour grid.
+    void putBack(uint16_t *depth, uint16_t *ir, int width, uint16_t *mappedDepth, uint16_t *mappedIr) const
     {
-        for (size_t k = 0; k < count; ++k)
-            image[pixels[k]] = kept[k];
-    }
-
-    // Spreads kept values over the colour pixels each ball pixel covers.
-    void splat(const std::vector<uint16_t> &kept, int width, uint16_t *dst)
-    {
-        size_t n = 0;
         for (size_t k = 0; k < count; ++k) {
-            if (colourIndex[k] < 0)
-                continue;
-            splatStarts[n] = blockStart[k];
-            splatValues[n++] = kept[k];
+            if (depth)
+                depth[pixels[k]] = keptDepth[k];
+            if (ir)
+                ir[pixels[k]] = keptIr[k];
         }
-        fillBlocks(splatStarts.data(), splatValues.data(), n, width, blockW, blockH, dst);
+        if (mappedDepth)
+            fillBlocks(splatStarts.data(), splatDepth.data(), splats, width, blockW, blockH, mappedDepth);
+        if (mappedIr)
+            fillBlocks(splatStarts.data(), splatIr.data(), splats, width, blockW, blockH, mappedIr);
     }
 };
 
@@ -1012,7 +1045,6 @@ struct Renderer::Impl {
     void spatialFilter(uint16_t *depth, int width, int height);
     void timeFilter(uint16_t *depth, size_t n);
     void drawColour(const RenderParams &p, const ColourView &cv, uint8_t *out);
-    void mapColourOntoDepth(const Movers &mv, const uint16_t *depth, const uint8_t *rgb, uint8_t *out);
 };
 
 Renderer::Renderer()
@@ -1083,42 +1115,56 @@ void Renderer::Impl::timeFilter(uint16_t *depth, size_t n)
 
 void Renderer::Impl::drawColour(const RenderParams &p, const ColourView &cv, uint8_t *out)
 {
-    std::memcpy(out, cv.rgb.data(), cv.rgb.size());
+    struct Painted {
+        BallInView seen;
+        int u0, v0, u1, v1;
+        float r, g, b;
+    };
+    Painted painted[Scene::ballCount];
+    int count = 0;
     const Calibration &cal = p.calibration;
-    for (int k = 0; k < Scene::ballCount; ++k) {
+    for (int k = 0; k < Scene::ballCount; ++k) { // farther first
         const Ball &ball = balls[order[k]];
         const Vec3 centre = cal.rotation * ball.centre + cal.translation;
-        const float r = float(ball.surface.r) * p.rgbBrightness, g = float(ball.surface.g) * p.rgbBrightness,
-                    b = float(ball.surface.b) * p.rgbBrightness;
-        const BallInView seen(centre, ball.radius);
-        forBallRows(cv, centre, ball.radius, [&](size_t row, int n, const float *xs, const float *ys, bool sameY) {
-            for (auto *v : {&paint[0], &paint[1], &paint[2], &paint[3]})
-                v->resize(size_t(n));
-            uint8_t *red = paint[0].data(), *green = paint[1].data(), *blue = paint[2].data(), *m = paint[3].data();
-            if (sameY)
-                colourBallRow<true>(xs, ys, &cv.z[row], n, seen, r, g, b, red, green, blue, m);
-            else
-                colourBallRow<false>(xs, ys, &cv.z[row], n, seen, r, g, b, red, green, blue, m);
-            blendRow(red, green, blue, m, n, out + row * 3);
-        });
+        int u0, v0, u1, v1;
+        if (cv.bounds(centre, ball.radius, u0, v0, u1, v1))
+            painted[count++] = Painted{BallInView(centre, ball.radius), u0, v0, u1, v1,
+                                       float(ball.surface.r) * p.rgbBrightness, float(ball.surface.g) * p.rgbBrightness,
+                                       float(ball.surface.b) * p.rgbBrightness};
     }
-}
-
-void Renderer::Impl::mapColourOntoDepth(const Movers &mv, const uint16_t *depth, const uint8_t *rgb, uint8_t *out)
-{
-    copyWhereDepth(mapped.rgb.data(), depth, mapped.rgb.size() / 3, out); // no depth, no colour
-    for (size_t k = 0; k < mv.count; ++k) {
-        const int32_t i = mv.pixels[k], c = mv.colourIndex[k];
-        uint8_t *o = out + size_t(i) * 3;
-        if (c >= 0 && depth[i]) {
-            const uint8_t *from = rgb + size_t(c) * 3;
-            o[0] = from[0];
-            o[1] = from[1];
-            o[2] = from[2];
-        } else {
-            o[0] = o[1] = o[2] = 0;
+    // The room row by row, each painted over by the balls right after it is copied, while it is
+    // still in the cache; rows without a ball in one copy.
+    const size_t width = size_t(cv.width), rowBytes = width * 3;
+    int copied = 0; // rows copied so far
+    for (int v = 0; v < cv.height; ++v) {
+        bool covered = false;
+        for (int k = 0; k < count; ++k)
+            covered |= v >= painted[k].v0 && v <= painted[k].v1;
+        if (!covered)
+            continue;
+        std::memcpy(out + size_t(copied) * rowBytes, cv.rgb.data() + size_t(copied) * rowBytes,
+                    size_t(v + 1 - copied) * rowBytes);
+        copied = v + 1;
+        for (int k = 0; k < count; ++k) {
+            const Painted &b = painted[k];
+            if (v < b.v0 || v > b.v1)
+                continue;
+            const int n = b.u1 - b.u0 + 1;
+            const size_t first = size_t(v) * width + size_t(b.u0);
+            for (auto *row : {&paint[0], &paint[1], &paint[2], &paint[3]})
+                row->resize(size_t(n));
+            uint8_t *red = paint[0].data(), *green = paint[1].data(), *blue = paint[2].data(), *m = paint[3].data();
+            if (cv.raw)
+                colourBallRow<false>(&cv.rx[first], &cv.ry[first], &cv.z[first], n, b.seen, b.r, b.g, b.b, red, green,
+                                     blue, m);
+            else
+                colourBallRow<true>(&cv.columnX[size_t(b.u0)], &cv.rowY[size_t(v)], &cv.z[first], n, b.seen, b.r, b.g,
+                                    b.b, red, green, blue, m);
+            blendRow(red, green, blue, m, n, out + first * 3);
         }
     }
+    std::memcpy(out + size_t(copied) * rowBytes, cv.rgb.data() + size_t(copied) * rowBytes,
+                size_t(cv.height - copied) * rowBytes);
 }
 
 void Renderer::render(const RenderParams &p, FrameSet &out)
@@ -1156,10 +1202,6 @@ void Renderer::render(const RenderParams &p, FrameSet &out)
         depthMovers.trace(*depthView, m.balls, m.order);
     if (irView && !shared)
         irMovers.trace(*irView, m.balls, m.order);
-    if (wantMappedRgb || wantMappedDepth || (shared && wantMappedIr))
-        depthMovers.project(*cv, cal);
-    if (wantMappedIr && !shared)
-        irMovers.project(*cv, cal);
 
     const int depthSlot = wdr ? WDRDepthFrame : DepthFrame;
     const uint32_t depthSeed = p.noiseSeed, irSeed = p.noiseSeed * 7 + 99991;
@@ -1188,12 +1230,16 @@ void Renderer::render(const RenderParams &p, FrameSet &out)
             addNoise<uint16_t>(nullptr, nullptr, nullptr, 0, irRoom, ir, irSeed, dn);
     }
     // Then the balls, with the noise their pixels get.
-    if (depth) {
-        depthMovers.depthInto(p, depthSeed, depth);
-        m.filterDepth(p, depth, dw, dh);
+    if (shared) {
+        depthMovers.valuesInto(p, depth, depthSeed, ir, irSeed);
+    } else {
+        if (depth)
+            depthMovers.valuesInto(p, depth, depthSeed, nullptr, 0);
+        if (ir)
+            irMovers.valuesInto(p, nullptr, 0, ir, irSeed);
     }
-    if (ir)
-        irMovers.irInto(p, irSeed, ir);
+    if (depth)
+        m.filterDepth(p, depth, dw, dh);
     if (wantRgb || wantMappedRgb) {
         out.images[RGBFrame].resize(p.colourWidth, p.colourHeight, 3);
         m.drawColour(p, *cv, out.images[RGBFrame].data.data());
@@ -1214,13 +1260,14 @@ void Renderer::render(const RenderParams &p, FrameSet &out)
         m.mapped.key = depthReg->key;
     }
 
+    uint8_t *mappedRgb = nullptr;
+    uint16_t *mappedDepth = nullptr, *mappedIr = nullptr;
     if (wantMappedRgb) {
         out.images[MappedRGBFrame].resize(dw, dh, 3);
-        m.mapColourOntoDepth(depthMovers, depth, out.images[RGBFrame].data.data(),
-                             out.images[MappedRGBFrame].data.data());
+        mappedRgb = out.images[MappedRGBFrame].data.data();
+        copyWhereDepth(m.mapped.rgb.data(), depth, dn, mappedRgb); // no depth, no colour
         out.flags |= mappedRGBReady;
     }
-    uint16_t *mappedDepth = nullptr, *mappedIr = nullptr;
     if (wantMappedDepth) {
         out.images[MappedDepthFrame].resize(p.colourWidth, p.colourHeight, 2);
         mappedDepth = out.images[MappedDepthFrame].u16();
@@ -1235,25 +1282,29 @@ void Renderer::render(const RenderParams &p, FrameSet &out)
     // included) carried over through the registered room. The balls are taken out first: the
     // room they hide from the depth camera stays empty on the colour grid (their shadow as the
     // colour camera sees it); then each ball pixel is spread over the colour pixels it covers.
-    if (mappedDepth)
-        depthMovers.takeOut(depth, depthMovers.savedDepth);
-    if (mappedIr)
-        irMovers.takeOut(ir, irMovers.savedIr);
-    if (mappedDepth && mappedIr && shared) {
+    const uint8_t *rgb = out.images[RGBFrame].data.data();
+    uint16_t *depthOut = mappedDepth ? depth : nullptr, *irOut = mappedIr ? ir : nullptr;
+    if (mappedRgb || depthOut || (shared && irOut)) {
+        depthMovers.project(*cv, cal);
+        depthMovers.takeOut(*cv, depthOut, shared ? irOut : nullptr, depth, rgb, mappedRgb);
+    }
+    if (irOut && !shared) {
+        irMovers.project(*cv, cal);
+        irMovers.takeOut(*cv, nullptr, irOut, nullptr, nullptr, nullptr);
+    }
+    if (depthOut && irOut && shared) {
         mapRuns(depthReg->colourToDepth, depth, mappedDepth, ir, mappedIr);
     } else {
-        if (mappedDepth)
+        if (depthOut)
             mapRuns(depthReg->colourToDepth, depth, mappedDepth, nullptr, nullptr);
-        if (mappedIr)
+        if (irOut)
             mapRuns(irReg->colourToDepth, ir, mappedIr, nullptr, nullptr);
     }
-    if (mappedDepth) {
-        depthMovers.putBack(depth, depthMovers.savedDepth);
-        depthMovers.splat(depthMovers.savedDepth, cv->width, mappedDepth);
-    }
-    if (mappedIr) {
-        irMovers.putBack(ir, irMovers.savedIr);
-        irMovers.splat(irMovers.savedIr, cv->width, mappedIr);
+    if (shared) {
+        depthMovers.putBack(depthOut, irOut, cv->width, mappedDepth, mappedIr);
+    } else {
+        depthMovers.putBack(depthOut, nullptr, cv->width, mappedDepth, nullptr);
+        irMovers.putBack(nullptr, irOut, cv->width, nullptr, mappedIr);
     }
 }
 
