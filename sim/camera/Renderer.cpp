@@ -255,6 +255,35 @@ struct View {
         yMax += my;
     }
 
+    // The nearest room depth in each tile of 16 x 16 pixels (no room: 65535), so that a ball
+    // in front of all of it skips the room's depth per pixel.
+    static constexpr int tileBits = 4;
+    std::vector<uint16_t> nearest;
+    int tilesPerRow = 0;
+
+    void buildNearest(const std::vector<uint16_t> &roomZ)
+    {
+        tilesPerRow = (width + (1 << tileBits) - 1) >> tileBits;
+        const int tileRows = (height + (1 << tileBits) - 1) >> tileBits;
+        nearest.assign(size_t(tilesPerRow) * size_t(tileRows), 65535);
+        for (int v = 0; v < height; ++v)
+            for (int u = 0; u < width; ++u) {
+                uint16_t &t = nearest[size_t(v >> tileBits) * size_t(tilesPerRow) + size_t(u >> tileBits)];
+                const uint16_t z = roomZ[size_t(v) * size_t(width) + size_t(u)];
+                t = std::min<uint16_t>(t, z ? z : 65535);
+            }
+    }
+
+    // The nearest room depth over columns u0..u1 of row v.
+    uint16_t nearestInRow(int v, int u0, int u1) const
+    {
+        const uint16_t *tiles = &nearest[size_t(v >> tileBits) * size_t(tilesPerRow)];
+        uint16_t z = 65535;
+        for (int t = u0 >> tileBits; t <= (u1 >> tileBits); ++t)
+            z = std::min(z, tiles[t]);
+        return z;
+    }
+
     size_t pixels() const { return size_t(width) * size_t(height); }
     Vec3 ray(size_t i) const
     {
@@ -352,26 +381,29 @@ struct BallInView {
     }
 };
 
-// Calls f(first pixel index, n, x, y, sameY) for each row of the view's pixel rectangle around
-// the ball: x and y are the rays of the row's n pixels (y one value when sameY).
+// Calls f(first pixel index, n, x, y, sameY, roomCanHide) for each row of the view's pixel
+// rectangle around the ball: x and y are the rays of the row's n pixels (y one value when
+// sameY); roomCanHide is false where all of the room there is behind the ball.
 template <typename F> void forBallRows(const View &view, Vec3 centre, double radius, F &&f)
 {
     int u0, v0, u1, v1;
     if (!view.bounds(centre, radius, u0, v0, u1, v1))
         return;
     const int n = u1 - u0 + 1;
+    const double farthest = centre.z + radius;
     for (int v = v0; v <= v1; ++v) {
         const size_t row = size_t(v) * size_t(view.width) + size_t(u0);
+        const bool roomCanHide = view.nearestInRow(v, u0, u1) <= farthest;
         if (view.raw)
-            f(row, n, &view.rx[row], &view.ry[row], false);
+            f(row, n, &view.rx[row], &view.ry[row], false, roomCanHide);
         else
-            f(row, n, &view.columnX[size_t(u0)], &view.rowY[size_t(v)], true);
+            f(row, n, &view.columnX[size_t(u0)], &view.rowY[size_t(v)], true, roomCanHide);
     }
 }
 
 // Depth (0 where the ball misses or hides behind the room) and IR amplitude of one row of the
 // depth sensor against one ball. Without branches, so that it vectorises.
-template <bool SameY>
+template <bool SameY, bool RoomCanHide>
 CLONES void depthBallRow(const float *__restrict rx, const float *__restrict ry, const uint16_t *__restrict roomZ,
                          int n, BallInView ball, float gain, uint16_t *__restrict z, uint16_t *__restrict amplitude)
 {
@@ -382,7 +414,7 @@ CLONES void depthBallRow(const float *__restrict rx, const float *__restrict ry,
         const float disc = b * b - a * ball.cc;
         const float root = std::sqrt(disc > 0 ? disc : 0.0f);
         const float t = (b - root) / a;
-        const float zb = float(roomZ[k]);
+        const float zb = RoomCanHide ? float(roomZ[k]) : 0.0f;
         const bool hit = (disc >= 0) & (t > 1) & ((zb == 0) | (t < zb));
         const float cosine = root * ball.invR / std::sqrt(a);
         const float range2 = t * t * a;
@@ -395,7 +427,7 @@ CLONES void depthBallRow(const float *__restrict rx, const float *__restrict ry,
 // One row of the colour sensor against one ball: its shaded colour and where it is seen (m),
 // without branches. The hit tests compare squares instead of taking the root, and the cosine
 // needs one root and one division.
-template <bool SameY>
+template <bool SameY, bool RoomCanHide>
 CLONES void colourBallRow(const float *__restrict rx, const float *__restrict ry, const uint16_t *__restrict roomZ,
                           int n, BallInView ball, float r, float g, float b, uint8_t *__restrict red,
                           uint8_t *__restrict green, uint8_t *__restrict blue, uint8_t *__restrict m)
@@ -406,7 +438,7 @@ CLONES void colourBallRow(const float *__restrict rx, const float *__restrict ry
         const float a = x * x + y * y + 1.0f;
         const float disc = bq * bq - a * ball.cc;
         // The nearer hit t = (bq - root) / a lies beyond 1 mm and in front of the room.
-        const float zb = float(roomZ[k]), beyondOne = bq - a, beforeRoom = bq - zb * a;
+        const float zb = RoomCanHide ? float(roomZ[k]) : 0.0f, beyondOne = bq - a, beforeRoom = bq - zb * a;
         const bool hit = (disc >= 0) & (beyondOne > 0) & (beyondOne * beyondOne > disc) &
                          ((zb == 0) | (beforeRoom < 0) | (beforeRoom * beforeRoom < disc));
         const float shade = 0.25f + 0.75f * std::sqrt((disc > 0 ? disc : 0.0f) / a) * ball.invR;
@@ -451,6 +483,7 @@ struct DepthView : View {
             z[i] = uint16_t(std::lround(hit.t));
             amplitude[i] = amplitudeOf(hit.surface.reflectance, -dot(hit.normal, d) / len, hit.t * len);
         }
+        buildNearest(z);
     }
 };
 
@@ -495,6 +528,7 @@ struct ColourView : View {
             rgb[i * 3 + 1] = uint8_t(std::min(255.0, hit.surface.g * shade));
             rgb[i * 3 + 2] = uint8_t(std::min(255.0, hit.surface.b * shade));
         }
+        buildNearest(z);
     }
 };
 
@@ -686,13 +720,15 @@ struct ColourTarget {
     float fx, fy, cx, cy;
     int width, height, mirror;
     int blockW, blockH;
+    int tilesPerRow;
 };
 
-// For an undistorted colour grid: pixel index (-1: out of view), block start and depth there.
+// For an undistorted colour grid: pixel index (-1: out of view), block start, tile and depth
+// there.
 // Written with selects and bitwise tests so that it vectorises.
 CLONES void projectPinhole(const float *__restrict x, const float *__restrict y, const uint16_t *__restrict z,
                            size_t n, const ColourTarget &target, int32_t *__restrict colourIndex,
-                           int32_t *__restrict blockStart, float *__restrict colourZ)
+                           int32_t *__restrict blockStart, int32_t *__restrict tile, float *__restrict colourZ)
 {
     const ColourTarget g = target;
     const float w = float(g.width), h = float(g.height);
@@ -714,6 +750,7 @@ CLONES void projectPinhole(const float *__restrict x, const float *__restrict y,
         bu = bu < 0 ? 0 : bu > maxU ? maxU : bu;
         bv = bv < 0 ? 0 : bv > maxV ? maxV : bv;
         blockStart[k] = bv * g.width + bu;
+        tile[k] = (iv >> View::tileBits) * g.tilesPerRow + (iu >> View::tileBits);
         colourZ[k] = pz;
     }
 }
@@ -768,6 +805,7 @@ struct Movers {
     std::vector<int32_t> slotOf;       // per pixel of the view: its place in pixels, or -1
     std::vector<int32_t> colourIndex;  // where each lands on the colour grid (-1: nowhere)
     std::vector<int32_t> blockStart;   // the colour pixels it covers there
+    std::vector<int32_t> colourTile;   // the tile of View::nearest it lands in
     int blockW = 1, blockH = 1;
     // Per frame scratch: one traced row, measured values and noise places, values taken out,
     // blocks to fill on the colour grid.
@@ -783,7 +821,7 @@ struct Movers {
         if (n <= pixels.size())
             return;
         n = std::max(n, 2 * pixels.size());
-        for (auto *v : {&pixels, &colourIndex, &blockStart, &splatStarts})
+        for (auto *v : {&pixels, &colourIndex, &blockStart, &colourTile, &splatStarts})
             v->resize(n);
         for (auto *v : {&z, &amplitude, &radialQ12, &depthBase, &depthSigma, &irBase, &keptDepth, &keptIr, &splatDepth,
                         &splatIr})
@@ -806,13 +844,13 @@ struct Movers {
             const Ball &b = balls[order[k]];
             const float gain = float(irScale * 1e6 / 255.0) * b.surface.reflectance;
             const BallInView ball(b.centre, b.radius);
-            forBallRows(dv, b.centre, b.radius, [&](size_t row, int n, const float *xs, const float *ys, bool sameY) {
+            forBallRows(dv, b.centre, b.radius,
+                        [&](size_t row, int n, const float *xs, const float *ys, bool sameY, bool roomCanHide) {
                 rowZ.resize(size_t(n));
                 rowAmplitude.resize(size_t(n));
-                if (sameY)
-                    depthBallRow<true>(xs, ys, &dv.z[row], n, ball, gain, rowZ.data(), rowAmplitude.data());
-                else
-                    depthBallRow<false>(xs, ys, &dv.z[row], n, ball, gain, rowZ.data(), rowAmplitude.data());
+                auto *trace = sameY ? (roomCanHide ? depthBallRow<true, true> : depthBallRow<true, false>)
+                                    : (roomCanHide ? depthBallRow<false, true> : depthBallRow<false, false>);
+                trace(xs, ys, &dv.z[row], n, ball, gain, rowZ.data(), rowAmplitude.data());
                 reserve(count + size_t(n));
                 for (int j = 0; j < n; ++j) {
                     const uint16_t zj = rowZ[size_t(j)];
@@ -872,6 +910,7 @@ struct Movers {
         g.height = cv.height;
         g.blockW = std::clamp(int(std::ceil(cv.lens.fx / view->lens.fx)), 1, cv.width);
         g.blockH = std::clamp(int(std::ceil(cv.lens.fy / view->lens.fy)), 1, cv.height);
+        g.tilesPerRow = cv.tilesPerRow;
         if (!cv.raw) {
             for (int k = 0; k < 9; ++k)
                 g.r[k] = float(cal.rotation.m[size_t(k)]);
@@ -884,7 +923,7 @@ struct Movers {
             g.cy = float(cv.lens.cy);
             g.mirror = cv.mirror;
             projectPinhole(x.data(), y.data(), z.data(), count, g, colourIndex.data(), blockStart.data(),
-                           colourZ.data());
+                           colourTile.data(), colourZ.data());
         } else {
             const int halfW = (g.blockW - 1) / 2, halfH = (g.blockH - 1) / 2;
             for (size_t k = 0; k < count; ++k) {
@@ -892,11 +931,13 @@ struct Movers {
                 double u, v;
                 colourIndex[k] = -1;
                 blockStart[k] = 0;
+                colourTile[k] = 0;
                 colourZ[k] = float(pc.z);
                 if (!cv.project(pc, u, v))
                     continue;
                 const int iu = int(u + 0.5), iv = int(v + 0.5); // both at least -0.5
                 colourIndex[k] = iv * cv.width + iu;
+                colourTile[k] = (iv >> View::tileBits) * cv.tilesPerRow + (iu >> View::tileBits);
                 blockStart[k] = std::clamp(iv - halfH, 0, cv.height - g.blockH) * cv.width +
                                 std::clamp(iu - halfW, 0, cv.width - g.blockW);
             }
@@ -917,7 +958,9 @@ struct Movers {
         for (size_t k = 0; k < count; ++k) {
             const int32_t i = pixels[k];
             int32_t c = colourIndex[k];
-            if (c >= 0 && cv.z[size_t(c)] && cv.z[size_t(c)] + 15 + 0.02f * colourZ[k] < colourZ[k])
+            const float pz = colourZ[k];
+            if (c >= 0 && cv.nearest[size_t(colourTile[k])] < pz && cv.z[size_t(c)] &&
+                cv.z[size_t(c)] + 15 + 0.02f * pz < pz)
                 c = colourIndex[k] = -1;
             if (mappedRgb) { // no depth, no colour
                 const bool seen = c >= 0 && measured[i];
@@ -1117,6 +1160,7 @@ void Renderer::Impl::drawColour(const RenderParams &p, const ColourView &cv, uin
 {
     struct Painted {
         BallInView seen;
+        double farthest; // depth of the ball's far side
         int u0, v0, u1, v1;
         float r, g, b;
     };
@@ -1128,7 +1172,7 @@ void Renderer::Impl::drawColour(const RenderParams &p, const ColourView &cv, uin
         const Vec3 centre = cal.rotation * ball.centre + cal.translation;
         int u0, v0, u1, v1;
         if (cv.bounds(centre, ball.radius, u0, v0, u1, v1))
-            painted[count++] = Painted{BallInView(centre, ball.radius), u0, v0, u1, v1,
+            painted[count++] = Painted{BallInView(centre, ball.radius), centre.z + ball.radius, u0, v0, u1, v1,
                                        float(ball.surface.r) * p.rgbBrightness, float(ball.surface.g) * p.rgbBrightness,
                                        float(ball.surface.b) * p.rgbBrightness};
     }
@@ -1154,12 +1198,12 @@ void Renderer::Impl::drawColour(const RenderParams &p, const ColourView &cv, uin
             for (auto *row : {&paint[0], &paint[1], &paint[2], &paint[3]})
                 row->resize(size_t(n));
             uint8_t *red = paint[0].data(), *green = paint[1].data(), *blue = paint[2].data(), *m = paint[3].data();
-            if (cv.raw)
-                colourBallRow<false>(&cv.rx[first], &cv.ry[first], &cv.z[first], n, b.seen, b.r, b.g, b.b, red, green,
-                                     blue, m);
-            else
-                colourBallRow<true>(&cv.columnX[size_t(b.u0)], &cv.rowY[size_t(v)], &cv.z[first], n, b.seen, b.r, b.g,
-                                    b.b, red, green, blue, m);
+            const bool roomCanHide = cv.nearestInRow(v, b.u0, b.u1) <= b.farthest;
+            auto *trace = cv.raw ? (roomCanHide ? colourBallRow<false, true> : colourBallRow<false, false>)
+                                 : (roomCanHide ? colourBallRow<true, true> : colourBallRow<true, false>);
+            const float *xs = cv.raw ? &cv.rx[first] : &cv.columnX[size_t(b.u0)];
+            const float *ys = cv.raw ? &cv.ry[first] : &cv.rowY[size_t(v)];
+            trace(xs, ys, &cv.z[first], n, b.seen, b.r, b.g, b.b, red, green, blue, m);
             blendRow(red, green, blue, m, n, out + first * 3);
         }
     }
