@@ -381,23 +381,25 @@ struct BallInView {
     }
 };
 
+struct PixelRect {
+    int u0 = 0, v0 = 0, u1 = -1, v1 = -1;
+    bool meets(const PixelRect &o) const { return u0 <= o.u1 && o.u0 <= u1 && v0 <= o.v1 && o.v0 <= v1; }
+};
+
 // Calls f(first pixel index, n, x, y, sameY, roomCanHide) for each row of the view's pixel
 // rectangle around the ball: x and y are the rays of the row's n pixels (y one value when
 // sameY); roomCanHide is false where all of the room there is behind the ball.
-template <typename F> void forBallRows(const View &view, Vec3 centre, double radius, F &&f)
+template <typename F> void forBallRows(const View &view, Vec3 centre, double radius, const PixelRect &rect, F &&f)
 {
-    int u0, v0, u1, v1;
-    if (!view.bounds(centre, radius, u0, v0, u1, v1))
-        return;
-    const int n = u1 - u0 + 1;
+    const int n = rect.u1 - rect.u0 + 1;
     const double farthest = centre.z + radius;
-    for (int v = v0; v <= v1; ++v) {
-        const size_t row = size_t(v) * size_t(view.width) + size_t(u0);
-        const bool roomCanHide = view.nearestInRow(v, u0, u1) <= farthest;
+    for (int v = rect.v0; v <= rect.v1; ++v) {
+        const size_t row = size_t(v) * size_t(view.width) + size_t(rect.u0);
+        const bool roomCanHide = view.nearestInRow(v, rect.u0, rect.u1) <= farthest;
         if (view.raw)
             f(row, n, &view.rx[row], &view.ry[row], false, roomCanHide);
         else
-            f(row, n, &view.columnX[size_t(u0)], &view.rowY[size_t(v)], true, roomCanHide);
+            f(row, n, &view.columnX[size_t(rect.u0)], &view.rowY[size_t(v)], true, roomCanHide);
     }
 }
 
@@ -690,14 +692,17 @@ CLONES void mapRuns(const ColourFromDepth &map, const uint16_t *__restrict a, ui
 // Measured depth and noise level of ball pixels (parallel arrays), and where in the noise table
 // each pixel's noise is: the same noise the pixel gets in the room image.
 CLONES void measureBalls(const int32_t *__restrict pixels, const uint16_t *__restrict z,
-                         const uint16_t *__restrict amplitude, const uint16_t *__restrict radialQ12, size_t n,
-                         const Measure &params, uint32_t seed, uint16_t *__restrict base, uint16_t *__restrict sigma,
-                         uint32_t *__restrict noise)
+                         const uint16_t *__restrict amplitude, const float *__restrict x, const float *__restrict y,
+                         size_t n, const Measure &params, uint32_t seed, uint16_t *__restrict base,
+                         uint16_t *__restrict sigma, uint32_t *__restrict noise)
 {
     const Measure measure = params;
     for (size_t k = 0; k < n; ++k) {
+        // The ray's length as DepthView::radialQ12 has it.
+        const double xk = x[k], yk = y[k];
+        const uint32_t radialQ12 = uint32_t(std::sqrt(xk * xk + yk * yk + 1.0) * 4096 + 0.5);
         uint16_t s;
-        base[k] = measure(z[k], amplitude[k], radialQ12[k], s);
+        base[k] = measure(z[k], amplitude[k], radialQ12, s);
         sigma[k] = s;
         noise[k] = windowStart(seed, uint32_t(pixels[k]) >> chunkBits) + (uint32_t(pixels[k]) & (chunk - 1));
     }
@@ -800,9 +805,10 @@ struct Movers {
     const DepthView *view = nullptr;
     size_t count = 0;
     std::vector<int32_t> pixels; // farther balls first
-    std::vector<uint16_t> z, amplitude, radialQ12;
+    std::vector<uint16_t> z, amplitude;
     std::vector<float> x, y;           // their rays
     std::vector<int32_t> slotOf;       // per pixel of the view: its place in pixels, or -1
+    std::vector<std::pair<size_t, size_t>> slotted; // the places in pixels that slotOf knows
     std::vector<int32_t> colourIndex;  // where each lands on the colour grid (-1: nowhere)
     std::vector<int32_t> blockStart;   // the colour pixels it covers there
     std::vector<int32_t> colourTile;   // the tile of View::nearest it lands in
@@ -823,7 +829,7 @@ struct Movers {
         n = std::max(n, 2 * pixels.size());
         for (auto *v : {&pixels, &colourIndex, &blockStart, &colourTile, &splatStarts})
             v->resize(n);
-        for (auto *v : {&z, &amplitude, &radialQ12, &depthBase, &depthSigma, &irBase, &keptDepth, &keptIr, &splatDepth,
+        for (auto *v : {&z, &amplitude, &depthBase, &depthSigma, &irBase, &keptDepth, &keptIr, &splatDepth,
                         &splatIr})
             v->resize(n);
         for (auto *v : {&x, &y, &colourZ})
@@ -837,14 +843,30 @@ struct Movers {
         view = &dv;
         if (slotOf.size() != dv.z.size())
             slotOf.assign(dv.z.size(), -1);
-        for (size_t k = 0; k < count; ++k)
-            slotOf[size_t(pixels[k])] = -1;
+        for (const auto &[first, last] : slotted)
+            for (size_t k = first; k < last; ++k)
+                slotOf[size_t(pixels[k])] = -1;
+        slotted.clear();
         count = 0;
+        PixelRect rects[Scene::ballCount];
+        bool seen[Scene::ballCount];
         for (int k = 0; k < Scene::ballCount; ++k) {
+            const Ball &b = balls[order[k]];
+            PixelRect &r = rects[k];
+            seen[k] = dv.bounds(b.centre, b.radius, r.u0, r.v0, r.u1, r.v1);
+        }
+        for (int k = 0; k < Scene::ballCount; ++k) {
+            if (!seen[k])
+                continue;
             const Ball &b = balls[order[k]];
             const float gain = float(irScale * 1e6 / 255.0) * b.surface.reflectance;
             const BallInView ball(b.centre, b.radius);
-            forBallRows(dv, b.centre, b.radius,
+            // Only balls whose pictures may overlap need to find out which is nearer per pixel.
+            bool alone = true;
+            for (int j = 0; j < Scene::ballCount; ++j)
+                alone &= j == k || !seen[j] || !rects[k].meets(rects[j]);
+            const size_t first = count;
+            forBallRows(dv, b.centre, b.radius, rects[k],
                         [&](size_t row, int n, const float *xs, const float *ys, bool sameY, bool roomCanHide) {
                 rowZ.resize(size_t(n));
                 rowAmplitude.resize(size_t(n));
@@ -852,28 +874,51 @@ struct Movers {
                                     : (roomCanHide ? depthBallRow<false, true> : depthBallRow<false, false>);
                 trace(xs, ys, &dv.z[row], n, ball, gain, rowZ.data(), rowAmplitude.data());
                 reserve(count + size_t(n));
-                for (int j = 0; j < n; ++j) {
-                    const uint16_t zj = rowZ[size_t(j)];
-                    if (!zj)
-                        continue;
-                    const size_t i = row + size_t(j);
-                    if (const int32_t k2 = slotOf[i]; k2 >= 0) { // a nearer ball in front of a farther one
-                        if (zj < z[size_t(k2)]) {
-                            z[size_t(k2)] = zj;
-                            amplitude[size_t(k2)] = rowAmplitude[size_t(j)];
-                        }
-                        continue;
-                    }
-                    slotOf[i] = int32_t(count);
-                    pixels[count] = int32_t(i);
-                    z[count] = zj;
-                    amplitude[count] = rowAmplitude[size_t(j)];
-                    radialQ12[count] = dv.radialQ12[i];
-                    x[count] = xs[j];
-                    y[count] = ys[sameY ? 0 : j];
-                    ++count;
-                }
+                if (alone)
+                    append(row, n, xs, ys, sameY);
+                else
+                    merge(row, n, xs, ys, sameY);
             });
+            if (!alone)
+                slotted.emplace_back(first, count);
+        }
+    }
+
+    // The traced row's ball pixels, without branches.
+    void append(size_t row, int n, const float *xs, const float *ys, bool sameY)
+    {
+        for (int j = 0; j < n; ++j) {
+            pixels[count] = int32_t(row + size_t(j));
+            z[count] = rowZ[size_t(j)];
+            amplitude[count] = rowAmplitude[size_t(j)];
+            x[count] = xs[j];
+            y[count] = ys[sameY ? 0 : j];
+            count += rowZ[size_t(j)] != 0;
+        }
+    }
+
+    // The same where another ball may already be there: the nearer one wins.
+    void merge(size_t row, int n, const float *xs, const float *ys, bool sameY)
+    {
+        for (int j = 0; j < n; ++j) {
+            const uint16_t zj = rowZ[size_t(j)];
+            if (!zj)
+                continue;
+            const size_t i = row + size_t(j);
+            if (const int32_t k2 = slotOf[i]; k2 >= 0) {
+                if (zj < z[size_t(k2)]) {
+                    z[size_t(k2)] = zj;
+                    amplitude[size_t(k2)] = rowAmplitude[size_t(j)];
+                }
+                continue;
+            }
+            slotOf[i] = int32_t(count);
+            pixels[count] = int32_t(i);
+            z[count] = zj;
+            amplitude[count] = rowAmplitude[size_t(j)];
+            x[count] = xs[j];
+            y[count] = ys[sameY ? 0 : j];
+            ++count;
         }
     }
 
@@ -882,7 +927,7 @@ struct Movers {
     void valuesInto(const RenderParams &p, uint16_t *depth, uint32_t depthSeed, uint16_t *ir, uint32_t irSeed)
     {
         if (depth)
-            measureBalls(pixels.data(), z.data(), amplitude.data(), radialQ12.data(), count, Measure(p), depthSeed,
+            measureBalls(pixels.data(), z.data(), amplitude.data(), x.data(), y.data(), count, Measure(p), depthSeed,
                          depthBase.data(), depthSigma.data(), depthNoise.data());
         if (ir)
             ballIr(pixels.data(), amplitude.data(), count, p.irGain, p.irAmbient ? 60 : 0, irSeed, irBase.data(),
