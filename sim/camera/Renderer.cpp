@@ -360,7 +360,14 @@ struct View {
         v0 = std::max(0, int(std::floor(vMin)) - 2);
         u1 = std::min(width - 1, int(std::ceil(uMax)) + 2);
         v1 = std::min(height - 1, int(std::ceil(vMax)) + 2);
-        return u0 <= u1 && v0 <= v1;
+        if (u0 > u1 || v0 > v1)
+            return false;
+        // Whole vectors of 16 pixels: the rows are traced in vector code, and a ragged end would
+        // be done one pixel at a time.
+        const int wide = std::min(width, (u1 - u0 + 16) & ~15);
+        u1 = std::min(width - 1, u0 + wide - 1);
+        u0 = u1 - wide + 1;
+        return true;
     }
 };
 
