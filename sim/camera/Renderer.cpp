@@ -788,7 +788,11 @@ void fillBlocks(const int32_t *starts, const uint16_t *values, size_t n, int wid
         w = W;
         h = H;
     }
+    constexpr size_t ahead = 16; // the blocks are scattered: ask for their rows early
     for (size_t k = 0; k < n; ++k) {
+        if (k + ahead < n)
+            for (int y = 0; y < h; ++y)
+                __builtin_prefetch(dst + starts[k + ahead] + y * width, 1);
         const uint16_t value = values[k];
         uint16_t *at = dst + starts[k];
         for (int y = 0; y < h; ++y, at += width)
@@ -1007,7 +1011,10 @@ struct Movers {
                  uint8_t *mappedRgb)
     {
         splats = 0;
+        constexpr size_t ahead = 32; // colour pixels are scattered: ask for them early
         for (size_t k = 0; k < count; ++k) {
+            if (rgb && k + ahead < count && colourIndex[k + ahead] >= 0)
+                __builtin_prefetch(rgb + size_t(colourIndex[k + ahead]) * 3);
             const int32_t i = pixels[k];
             int32_t c = colourIndex[k];
             const float pz = colourZ[k];
