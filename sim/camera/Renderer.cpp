@@ -369,6 +369,37 @@ struct View {
         u0 = u1 - wide + 1;
         return true;
     }
+
+    // Narrows columns u0..u1 of row v to those whose rays can meet the ball (centre c, radius
+    // r), in whole vectors of 16 pixels; false when none can. Only for grids whose rays are
+    // separable (undistorted): there the rays of a row that meet a sphere form one interval.
+    bool rowSpan(int v, Vec3 c, double r, int &u0, int &u1) const
+    {
+        if (raw)
+            return true;
+        const double y = rowY[size_t(v)], cc = dot(c, c) - r * r, m = y * c.y + c.z;
+        // disc(x) = a x^2 + 2 b x + k >= 0 where the ray (x, y, 1) meets the sphere.
+        const double a = c.x * c.x - cc, b = c.x * m, k = m * m - (y * y + 1) * cc;
+        if (a >= 0 || cc <= 0)
+            return true; // not a bounded interval: keep the rectangle's row
+        const double d = b * b - a * k;
+        if (d < 0)
+            return false;
+        const double root = std::sqrt(d), x0 = (-b + root) / a, x1 = (-b - root) / a; // a < 0: x0 <= x1
+        double p0 = lens.fx * x0 + lens.cx, p1 = lens.fx * x1 + lens.cx;
+        if (mirror & 1) {
+            p0 = width - 1 - p0;
+            p1 = width - 1 - p1;
+            std::swap(p0, p1);
+        }
+        const int s0 = std::max(u0, int(std::floor(p0)) - 2), s1 = std::min(u1, int(std::ceil(p1)) + 2);
+        if (s0 > s1)
+            return false;
+        const int wide = std::min(u1 - u0 + 1, (s1 - s0 + 16) & ~15);
+        u1 = std::min(u1, s0 + wide - 1);
+        u0 = u1 - wide + 1;
+        return true;
+    }
 };
 
 // A ball as seen from one sensor: its centre in that sensor's frame.
@@ -398,15 +429,18 @@ struct PixelRect {
 // sameY); roomCanHide is false where all of the room there is behind the ball.
 template <typename F> void forBallRows(const View &view, Vec3 centre, double radius, const PixelRect &rect, F &&f)
 {
-    const int n = rect.u1 - rect.u0 + 1;
     const double farthest = centre.z + radius;
     for (int v = rect.v0; v <= rect.v1; ++v) {
-        const size_t row = size_t(v) * size_t(view.width) + size_t(rect.u0);
-        const bool roomCanHide = view.nearestInRow(v, rect.u0, rect.u1) <= farthest;
+        int u0 = rect.u0, u1 = rect.u1;
+        if (!view.rowSpan(v, centre, radius, u0, u1))
+            continue;
+        const int n = u1 - u0 + 1;
+        const size_t row = size_t(v) * size_t(view.width) + size_t(u0);
+        const bool roomCanHide = view.nearestInRow(v, u0, u1) <= farthest;
         if (view.raw)
             f(row, n, &view.rx[row], &view.ry[row], false, roomCanHide);
         else
-            f(row, n, &view.columnX[size_t(rect.u0)], &view.rowY[size_t(v)], true, roomCanHide);
+            f(row, n, &view.columnX[size_t(u0)], &view.rowY[size_t(v)], true, roomCanHide);
     }
 }
 
@@ -1219,6 +1253,8 @@ void Renderer::Impl::drawColour(const RenderParams &p, const ColourView &cv, uin
 {
     struct Painted {
         BallInView seen;
+        Vec3 centre;
+        double radius;
         double farthest; // depth of the ball's far side
         int u0, v0, u1, v1;
         float r, g, b;
@@ -1231,7 +1267,8 @@ void Renderer::Impl::drawColour(const RenderParams &p, const ColourView &cv, uin
         const Vec3 centre = cal.rotation * ball.centre + cal.translation;
         int u0, v0, u1, v1;
         if (cv.bounds(centre, ball.radius, u0, v0, u1, v1))
-            painted[count++] = Painted{BallInView(centre, ball.radius), centre.z + ball.radius, u0, v0, u1, v1,
+            painted[count++] = Painted{BallInView(centre, ball.radius), centre, ball.radius, centre.z + ball.radius,
+                                       u0, v0, u1, v1,
                                        float(ball.surface.r) * p.rgbBrightness, float(ball.surface.g) * p.rgbBrightness,
                                        float(ball.surface.b) * p.rgbBrightness};
     }
@@ -1250,17 +1287,18 @@ void Renderer::Impl::drawColour(const RenderParams &p, const ColourView &cv, uin
         copied = v + 1;
         for (int k = 0; k < count; ++k) {
             const Painted &b = painted[k];
-            if (v < b.v0 || v > b.v1)
+            int u0 = b.u0, u1 = b.u1;
+            if (v < b.v0 || v > b.v1 || !cv.rowSpan(v, b.centre, b.radius, u0, u1))
                 continue;
-            const int n = b.u1 - b.u0 + 1;
-            const size_t first = size_t(v) * width + size_t(b.u0);
+            const int n = u1 - u0 + 1;
+            const size_t first = size_t(v) * width + size_t(u0);
             for (auto *row : {&paint[0], &paint[1], &paint[2], &paint[3]})
                 row->resize(size_t(n));
             uint8_t *red = paint[0].data(), *green = paint[1].data(), *blue = paint[2].data(), *m = paint[3].data();
-            const bool roomCanHide = cv.nearestInRow(v, b.u0, b.u1) <= b.farthest;
+            const bool roomCanHide = cv.nearestInRow(v, u0, u1) <= b.farthest;
             auto *trace = cv.raw ? (roomCanHide ? colourBallRow<false, true> : colourBallRow<false, false>)
                                  : (roomCanHide ? colourBallRow<true, true> : colourBallRow<true, false>);
-            const float *xs = cv.raw ? &cv.rx[first] : &cv.columnX[size_t(b.u0)];
+            const float *xs = cv.raw ? &cv.rx[first] : &cv.columnX[size_t(u0)];
             const float *ys = cv.raw ? &cv.ry[first] : &cv.rowY[size_t(v)];
             trace(xs, ys, &cv.z[first], n, b.seen, b.r, b.g, b.b, red, green, blue, m);
             blendRow(red, green, blue, m, n, out + first * 3);
