@@ -30,13 +30,19 @@ void Image::resize(int w, int h, int bpp)
 
 namespace {
 
-// How the frames are made fast enough for 30 frame sets a second:
+// How the frames are made fast enough for 30 frame sets a second while leaving most of a core
+// to the program:
 // - everything that only depends on the settings (rays, the room as each sensor sees it, the
-//   measured depth and its noise level, the registration maps and the registered room) is
-//   computed once into "layers" and rebuilt only when a setting it depends on changes;
-// - a frame traces only the pixels the balls cover, and adds noise to whole images in tight
-//   loops over contiguous arrays, 64 Ki pixels at a time with a random window of a Gaussian
-//   table, which the compiler turns into vector code.
+//   measured depth and its noise level, the registration) is computed once into "layers" and
+//   rebuilt only when a setting it depends on changes;
+// - the noise is a random window of a Gaussian table per 64 Ki pixels, added to whole images
+//   in 16-bit loops that the compiler turns into vector code;
+// - the registered depth and IR are the depth camera's own images carried over to the colour
+//   grid through a compact run map (ColourFromDepth), one permute per 32 pixels;
+// - the balls are traced only in their rows' spans, in vector code, and what depends on them
+//   per pixel (their depth, colour and registered blocks) works on short parallel arrays;
+// - the large arrays read per frame are kept few and small, since the frame set's own images
+//   already fill most of the cache.
 
 constexpr int chunkBits = 16;
 constexpr size_t chunk = size_t(1) << chunkBits;
@@ -74,13 +80,6 @@ inline uint32_t windowStart(uint32_t seed, size_t chunkIndex)
 inline const int16_t *noiseWindow(uint32_t seed, size_t chunkIndex)
 {
     return gauss() + windowStart(seed, chunkIndex);
-}
-
-// Noise of pixel i of a frame; table is gauss(), passed in so that loops over scattered pixels
-// vectorise.
-inline int noiseAt(const int16_t *table, uint32_t seed, size_t i)
-{
-    return table[windowStart(seed, i >> chunkBits) + (i & (chunk - 1))];
 }
 
 template <typename... T> std::string keyOf(const T &...values)
@@ -159,15 +158,12 @@ inline uint16_t noisyIr(uint16_t base, int g)
 // output may be null). 16-bit arithmetic that the compiler turns into vector code, built for
 // the widest vector unit the machine has. Measured depth stays below maxDepth and its noise
 // level below maxSigma, so no sum leaves the 16-bit range.
-template <typename Sigma>
-CLONES void addNoise(const uint16_t *__restrict depthBase, const Sigma *__restrict sigma, uint16_t *__restrict depthOut,
-                     uint32_t depthSeed, const uint16_t *__restrict irBase, uint16_t *__restrict irOut, uint32_t irSeed,
-                     size_t n)
+CLONES void addNoise(const uint16_t *__restrict depthBase, const uint16_t *__restrict sigma,
+                     uint16_t *__restrict depthOut, uint32_t depthSeed, const uint16_t *__restrict irBase,
+                     uint16_t *__restrict irOut, uint32_t irSeed, size_t n)
 {
-    constexpr int shift = sizeof(Sigma) == 1 ? 6 : 0;
-    auto depthAt = [](int16_t b, Sigma s, int16_t g) {
-        const int16_t noise = int16_t((int32_t(g) * int32_t(int16_t(s << shift))) >> 16);
-        int16_t v = int16_t(b + noise);
+    auto depthAt = [](int16_t b, int16_t s, int16_t g) {
+        int16_t v = int16_t(b + int16_t((int32_t(g) * int32_t(s)) >> 16));
         v = v < 1 ? int16_t(1) : v;
         const bool keep = b != 0 && g <= dropoutLimit && g >= -dropoutLimit;
         return keep ? v : int16_t(0);
@@ -183,7 +179,7 @@ CLONES void addNoise(const uint16_t *__restrict depthBase, const Sigma *__restri
         const int16_t *__restrict gd = noiseWindow(depthSeed, c0 >> chunkBits);
         const int16_t *__restrict gi = noiseWindow(irSeed, c0 >> chunkBits);
         const int16_t *__restrict db = reinterpret_cast<const int16_t *>(depthBase + c0);
-        const Sigma *__restrict ds = sigma + c0;
+        const int16_t *__restrict ds = reinterpret_cast<const int16_t *>(sigma + c0);
         int16_t *__restrict dout = reinterpret_cast<int16_t *>(depthOut + c0);
         const int16_t *__restrict ib = reinterpret_cast<const int16_t *>(irBase + c0);
         int16_t *__restrict iout = reinterpret_cast<int16_t *>(irOut + c0);
@@ -392,6 +388,8 @@ struct View {
             p1 = width - 1 - p1;
             std::swap(p0, p1);
         }
+        p0 = std::clamp(p0, -1e6, 1e6); // a nearly flat parabola reaches far
+        p1 = std::clamp(p1, -1e6, 1e6);
         const int s0 = std::max(u0, int(std::floor(p0)) - 2), s1 = std::min(u1, int(std::ceil(p1)) + 2);
         if (s0 > s1)
             return false;
@@ -689,14 +687,19 @@ CLONES void mapRuns(const ColourFromDepth &map, const uint16_t *__restrict a, ui
     const size_t whole = map.pixels / ColourFromDepth::run;
     const int32_t *windows = map.windows.data();
     const uint8_t *picks = map.picks.data();
-    const u16x32 none = u16x32{} + ColourFromDepth::none;
     auto one = [&](const uint16_t *src, size_t r, const u16x32 &m, uint16_t *dst) {
+#if defined(__GNUC__) && !defined(__clang__)
         u16x32 lo, hi;
         std::memcpy(&lo, src + windows[2 * r], sizeof lo);
         std::memcpy(&hi, src + windows[2 * r + 1], sizeof hi);
         u16x32 v = __builtin_shuffle(lo, hi, m);
-        v = m == none ? u16x32{} : v;
+        v = m == ColourFromDepth::none ? u16x32{} : v;
         std::memcpy(dst + r * ColourFromDepth::run, &v, sizeof v);
+#else
+        for (int k = 0; k < ColourFromDepth::run; ++k)
+            dst[r * ColourFromDepth::run + size_t(k)] =
+                m[k] == ColourFromDepth::none ? 0 : src[windows[2 * r + (m[k] >> 5)] + (m[k] & 31)];
+#endif
     };
     for (size_t r = 0; r < whole; ++r) {
         u8x32 p8;
@@ -1368,7 +1371,7 @@ void Renderer::render(const RenderParams &p, FrameSet &out)
         if (depth)
             addNoise(depthLayer->base.data(), depthLayer->sigma.data(), depth, depthSeed, nullptr, nullptr, 0, dn);
         if (ir)
-            addNoise<uint16_t>(nullptr, nullptr, nullptr, 0, irRoom, ir, irSeed, dn);
+            addNoise(nullptr, nullptr, nullptr, 0, irRoom, ir, irSeed, dn);
     }
     // Then the balls, with the noise their pixels get.
     if (shared) {
