@@ -101,9 +101,9 @@ uint16_t amplitudeOf(int reflectance, double cosine, double range)
 struct Measure {
     float irGain = 1;
     uint32_t threshold = 0;
-    uint32_t reach = 0;                    // the farthest depth any range part reports
-    std::array<uint32_t, 3> depthMax{};    // unused parts: 0
-    std::array<float, 3> sigmaScale{};     // 256 times the part's noise scale
+    uint32_t reach = 0;                 // the farthest depth any range part reports
+    std::array<uint32_t, 3> depthMax{}; // unused parts: 0
+    std::array<float, 3> sigmaScale{};  // 256 times the part's noise scale
     bool realDepth = true;
 
     explicit Measure(const RenderParams &p)
