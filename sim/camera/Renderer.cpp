@@ -1426,7 +1426,7 @@ void Renderer::render(const RenderParams &p, FrameSet &out)
     // included) carried over through the registered room. The balls are taken out first: the
     // room they hide from the depth camera stays empty on the colour grid (their shadow as the
     // colour camera sees it); then each ball pixel is spread over the colour pixels it covers.
-    const uint8_t *rgb = out.images[RGBFrame].data.data();
+    const uint8_t *rgb = mappedRgb ? out.images[RGBFrame].data.data() : nullptr; // drawn above
     uint16_t *depthOut = mappedDepth ? depth : nullptr, *irOut = mappedIr ? ir : nullptr;
     if (mappedRgb || depthOut || (shared && irOut)) {
         depthMovers.project(*cv, cal);
