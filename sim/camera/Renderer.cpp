@@ -804,16 +804,23 @@ CLONES void projectPinhole(const float *__restrict x, const float *__restrict y,
     }
 }
 
-// Colour on the depth grid where there is depth: the registered room with the holes of this
-// frame's depth.
+// Colour on the depth grid where there is depth: the registered room copied whole, then the
+// few pixels without depth (holes, dropouts: about 2 %) cleared, found 64 at a time.
 CLONES void copyWhereDepth(const uint8_t *__restrict rgb, const uint16_t *__restrict depth, size_t n,
                            uint8_t *__restrict out)
 {
-    for (size_t i = 0; i < n; ++i) {
-        const uint8_t m = depth[i] ? 0xFF : 0;
-        out[3 * i] = rgb[3 * i] & m;
-        out[3 * i + 1] = rgb[3 * i + 1] & m;
-        out[3 * i + 2] = rgb[3 * i + 2] & m;
+    std::memcpy(out, rgb, n * 3);
+    constexpr size_t block = 64;
+    for (size_t i0 = 0; i0 < n; i0 += block) {
+        const size_t len = std::min(block, n - i0);
+        uint16_t lowest = 0xFFFF;
+        for (size_t k = 0; k < len; ++k)
+            lowest = depth[i0 + k] < lowest ? depth[i0 + k] : lowest;
+        if (lowest)
+            continue;
+        for (size_t k = 0; k < len; ++k)
+            if (!depth[i0 + k])
+                std::memset(out + (i0 + k) * 3, 0, 3);
     }
 }
 
