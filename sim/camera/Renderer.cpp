@@ -30,13 +30,19 @@ void Image::resize(int w, int h, int bpp)
 
 namespace {
 
-// How the frames are made fast enough for 30 frame sets a second:
+// How the frames are made fast enough for 30 frame sets a second while leaving most of a core
+// to the program:
 // - everything that only depends on the settings (rays, the room as each sensor sees it, the
-//   measured depth and its noise level, the registration maps and the registered room) is
-//   computed once into "layers" and rebuilt only when a setting it depends on changes;
-// - a frame traces only the pixels the balls cover, and adds noise to whole images in tight
-//   loops over contiguous arrays, 64 Ki pixels at a time with a random window of a Gaussian
-//   table, which the compiler turns into vector code.
+//   measured depth and its noise level, the registration) is computed once into "layers" and
+//   rebuilt only when a setting it depends on changes;
+// - the noise is a random window of a Gaussian table per 64 Ki pixels, added to whole images
+//   in 16-bit loops that the compiler turns into vector code;
+// - the registered depth and IR are the depth camera's own images carried over to the colour
+//   grid through a compact run map (ColourFromDepth), one permute per 32 pixels;
+// - the balls are traced only in their rows' spans, in vector code, and what depends on them
+//   per pixel (their depth, colour and registered blocks) works on short parallel arrays;
+// - the large arrays read per frame are kept few and small, since the frame set's own images
+//   already fill most of the cache.
 
 constexpr int chunkBits = 16;
 constexpr size_t chunk = size_t(1) << chunkBits;
@@ -62,18 +68,18 @@ const int16_t *gauss()
 }
 
 // The noise window of one chunk of one frame.
-inline const int16_t *noiseWindow(uint32_t seed, size_t chunkIndex)
+inline uint32_t windowStart(uint32_t seed, size_t chunkIndex)
 {
     uint32_t h = seed ^ uint32_t(chunkIndex * 0x9E3779B9u);
     h ^= h >> 16;
     h *= 0x7feb352du;
     h ^= h >> 15;
-    return gauss() + (h & (chunk - 1));
+    return h & (chunk - 1);
 }
 
-inline int noiseAt(uint32_t seed, size_t i)
+inline const int16_t *noiseWindow(uint32_t seed, size_t chunkIndex)
 {
-    return noiseWindow(seed, i >> chunkBits)[i & (chunk - 1)];
+    return gauss() + windowStart(seed, chunkIndex);
 }
 
 template <typename... T> std::string keyOf(const T &...values)
@@ -90,22 +96,46 @@ uint16_t amplitudeOf(int reflectance, double cosine, double range)
     return uint16_t(std::min(a, double(amplitudeMax)));
 }
 
-// Measured depth without noise (0: invalid) and its noise level (millimetres times 256).
-inline uint16_t measure(uint32_t z, uint32_t amplitude, uint32_t radialQ12, const RenderParams &p, uint16_t &sigma)
-{
-    sigma = 0;
-    const uint32_t a = std::min<uint32_t>(amplitudeMax, uint32_t(amplitude * p.irGain));
-    if (z == 0 || a < uint32_t(p.amplitudeThreshold))
-        return 0;
-    int part = 0;
-    while (part < p.rangeParts && z > p.ranges[part].depthMax)
-        ++part;
-    if (part == p.rangeParts)
-        return 0; // beyond the range: no unambiguous phase
-    sigma = uint16_t(std::min(maxSigma, 256.0 * p.ranges[part].noiseScale * (0.8 + 900.0 / std::max(a, 1u))));
-    const uint32_t measured = p.realDepth ? z : (z * radialQ12) >> 12; // radial distance without correction
-    return uint16_t(std::clamp<uint32_t>(measured, 1, maxDepth));
-}
+// How the sensor turns distance and amplitude into a measurement, for the current settings.
+// Plain numbers so that loops over many pixels vectorise.
+struct Measure {
+    float irGain = 1;
+    uint32_t threshold = 0;
+    uint32_t reach = 0;                 // the farthest depth any range part reports
+    std::array<uint32_t, 3> depthMax{}; // unused parts: 0
+    std::array<float, 3> sigmaScale{};  // 256 times the part's noise scale
+    bool realDepth = true;
+
+    explicit Measure(const RenderParams &p)
+        : irGain(p.irGain)
+        , threshold(uint32_t(p.amplitudeThreshold))
+        , realDepth(p.realDepth)
+    {
+        for (int k = 0; k < std::min(p.rangeParts, 3); ++k) {
+            depthMax[size_t(k)] = p.ranges[size_t(k)].depthMax;
+            sigmaScale[size_t(k)] = 256.0f * p.ranges[size_t(k)].noiseScale;
+            reach = std::max(reach, depthMax[size_t(k)]);
+        }
+    }
+
+    // Measured depth without noise (0: invalid) and its noise level (millimetres times 256).
+    // Selects instead of branches (and of std::min, which takes references) so that loops over
+    // many pixels vectorise: the first range part that reaches z sets the noise.
+    uint16_t operator()(uint32_t z, uint32_t amplitude, uint32_t radialQ12, uint16_t &sigma) const
+    {
+        const uint32_t scaled = uint32_t(float(amplitude) * irGain);
+        const uint32_t a = scaled < uint32_t(amplitudeMax) ? scaled : uint32_t(amplitudeMax);
+        float scale = 0;
+        for (int k = 2; k >= 0; --k)
+            scale = z <= depthMax[size_t(k)] ? sigmaScale[size_t(k)] : scale;
+        // Beyond the range there is no unambiguous phase.
+        const bool valid = (z != 0) & (a >= threshold) & (z <= reach);
+        const float s = scale * (0.8f + 900.0f / float(a > 1 ? a : 1u));
+        sigma = valid ? uint16_t(s < float(maxSigma) ? s : float(maxSigma)) : uint16_t(0);
+        const uint32_t measured = realDepth ? z : (z * radialQ12) >> 12; // radial distance without correction
+        return valid ? uint16_t(measured < 1 ? 1 : measured > maxDepth ? maxDepth : measured) : uint16_t(0);
+    }
+};
 
 inline uint16_t irOf(uint32_t amplitude, const RenderParams &p)
 {
@@ -123,42 +153,47 @@ inline uint16_t noisyIr(uint16_t base, int g)
     return uint16_t(std::clamp(base + ((g * (256 + base * 4)) >> 16), 0, amplitudeMax));
 }
 
-// out = base + noise over whole images, in 16-bit arithmetic that the compiler turns into
-// vector code; built for the widest vector unit the machine has. Measured depth stays below
-// maxDepth and its noise level below maxSigma, so no sum leaves the 16-bit range.
-template <typename Sigma>
-CLONES void addDepthNoise(const uint16_t *__restrict base, const Sigma *__restrict sigma, uint16_t *__restrict out,
-                          size_t n, uint32_t seed)
+// Fresh noise over whole images: depth from its measured value and noise level (dropping out
+// beyond 3.4 sigma) and IR from its amplitude, both in one pass when both are wanted (either
+// output may be null). 16-bit arithmetic that the compiler turns into vector code, built for
+// the widest vector unit the machine has. Measured depth stays below maxDepth and its noise
+// level below maxSigma, so no sum leaves the 16-bit range.
+CLONES void addNoise(const uint16_t *__restrict depthBase, const uint16_t *__restrict sigma,
+                     uint16_t *__restrict depthOut, uint32_t depthSeed, const uint16_t *__restrict irBase,
+                     uint16_t *__restrict irOut, uint32_t irSeed, size_t n)
 {
-    constexpr int shift = sizeof(Sigma) == 1 ? 6 : 0;
+    auto depthAt = [](int16_t b, int16_t s, int16_t g) {
+        int16_t v = int16_t(b + int16_t((int32_t(g) * int32_t(s)) >> 16));
+        v = v < 1 ? int16_t(1) : v;
+        const bool keep = b != 0 && g <= dropoutLimit && g >= -dropoutLimit;
+        return keep ? v : int16_t(0);
+    };
+    auto irAt = [](int16_t b, int16_t g) {
+        const int16_t s = int16_t(256 + (b << 2));
+        int16_t v = int16_t(b + int16_t((int32_t(g) * int32_t(s)) >> 16));
+        v = v < 0 ? int16_t(0) : v;
+        return v > amplitudeMax ? int16_t(amplitudeMax) : v;
+    };
     for (size_t c0 = 0; c0 < n; c0 += chunk) {
-        const int16_t *__restrict g = noiseWindow(seed, c0 >> chunkBits);
         const size_t len = std::min(chunk, n - c0);
-        const int16_t *__restrict b = reinterpret_cast<const int16_t *>(base + c0);
-        const Sigma *__restrict s = sigma + c0;
-        int16_t *__restrict o = reinterpret_cast<int16_t *>(out + c0);
-        for (size_t k = 0; k < len; ++k) {
-            const int16_t noise = int16_t((int32_t(g[k]) * int32_t(int16_t(s[k] << shift))) >> 16);
-            int16_t v = int16_t(b[k] + noise);
-            v = v < 1 ? int16_t(1) : v;
-            const bool keep = b[k] != 0 && g[k] <= dropoutLimit && g[k] >= -dropoutLimit;
-            o[k] = keep ? v : int16_t(0);
-        }
-    }
-}
-
-CLONES void addIrNoise(const uint16_t *__restrict base, uint16_t *__restrict out, size_t n, uint32_t seed)
-{
-    for (size_t c0 = 0; c0 < n; c0 += chunk) {
-        const int16_t *__restrict g = noiseWindow(seed, c0 >> chunkBits);
-        const size_t len = std::min(chunk, n - c0);
-        const int16_t *__restrict b = reinterpret_cast<const int16_t *>(base + c0);
-        int16_t *__restrict o = reinterpret_cast<int16_t *>(out + c0);
-        for (size_t k = 0; k < len; ++k) {
-            const int16_t sigma = int16_t(256 + (b[k] << 2));
-            int16_t v = int16_t(b[k] + int16_t((int32_t(g[k]) * int32_t(sigma)) >> 16));
-            v = v < 0 ? int16_t(0) : v;
-            o[k] = v > amplitudeMax ? int16_t(amplitudeMax) : v;
+        const int16_t *__restrict gd = noiseWindow(depthSeed, c0 >> chunkBits);
+        const int16_t *__restrict gi = noiseWindow(irSeed, c0 >> chunkBits);
+        const int16_t *__restrict db = reinterpret_cast<const int16_t *>(depthBase + c0);
+        const int16_t *__restrict ds = reinterpret_cast<const int16_t *>(sigma + c0);
+        int16_t *__restrict dout = reinterpret_cast<int16_t *>(depthOut + c0);
+        const int16_t *__restrict ib = reinterpret_cast<const int16_t *>(irBase + c0);
+        int16_t *__restrict iout = reinterpret_cast<int16_t *>(irOut + c0);
+        if (depthOut && irOut) {
+            for (size_t k = 0; k < len; ++k) {
+                dout[k] = depthAt(db[k], ds[k], gd[k]);
+                iout[k] = irAt(ib[k], gi[k]);
+            }
+        } else if (depthOut) {
+            for (size_t k = 0; k < len; ++k)
+                dout[k] = depthAt(db[k], ds[k], gd[k]);
+        } else if (irOut) {
+            for (size_t k = 0; k < len; ++k)
+                iout[k] = irAt(ib[k], gi[k]);
         }
     }
 }
@@ -170,7 +205,10 @@ struct View {
     bool raw = false;
     int mirror = 0;
     int width = 0, height = 0;
-    std::vector<float> rx, ry; // normalised ray (z = 1) of each pixel, in the sensor frame
+    // Normalised ray (z = 1) of each pixel, in the sensor frame: per pixel where the lens
+    // distortion is left in the image, else by column (x) and row (y), which is less to read.
+    std::vector<float> rx, ry;
+    std::vector<float> columnX, rowY;
     double xMin = 0, xMax = 0, yMin = 0, yMax = 0;
 
     void buildRays(const Lens &l, bool distorted, int mirrorMode, int w, int h)
@@ -180,8 +218,10 @@ struct View {
         mirror = mirrorMode;
         width = w;
         height = h;
-        rx.resize(size_t(w) * h);
-        ry.resize(rx.size());
+        rx.assign(raw ? size_t(w) * h : 0, 0);
+        ry.assign(rx.size(), 0);
+        columnX.assign(raw ? 0 : size_t(w), 0);
+        rowY.assign(raw ? 0 : size_t(h), 0);
         xMin = yMin = 1e9;
         xMax = yMax = -1e9;
         for (int v = 0; v < h; ++v) {
@@ -189,11 +229,15 @@ struct View {
                 const int su = (mirror & 1) ? w - 1 - u : u;
                 const int sv = (mirror & 2) ? h - 1 - v : v;
                 double x = (su - lens.cx) / lens.fx, y = (sv - lens.cy) / lens.fy;
-                if (raw)
+                if (raw) {
                     lens.undistort(x, y, x, y);
-                const size_t i = size_t(v) * w + u;
-                rx[i] = float(x);
-                ry[i] = float(y);
+                    const size_t i = size_t(v) * w + u;
+                    rx[i] = float(x);
+                    ry[i] = float(y);
+                } else {
+                    columnX[size_t(u)] = float(x);
+                    rowY[size_t(v)] = float(y);
+                }
                 xMin = std::min(xMin, x);
                 xMax = std::max(xMax, x);
                 yMin = std::min(yMin, y);
@@ -205,6 +249,43 @@ struct View {
         xMax += mx;
         yMin -= my;
         yMax += my;
+    }
+
+    // The nearest room depth in each tile of 16 x 16 pixels (no room: 65535), so that a ball
+    // in front of all of it skips the room's depth per pixel.
+    static constexpr int tileBits = 4;
+    std::vector<uint16_t> nearest;
+    int tilesPerRow = 0;
+
+    void buildNearest(const std::vector<uint16_t> &roomZ)
+    {
+        tilesPerRow = (width + (1 << tileBits) - 1) >> tileBits;
+        const int tileRows = (height + (1 << tileBits) - 1) >> tileBits;
+        nearest.assign(size_t(tilesPerRow) * size_t(tileRows), 65535);
+        for (int v = 0; v < height; ++v)
+            for (int u = 0; u < width; ++u) {
+                uint16_t &t = nearest[size_t(v >> tileBits) * size_t(tilesPerRow) + size_t(u >> tileBits)];
+                const uint16_t z = roomZ[size_t(v) * size_t(width) + size_t(u)];
+                t = std::min<uint16_t>(t, z ? z : 65535);
+            }
+    }
+
+    // The nearest room depth over columns u0..u1 of row v.
+    uint16_t nearestInRow(int v, int u0, int u1) const
+    {
+        const uint16_t *tiles = &nearest[size_t(v >> tileBits) * size_t(tilesPerRow)];
+        uint16_t z = 65535;
+        for (int t = u0 >> tileBits; t <= (u1 >> tileBits); ++t)
+            z = std::min(z, tiles[t]);
+        return z;
+    }
+
+    size_t pixels() const { return size_t(width) * size_t(height); }
+    Vec3 ray(size_t i) const
+    {
+        if (raw)
+            return Vec3{rx[i], ry[i], 1.0};
+        return Vec3{columnX[i % size_t(width)], rowY[i / size_t(width)], 1.0};
     }
 
     void toPixel(double x, double y, double &u, double &v) const
@@ -275,47 +356,150 @@ struct View {
         v0 = std::max(0, int(std::floor(vMin)) - 2);
         u1 = std::min(width - 1, int(std::ceil(uMax)) + 2);
         v1 = std::min(height - 1, int(std::ceil(vMax)) + 2);
-        return u0 <= u1 && v0 <= v1;
+        if (u0 > u1 || v0 > v1)
+            return false;
+        // Whole vectors of 16 pixels: the rows are traced in vector code, and a ragged end would
+        // be done one pixel at a time.
+        const int wide = std::min(width, (u1 - u0 + 16) & ~15);
+        u1 = std::min(width - 1, u0 + wide - 1);
+        u0 = u1 - wide + 1;
+        return true;
+    }
+
+    // Narrows columns u0..u1 of row v to those whose rays can meet the ball (centre c, radius
+    // r), in whole vectors of 16 pixels; false when none can. Only for grids whose rays are
+    // separable (undistorted): there the rays of a row that meet a sphere form one interval.
+    bool rowSpan(int v, Vec3 c, double r, int &u0, int &u1) const
+    {
+        if (raw)
+            return true;
+        const double y = rowY[size_t(v)], cc = dot(c, c) - r * r, m = y * c.y + c.z;
+        // disc(x) = a x^2 + 2 b x + k >= 0 where the ray (x, y, 1) meets the sphere.
+        const double a = c.x * c.x - cc, b = c.x * m, k = m * m - (y * y + 1) * cc;
+        if (a >= 0 || cc <= 0)
+            return true; // not a bounded interval: keep the rectangle's row
+        const double d = b * b - a * k;
+        if (d < 0)
+            return false;
+        const double root = std::sqrt(d), x0 = (-b + root) / a, x1 = (-b - root) / a; // a < 0: x0 <= x1
+        double p0 = lens.fx * x0 + lens.cx, p1 = lens.fx * x1 + lens.cx;
+        if (mirror & 1) {
+            p0 = width - 1 - p0;
+            p1 = width - 1 - p1;
+            std::swap(p0, p1);
+        }
+        p0 = std::clamp(p0, -1e6, 1e6); // a nearly flat parabola reaches far
+        p1 = std::clamp(p1, -1e6, 1e6);
+        const int s0 = std::max(u0, int(std::floor(p0)) - 2), s1 = std::min(u1, int(std::ceil(p1)) + 2);
+        if (s0 > s1)
+            return false;
+        const int wide = std::min(u1 - u0 + 1, (s1 - s0 + 16) & ~15);
+        u1 = std::min(u1, s0 + wide - 1);
+        u0 = u1 - wide + 1;
+        return true;
     }
 };
 
-// One row of a view against one ball: t (the hit's z; 0 where the ball misses or hides behind
-// the room) and the cosine between surface and ray, for n pixels. Vectorised.
-CLONES void traceRow(const float *__restrict rx, const float *__restrict ry, const uint16_t *__restrict roomZ, int n,
-                     float cx, float cy, float cz, float cc, float invR, float *__restrict t, float *__restrict cosine)
+// A ball as seen from one sensor: its centre in that sensor's frame.
+struct BallInView {
+    float cx = 0, cy = 0, cz = 0;
+    float cc = 0;   // |centre|^2 - radius^2
+    float invR = 0; // 1 / radius
+
+    BallInView() = default;
+    BallInView(Vec3 c, double radius)
+        : cx(float(c.x))
+        , cy(float(c.y))
+        , cz(float(c.z))
+        , cc(float(dot(c, c) - radius * radius))
+        , invR(float(1 / radius))
+    {
+    }
+};
+
+struct PixelRect {
+    int u0 = 0, v0 = 0, u1 = -1, v1 = -1;
+    bool meets(const PixelRect &o) const { return u0 <= o.u1 && o.u0 <= u1 && v0 <= o.v1 && o.v0 <= v1; }
+};
+
+// Calls f(first pixel index, n, x, y, sameY, roomCanHide) for each row of the view's pixel
+// rectangle around the ball: x and y are the rays of the row's n pixels (y one value when
+// sameY); roomCanHide is false where all of the room there is behind the ball.
+template <typename F> void forBallRows(const View &view, Vec3 centre, double radius, const PixelRect &rect, F &&f)
 {
-    for (int k = 0; k < n; ++k) {
-        const float x = rx[k], y = ry[k];
-        const float b = x * cx + y * cy + cz;
-        const float a = x * x + y * y + 1.0f;
-        const float disc = b * b - a * cc;
-        const float root = std::sqrt(std::max(disc, 0.0f));
-        const float hitT = (b - root) / a;
-        const float zb = float(roomZ[k]);
-        const bool hit = (disc >= 0) & (hitT > 1) & ((zb == 0) | (hitT < zb)); // no branches: vectorised
-        t[k] = hit ? hitT : 0.0f;
-        cosine[k] = root * invR / std::sqrt(a);
+    const double farthest = centre.z + radius;
+    for (int v = rect.v0; v <= rect.v1; ++v) {
+        int u0 = rect.u0, u1 = rect.u1;
+        if (!view.rowSpan(v, centre, radius, u0, u1))
+            continue;
+        const int n = u1 - u0 + 1;
+        const size_t row = size_t(v) * size_t(view.width) + size_t(u0);
+        const bool roomCanHide = view.nearestInRow(v, u0, u1) <= farthest;
+        if (view.raw)
+            f(row, n, &view.rx[row], &view.ry[row], false, roomCanHide);
+        else
+            f(row, n, &view.columnX[size_t(u0)], &view.rowY[size_t(v)], true, roomCanHide);
     }
 }
 
-// Calls f(pixel index, t, cosine, x, y) for every pixel of the view where the ball is seen.
-template <typename F> void forBallPixels(const View &view, const uint16_t *roomZ, Vec3 c, double radius, F &&f)
+// Depth (0 where the ball misses or hides behind the room) and IR amplitude of one row of the
+// depth sensor against one ball. Without branches, so that it vectorises.
+template <bool SameY, bool RoomCanHide>
+CLONES void depthBallRow(const float *__restrict rx, const float *__restrict ry, const uint16_t *__restrict roomZ,
+                         int n, BallInView ball, float gain, uint16_t *__restrict z, uint16_t *__restrict amplitude)
 {
-    int u0, v0, u1, v1;
-    if (!view.bounds(c, radius, u0, v0, u1, v1))
-        return;
-    static thread_local std::vector<float> t, cosine;
-    const int n = u1 - u0 + 1;
-    t.resize(size_t(n));
-    cosine.resize(size_t(n));
-    const float cc = float(dot(c, c) - radius * radius);
-    for (int v = v0; v <= v1; ++v) {
-        const int row = v * view.width + u0;
-        traceRow(&view.rx[row], &view.ry[row], &roomZ[row], n, float(c.x), float(c.y), float(c.z), cc,
-                 float(1 / radius), t.data(), cosine.data());
-        for (int k = 0; k < n; ++k)
-            if (t[k] > 0)
-                f(row + k, t[k], cosine[k], view.rx[row + k], view.ry[row + k]);
+    for (int k = 0; k < n; ++k) {
+        const float x = rx[k], y = SameY ? ry[0] : ry[k];
+        const float b = x * ball.cx + y * ball.cy + ball.cz;
+        const float a = x * x + y * y + 1.0f;
+        const float disc = b * b - a * ball.cc;
+        const float root = std::sqrt(disc > 0 ? disc : 0.0f);
+        const float t = (b - root) / a;
+        const float zb = RoomCanHide ? float(roomZ[k]) : 0.0f;
+        const bool hit = (disc >= 0) & (t > 1) & ((zb == 0) | (t < zb));
+        const float cosine = root * ball.invR / std::sqrt(a);
+        const float range2 = t * t * a;
+        const float amp = gain * cosine / (range2 > 2500.0f ? range2 : 2500.0f);
+        z[k] = hit ? uint16_t(t + 0.5f) : uint16_t(0);
+        amplitude[k] = uint16_t(amp < float(amplitudeMax) ? amp : float(amplitudeMax));
+    }
+}
+
+// One row of the colour sensor against one ball: its shaded colour and where it is seen (m),
+// without branches. The hit tests compare squares instead of taking the root, and the cosine
+// needs one root and one division.
+template <bool SameY, bool RoomCanHide>
+CLONES void colourBallRow(const float *__restrict rx, const float *__restrict ry, const uint16_t *__restrict roomZ,
+                          int n, BallInView ball, float r, float g, float b, uint8_t *__restrict red,
+                          uint8_t *__restrict green, uint8_t *__restrict blue, uint8_t *__restrict m)
+{
+    for (int k = 0; k < n; ++k) {
+        const float x = rx[k], y = SameY ? ry[0] : ry[k];
+        const float bq = x * ball.cx + y * ball.cy + ball.cz;
+        const float a = x * x + y * y + 1.0f;
+        const float disc = bq * bq - a * ball.cc;
+        // The nearer hit t = (bq - root) / a lies beyond 1 mm and in front of the room.
+        const float zb = RoomCanHide ? float(roomZ[k]) : 0.0f, beyondOne = bq - a, beforeRoom = bq - zb * a;
+        const bool hit = (disc >= 0) & (beyondOne > 0) & (beyondOne * beyondOne > disc) &
+                         ((zb == 0) | (beforeRoom < 0) | (beforeRoom * beforeRoom < disc));
+        const float shade = 0.25f + 0.75f * std::sqrt((disc > 0 ? disc : 0.0f) / a) * ball.invR;
+        const float cr = r * shade, cg = g * shade, cb = b * shade;
+        red[k] = uint8_t(cr < 255.0f ? cr : 255.0f);
+        green[k] = uint8_t(cg < 255.0f ? cg : 255.0f);
+        blue[k] = uint8_t(cb < 255.0f ? cb : 255.0f);
+        m[k] = hit ? 0xFF : 0;
+    }
+}
+
+// Writes a painted row into an RGB row where m says so; blended bytes stored unconditionally,
+// which the compiler vectorises over the interleaved pixels.
+CLONES void blendRow(const uint8_t *__restrict red, const uint8_t *__restrict green, const uint8_t *__restrict blue,
+                     const uint8_t *__restrict m, int n, uint8_t *__restrict out)
+{
+    for (int k = 0; k < n; ++k) {
+        out[3 * k] = uint8_t((red[k] & m[k]) | (out[3 * k] & ~m[k]));
+        out[3 * k + 1] = uint8_t((green[k] & m[k]) | (out[3 * k + 1] & ~m[k]));
+        out[3 * k + 2] = uint8_t((blue[k] & m[k]) | (out[3 * k + 2] & ~m[k]));
     }
 }
 
@@ -326,12 +510,12 @@ struct DepthView : View {
     void build(const Lens &l, bool distorted, int mirrorMode, int w, int h)
     {
         buildRays(l, distorted, mirrorMode, w, h);
-        const size_t n = rx.size();
+        const size_t n = pixels();
         z.assign(n, 0);
         amplitude.assign(n, 0);
         radialQ12.resize(n);
         for (size_t i = 0; i < n; ++i) {
-            const Vec3 d{rx[i], ry[i], 1.0};
+            const Vec3 d = ray(i);
             const double len = length(d);
             radialQ12[i] = uint16_t(std::lround(len * 4096));
             StaticHit hit;
@@ -340,6 +524,7 @@ struct DepthView : View {
             z[i] = uint16_t(std::lround(hit.t));
             amplitude[i] = amplitudeOf(hit.surface.reflectance, -dot(hit.normal, d) / len, hit.t * len);
         }
+        buildNearest(z);
     }
 };
 
@@ -353,8 +538,9 @@ struct DepthLayer {
         const size_t n = dv.z.size();
         base.resize(n);
         sigma.resize(n);
+        const Measure measure(p);
         for (size_t i = 0; i < n; ++i)
-            base[i] = measure(dv.z[i], dv.amplitude[i], dv.radialQ12[i], p, sigma[i]);
+            base[i] = measure(dv.z[i], dv.amplitude[i], dv.radialQ12[i], sigma[i]);
     }
 };
 
@@ -366,13 +552,13 @@ struct ColourView : View {
     void build(const Lens &l, bool distorted, int mirrorMode, int w, int h, const Calibration &cal, float brightness)
     {
         buildRays(l, distorted, mirrorMode, w, h);
-        const size_t n = rx.size();
+        const size_t n = pixels();
         rgb.assign(n * 3, 0);
         z.assign(n, 0);
         const Mat3 rt = cal.rotation.transposed();
         const Vec3 origin = -1.0 * (rt * cal.translation);
         for (size_t i = 0; i < n; ++i) {
-            const Vec3 dc{rx[i], ry[i], 1.0};
+            const Vec3 dc = ray(i);
             const Vec3 d = rt * dc;
             StaticHit hit;
             if (!Scene::intersectStatic(origin, d, hit) || hit.t > 65000)
@@ -383,20 +569,82 @@ struct ColourView : View {
             rgb[i * 3 + 1] = uint8_t(std::min(255.0, hit.surface.g * shade));
             rgb[i * 3 + 2] = uint8_t(std::min(255.0, hit.surface.b * shade));
         }
+        buildNearest(z);
+    }
+};
+
+// The depth-grid pixel behind every colour pixel, kept in a form that vector units read fast:
+// each run of 32 colour pixels takes its values from at most two windows of 32 consecutive
+// depth-grid pixels, one byte per colour pixel picking the window (bit 5) and the place in it
+// (0xFF: no depth pixel sees that point). Runs that do not fit that shape (rare) are kept pixel
+// by pixel. About 1.3 bytes per colour pixel instead of four, so the per-frame pass stays in
+// the cache.
+struct ColourFromDepth {
+    static constexpr int run = 32;
+    static constexpr uint8_t none = 0xFF;
+    std::vector<int32_t> windows; // two per run
+    std::vector<uint8_t> picks;   // one per colour pixel, padded to whole runs
+    std::vector<int32_t> oddRuns; // runs kept pixel by pixel (their picks are all none)
+    std::vector<int32_t> oddPixels; // run * 32 + k -> depth pixel, -1: none; in oddRuns order
+    size_t pixels = 0;
+
+    void build(const std::vector<int32_t> &colourToDepth, size_t depthPixels)
+    {
+        pixels = colourToDepth.size();
+        const size_t runs = (pixels + run - 1) / run;
+        windows.assign(runs * 2, 0);
+        picks.assign(runs * run, none);
+        oddRuns.clear();
+        oddPixels.clear();
+        const int32_t lastStart = int32_t(depthPixels) - run; // a window never reads past the image
+        for (size_t r = 0; r < runs; ++r) {
+            const size_t first = r * run, last = std::min(pixels, first + run);
+            int32_t start[2] = {-1, -1};
+            bool fits = true;
+            for (size_t c = first; c < last && fits; ++c) {
+                const int32_t i = colourToDepth[c];
+                if (i < 0)
+                    continue;
+                int w = 0;
+                while (w < 2 && start[w] >= 0 && !(i >= start[w] && i < start[w] + run))
+                    ++w;
+                if (w == 2) {
+                    fits = false;
+                    break;
+                }
+                if (start[w] < 0) // a new window, placed so that this pixel and later ones to its right fit
+                    start[w] = std::min(i, lastStart);
+                if (i < start[w]) { // only after the clamp at the image end
+                    fits = false;
+                    break;
+                }
+                picks[c] = uint8_t(w << 5 | (i - start[w]));
+            }
+            if (!fits) {
+                std::fill(picks.begin() + long(first), picks.begin() + long(first + run), none);
+                oddRuns.push_back(int32_t(r));
+                for (size_t c = first; c < first + run; ++c)
+                    oddPixels.push_back(c < last ? colourToDepth[c] : -1);
+                start[0] = start[1] = -1;
+            }
+            windows[r * 2] = std::max(start[0], 0);
+            windows[r * 2 + 1] = std::max(start[1], 0);
+        }
     }
 };
 
 // Registration of the static room between a depth-sensor view and the colour view: for each
-// pixel of one grid the pixel of the other that sees the same point (-1: hidden or out of
-// view).
+// depth pixel the colour pixel that sees the same point (-1: hidden or out of view), and the
+// other way round.
 struct Registration {
     std::string key;
-    std::vector<int32_t> depthToColour, colourToDepth;
+    std::vector<int32_t> depthToColour;
+    ColourFromDepth colourToDepth;
 
     void build(const DepthView &dv, const ColourView &cv, const Calibration &cal)
     {
         depthToColour.assign(dv.z.size(), -1);
-        colourToDepth.assign(cv.z.size(), -1);
+        std::vector<int32_t> toDepth(cv.z.size(), -1);
         const Mat3 rt = cal.rotation.transposed();
         auto sameSurface = [](double expected, uint16_t seen) {
             return seen != 0 && std::fabs(expected - seen) < 15 + 0.02 * expected;
@@ -404,7 +652,7 @@ struct Registration {
         for (size_t i = 0; i < dv.z.size(); ++i) {
             if (!dv.z[i])
                 continue;
-            const Vec3 pc = cal.rotation * (double(dv.z[i]) * Vec3{dv.rx[i], dv.ry[i], 1.0}) + cal.translation;
+            const Vec3 pc = cal.rotation * (double(dv.z[i]) * dv.ray(i)) + cal.translation;
             const int c = cv.pixelIndex(pc);
             if (c >= 0 && sameSurface(pc.z, cv.z[c]))
                 depthToColour[i] = c;
@@ -412,84 +660,449 @@ struct Registration {
         for (size_t c = 0; c < cv.z.size(); ++c) {
             if (!cv.z[c])
                 continue;
-            const Vec3 pd = rt * (double(cv.z[c]) * Vec3{cv.rx[c], cv.ry[c], 1.0} - cal.translation);
+            const Vec3 pd = rt * (double(cv.z[c]) * cv.ray(c) - cal.translation);
             const int i = dv.pixelIndex(pd);
             if (i >= 0 && sameSurface(pd.z, dv.z[i]))
-                colourToDepth[c] = i;
+                toDepth[c] = i;
         }
+        colourToDepth.build(toDepth, dv.z.size());
     }
 };
 
-// The registered images of the static room: colour on the depth grid, and measured depth, its
-// noise level and IR on the colour grid.
+// The registered colour of the static room on the depth grid.
 struct MappedLayer {
     std::string key;
     std::vector<uint8_t> rgb;
-    std::vector<uint16_t> depth, ir;
-    std::vector<uint8_t> sigma;
 };
 
-// One frame's pixels covered by a ball, in one depth-sensor view.
+typedef uint16_t u16x32 __attribute__((vector_size(64)));
+typedef uint8_t u8x32 __attribute__((vector_size(32)));
+
+// A depth-grid image on the colour grid through a ColourFromDepth: two window loads and one
+// permute per 32 pixels (one instruction where the vector unit has it). A second image with
+// the same map (b, outB) rides along; either may be null.
+CLONES void mapRuns(const ColourFromDepth &map, const uint16_t *__restrict a, uint16_t *__restrict outA,
+                    const uint16_t *__restrict b, uint16_t *__restrict outB)
+{
+    const size_t whole = map.pixels / ColourFromDepth::run;
+    const int32_t *windows = map.windows.data();
+    const uint8_t *picks = map.picks.data();
+    auto one = [&](const uint16_t *src, size_t r, const u16x32 &m, uint16_t *dst) {
+#if defined(__GNUC__) && !defined(__clang__)
+        u16x32 lo, hi;
+        std::memcpy(&lo, src + windows[2 * r], sizeof lo);
+        std::memcpy(&hi, src + windows[2 * r + 1], sizeof hi);
+        u16x32 v = __builtin_shuffle(lo, hi, m);
+        v = m == ColourFromDepth::none ? u16x32{} : v;
+        std::memcpy(dst + r * ColourFromDepth::run, &v, sizeof v);
+#else
+        for (int k = 0; k < ColourFromDepth::run; ++k)
+            dst[r * ColourFromDepth::run + size_t(k)] =
+                m[k] == ColourFromDepth::none ? 0 : src[windows[2 * r + (m[k] >> 5)] + (m[k] & 31)];
+#endif
+    };
+    for (size_t r = 0; r < whole; ++r) {
+        u8x32 p8;
+        std::memcpy(&p8, picks + r * ColourFromDepth::run, sizeof p8);
+        const u16x32 m = __builtin_convertvector(p8, u16x32);
+        if (outA)
+            one(a, r, m, outA);
+        if (outB)
+            one(b, r, m, outB);
+    }
+    // The part run at the end, then the runs kept pixel by pixel.
+    auto at = [&](const uint16_t *src, size_t r, size_t k) -> uint16_t {
+        const uint8_t pick = picks[r * ColourFromDepth::run + k];
+        return pick == ColourFromDepth::none ? 0 : src[windows[2 * r + (pick >> 5)] + (pick & 31)];
+    };
+    for (size_t c = whole * ColourFromDepth::run; c < map.pixels; ++c) {
+        if (outA)
+            outA[c] = at(a, whole, c % ColourFromDepth::run);
+        if (outB)
+            outB[c] = at(b, whole, c % ColourFromDepth::run);
+    }
+    for (size_t k = 0; k < map.oddRuns.size(); ++k) {
+        const size_t first = size_t(map.oddRuns[k]) * ColourFromDepth::run;
+        const int32_t *src = &map.oddPixels[k * ColourFromDepth::run];
+        for (size_t j = 0; j < ColourFromDepth::run && first + j < map.pixels; ++j) {
+            if (outA)
+                outA[first + j] = src[j] < 0 ? 0 : a[src[j]];
+            if (outB)
+                outB[first + j] = src[j] < 0 ? 0 : b[src[j]];
+        }
+    }
+}
+
+// Measured depth and noise level of ball pixels (parallel arrays), and where in the noise table
+// each pixel's noise is: the same noise the pixel gets in the room image.
+CLONES void measureBalls(const int32_t *__restrict pixels, const uint16_t *__restrict z,
+                         const uint16_t *__restrict amplitude, const float *__restrict x, const float *__restrict y,
+                         size_t n, const Measure &params, uint32_t seed, uint16_t *__restrict base,
+                         uint16_t *__restrict sigma, uint32_t *__restrict noise)
+{
+    const Measure measure = params;
+    for (size_t k = 0; k < n; ++k) {
+        // The ray's length as DepthView::radialQ12 has it.
+        const double xk = x[k], yk = y[k];
+        const uint32_t radialQ12 = uint32_t(std::sqrt(xk * xk + yk * yk + 1.0) * 4096 + 0.5);
+        uint16_t s;
+        base[k] = measure(z[k], amplitude[k], radialQ12, s);
+        sigma[k] = s;
+        noise[k] = windowStart(seed, uint32_t(pixels[k]) >> chunkBits) + (uint32_t(pixels[k]) & (chunk - 1));
+    }
+}
+
+// IR of ball pixels without noise, and where their noise is.
+CLONES void ballIr(const int32_t *__restrict pixels, const uint16_t *__restrict amplitude, size_t n, float gain,
+                   int ambient, uint32_t seed, uint16_t *__restrict base, uint32_t *__restrict noise)
+{
+    for (size_t k = 0; k < n; ++k) {
+        base[k] = uint16_t(std::min(amplitudeMax, int(float(amplitude[k]) * gain) + ambient));
+        noise[k] = windowStart(seed, uint32_t(pixels[k]) >> chunkBits) + (uint32_t(pixels[k]) & (chunk - 1));
+    }
+}
+
+// Where points seen by depth pixels land on the colour grid, and the block of colour pixels one
+// depth pixel covers there (w x h around it, moved inside the image).
+struct ColourTarget {
+    float r[9], t[3];
+    float fx, fy, cx, cy;
+    int width, height, mirror;
+    int blockW, blockH;
+    int tilesPerRow;
+};
+
+// For an undistorted colour grid: pixel index (-1: out of view), block start, tile and depth
+// there.
+// Written with selects and bitwise tests so that it vectorises.
+CLONES void projectPinhole(const float *__restrict x, const float *__restrict y, const uint16_t *__restrict z,
+                           size_t n, const ColourTarget &target, int32_t *__restrict colourIndex,
+                           int32_t *__restrict blockStart, int32_t *__restrict tile, float *__restrict colourZ)
+{
+    const ColourTarget g = target;
+    const float w = float(g.width), h = float(g.height);
+    const int halfW = (g.blockW - 1) / 2, halfH = (g.blockH - 1) / 2;
+    const int maxU = g.width - g.blockW, maxV = g.height - g.blockH;
+    const float sx = (g.mirror & 1) ? -1.0f : 1.0f, ox = (g.mirror & 1) ? w - 1 : 0.0f;
+    const float sy = (g.mirror & 2) ? -1.0f : 1.0f, oy = (g.mirror & 2) ? h - 1 : 0.0f;
+    for (size_t k = 0; k < n; ++k) {
+        const float d = z[k], px0 = x[k] * d, py0 = y[k] * d;
+        const float px = g.r[0] * px0 + g.r[1] * py0 + g.r[2] * d + g.t[0];
+        const float py = g.r[3] * px0 + g.r[4] * py0 + g.r[5] * d + g.t[1];
+        const float pz = g.r[6] * px0 + g.r[7] * py0 + g.r[8] * d + g.t[2];
+        const float inv = 1.0f / (pz < 1.0f ? 1.0f : pz);
+        const float u = ox + sx * (g.fx * px * inv + g.cx), v = oy + sy * (g.fy * py * inv + g.cy);
+        const bool in = (pz >= 1) & (u > -0.5f) & (v > -0.5f) & (u < w - 0.5f) & (v < h - 0.5f);
+        const int iu = int((in ? u : 0.0f) + 0.5f), iv = int((in ? v : 0.0f) + 0.5f); // both at least -0.5
+        colourIndex[k] = in ? iv * g.width + iu : -1;
+        int bu = iu - halfW, bv = iv - halfH;
+        bu = bu < 0 ? 0 : bu > maxU ? maxU : bu;
+        bv = bv < 0 ? 0 : bv > maxV ? maxV : bv;
+        blockStart[k] = bv * g.width + bu;
+        tile[k] = (iv >> View::tileBits) * g.tilesPerRow + (iu >> View::tileBits);
+        colourZ[k] = pz;
+    }
+}
+
+// Colour on the depth grid where there is depth: the registered room copied whole, then the
+// few pixels without depth (holes, dropouts: about 2 %) cleared, found 64 at a time.
+CLONES void copyWhereDepth(const uint8_t *__restrict rgb, const uint16_t *__restrict depth, size_t n,
+                           uint8_t *__restrict out)
+{
+    std::memcpy(out, rgb, n * 3);
+    constexpr size_t block = 64;
+    for (size_t i0 = 0; i0 < n; i0 += block) {
+        const size_t len = std::min(block, n - i0);
+        uint16_t lowest = 0xFFFF;
+        for (size_t k = 0; k < len; ++k)
+            lowest = depth[i0 + k] < lowest ? depth[i0 + k] : lowest;
+        if (lowest)
+            continue;
+        for (size_t k = 0; k < len; ++k)
+            if (!depth[i0 + k])
+                std::memset(out + (i0 + k) * 3, 0, 3);
+    }
+}
+
+// Fills blocks of w x h pixels (W, H: the same known at compile time, or 0) with one value each.
+template <int W, int H>
+void fillBlocks(const int32_t *starts, const uint16_t *values, size_t n, int width, int w, int h, uint16_t *dst)
+{
+    if constexpr (W > 0) {
+        w = W;
+        h = H;
+    }
+    constexpr size_t ahead = 16; // the blocks are scattered: ask for their rows early
+    for (size_t k = 0; k < n; ++k) {
+        if (k + ahead < n)
+            for (int y = 0; y < h; ++y)
+                __builtin_prefetch(dst + starts[k + ahead] + y * width, 1);
+        const uint16_t value = values[k];
+        uint16_t *at = dst + starts[k];
+        for (int y = 0; y < h; ++y, at += width)
+            for (int x = 0; x < w; ++x)
+                at[x] = value;
+    }
+}
+
+void fillBlocks(const int32_t *starts, const uint16_t *values, size_t n, int width, int w, int h, uint16_t *dst)
+{
+    if (w == 3 && h == 3)
+        fillBlocks<3, 3>(starts, values, n, width, w, h, dst);
+    else if (w == 2 && h == 2)
+        fillBlocks<2, 2>(starts, values, n, width, w, h, dst);
+    else
+        fillBlocks<0, 0>(starts, values, n, width, w, h, dst);
+}
+
+// One frame's pixels covered by a ball, in one depth-sensor view, as parallel arrays.
 struct Movers {
+    const DepthView *view = nullptr;
+    size_t count = 0;
     std::vector<int32_t> pixels; // farther balls first
     std::vector<uint16_t> z, amplitude;
-    std::vector<int32_t> slotOf; // per pixel of the view: its place in pixels, or -1
-    std::vector<float> colourU, colourV;
-    std::vector<int32_t> colourIndex; // where each lands on the colour grid (-1: nowhere)
-    const View *view = nullptr;
+    std::vector<float> x, y;           // their rays
+    std::vector<int32_t> slotOf;       // per pixel of the view: its place in pixels, or -1
+    std::vector<std::pair<size_t, size_t>> slotted; // the places in pixels that slotOf knows
+    std::vector<int32_t> colourIndex;  // where each lands on the colour grid (-1: nowhere)
+    std::vector<int32_t> blockStart;   // the colour pixels it covers there
+    std::vector<int32_t> colourTile;   // the tile of View::nearest it lands in
+    int blockW = 1, blockH = 1;
+    // Per frame scratch: one traced row, measured values and noise places, values taken out,
+    // blocks to fill on the colour grid.
+    std::vector<uint16_t> rowZ, rowAmplitude, depthBase, depthSigma, irBase, keptDepth, keptIr;
+    std::vector<uint32_t> depthNoise, irNoise;
+    std::vector<float> colourZ;
+    std::vector<int32_t> splatStarts;
+    std::vector<uint16_t> splatDepth, splatIr;
+    size_t splats = 0;
+
+    void reserve(size_t n)
+    {
+        if (n <= pixels.size())
+            return;
+        n = std::max(n, 2 * pixels.size());
+        for (auto *v : {&pixels, &colourIndex, &blockStart, &colourTile, &splatStarts})
+            v->resize(n);
+        for (auto *v : {&z, &amplitude, &depthBase, &depthSigma, &irBase, &keptDepth, &keptIr, &splatDepth,
+                        &splatIr})
+            v->resize(n);
+        for (auto *v : {&x, &y, &colourZ})
+            v->resize(n);
+        depthNoise.resize(n);
+        irNoise.resize(n);
+    }
 
     void trace(const DepthView &dv, const Ball *balls, const int *order)
     {
         view = &dv;
         if (slotOf.size() != dv.z.size())
             slotOf.assign(dv.z.size(), -1);
-        for (int32_t i : pixels)
-            slotOf[i] = -1;
-        pixels.clear();
-        z.clear();
-        amplitude.clear();
+        for (const auto &[first, last] : slotted)
+            for (size_t k = first; k < last; ++k)
+                slotOf[size_t(pixels[k])] = -1;
+        slotted.clear();
+        count = 0;
+        PixelRect rects[Scene::ballCount];
+        bool seen[Scene::ballCount];
         for (int k = 0; k < Scene::ballCount; ++k) {
             const Ball &b = balls[order[k]];
+            PixelRect &r = rects[k];
+            seen[k] = dv.bounds(b.centre, b.radius, r.u0, r.v0, r.u1, r.v1);
+        }
+        for (int k = 0; k < Scene::ballCount; ++k) {
+            if (!seen[k])
+                continue;
+            const Ball &b = balls[order[k]];
             const float gain = float(irScale * 1e6 / 255.0) * b.surface.reflectance;
-            forBallPixels(dv, dv.z.data(), b.centre, b.radius, [&](int i, float t, float cosine, float x, float y) {
-                const uint16_t zi = uint16_t(t + 0.5f);
-                const float range2 = std::max(t * t * (x * x + y * y + 1.0f), 2500.0f);
-                const uint16_t ai = uint16_t(std::min(gain * cosine / range2, float(amplitudeMax)));
-                if (const int32_t k2 = slotOf[i]; k2 >= 0) { // a nearer ball in front of a farther one
-                    if (zi < z[k2]) {
-                        z[k2] = zi;
-                        amplitude[k2] = ai;
-                    }
-                    return;
-                }
-                slotOf[i] = int32_t(pixels.size());
-                pixels.push_back(i);
-                z.push_back(zi);
-                amplitude.push_back(ai);
+            const BallInView ball(b.centre, b.radius);
+            // Only balls whose pictures may overlap need to find out which is nearer per pixel.
+            bool alone = true;
+            for (int j = 0; j < Scene::ballCount; ++j)
+                alone &= j == k || !seen[j] || !rects[k].meets(rects[j]);
+            const size_t first = count;
+            forBallRows(dv, b.centre, b.radius, rects[k],
+                        [&](size_t row, int n, const float *xs, const float *ys, bool sameY, bool roomCanHide) {
+                rowZ.resize(size_t(n));
+                rowAmplitude.resize(size_t(n));
+                auto *trace = sameY ? (roomCanHide ? depthBallRow<true, true> : depthBallRow<true, false>)
+                                    : (roomCanHide ? depthBallRow<false, true> : depthBallRow<false, false>);
+                trace(xs, ys, &dv.z[row], n, ball, gain, rowZ.data(), rowAmplitude.data());
+                reserve(count + size_t(n));
+                if (alone)
+                    append(row, n, xs, ys, sameY);
+                else
+                    merge(row, n, xs, ys, sameY);
             });
+            if (!alone)
+                slotted.emplace_back(first, count);
         }
     }
 
-    // Where each ball pixel lands on the colour grid; hidden behind the static room: nowhere.
+    // The traced row's ball pixels, without branches.
+    void append(size_t row, int n, const float *xs, const float *ys, bool sameY)
+    {
+        for (int j = 0; j < n; ++j) {
+            pixels[count] = int32_t(row + size_t(j));
+            z[count] = rowZ[size_t(j)];
+            amplitude[count] = rowAmplitude[size_t(j)];
+            x[count] = xs[j];
+            y[count] = ys[sameY ? 0 : j];
+            count += rowZ[size_t(j)] != 0;
+        }
+    }
+
+    // The same where another ball may already be there: the nearer one wins.
+    void merge(size_t row, int n, const float *xs, const float *ys, bool sameY)
+    {
+        for (int j = 0; j < n; ++j) {
+            const uint16_t zj = rowZ[size_t(j)];
+            if (!zj)
+                continue;
+            const size_t i = row + size_t(j);
+            if (const int32_t k2 = slotOf[i]; k2 >= 0) {
+                if (zj < z[size_t(k2)]) {
+                    z[size_t(k2)] = zj;
+                    amplitude[size_t(k2)] = rowAmplitude[size_t(j)];
+                }
+                continue;
+            }
+            slotOf[i] = int32_t(count);
+            pixels[count] = int32_t(i);
+            z[count] = zj;
+            amplitude[count] = rowAmplitude[size_t(j)];
+            x[count] = xs[j];
+            y[count] = ys[sameY ? 0 : j];
+            ++count;
+        }
+    }
+
+    // Measured depth and IR of the ball pixels, with the noise their pixels get in the room
+    // images (either image may be null).
+    void valuesInto(const RenderParams &p, uint16_t *depth, uint32_t depthSeed, uint16_t *ir, uint32_t irSeed)
+    {
+        if (depth)
+            measureBalls(pixels.data(), z.data(), amplitude.data(), x.data(), y.data(), count, Measure(p), depthSeed,
+                         depthBase.data(), depthSigma.data(), depthNoise.data());
+        if (ir)
+            ballIr(pixels.data(), amplitude.data(), count, p.irGain, p.irAmbient ? 60 : 0, irSeed, irBase.data(),
+                   irNoise.data());
+        const int16_t *table = gauss();
+        if (depth && ir) {
+            for (size_t k = 0; k < count; ++k) {
+                depth[pixels[k]] = noisyDepth(depthBase[k], depthSigma[k], table[depthNoise[k]]);
+                ir[pixels[k]] = noisyIr(irBase[k], table[irNoise[k]]);
+            }
+        } else if (depth) {
+            for (size_t k = 0; k < count; ++k)
+                depth[pixels[k]] = noisyDepth(depthBase[k], depthSigma[k], table[depthNoise[k]]);
+        } else if (ir) {
+            for (size_t k = 0; k < count; ++k)
+                ir[pixels[k]] = noisyIr(irBase[k], table[irNoise[k]]);
+        }
+    }
+
+    // Where each ball pixel lands on the colour grid (the room in front of it is checked later).
     void project(const ColourView &cv, const Calibration &cal)
     {
-        colourU.resize(pixels.size());
-        colourV.resize(pixels.size());
-        colourIndex.resize(pixels.size());
-        for (size_t k = 0; k < pixels.size(); ++k) {
-            const int32_t i = pixels[k];
-            const Vec3 pc = cal.rotation * (double(z[k]) * Vec3{view->rx[i], view->ry[i], 1.0}) + cal.translation;
-            double u, v;
-            colourIndex[k] = -1;
-            if (!cv.project(pc, u, v))
-                continue;
-            const int c = int(v + 0.5) * cv.width + int(u + 0.5); // both at least -0.5
-            if (cv.z[c] && cv.z[c] + 15 + 0.02 * pc.z < pc.z)
-                continue;
-            colourIndex[k] = c;
-            colourU[k] = float(u);
-            colourV[k] = float(v);
+        ColourTarget g;
+        g.width = cv.width;
+        g.height = cv.height;
+        g.blockW = std::clamp(int(std::ceil(cv.lens.fx / view->lens.fx)), 1, cv.width);
+        g.blockH = std::clamp(int(std::ceil(cv.lens.fy / view->lens.fy)), 1, cv.height);
+        g.tilesPerRow = cv.tilesPerRow;
+        if (!cv.raw) {
+            for (int k = 0; k < 9; ++k)
+                g.r[k] = float(cal.rotation.m[size_t(k)]);
+            g.t[0] = float(cal.translation.x);
+            g.t[1] = float(cal.translation.y);
+            g.t[2] = float(cal.translation.z);
+            g.fx = float(cv.lens.fx);
+            g.fy = float(cv.lens.fy);
+            g.cx = float(cv.lens.cx);
+            g.cy = float(cv.lens.cy);
+            g.mirror = cv.mirror;
+            projectPinhole(x.data(), y.data(), z.data(), count, g, colourIndex.data(), blockStart.data(),
+                           colourTile.data(), colourZ.data());
+        } else {
+            const int halfW = (g.blockW - 1) / 2, halfH = (g.blockH - 1) / 2;
+            for (size_t k = 0; k < count; ++k) {
+                const Vec3 pc = cal.rotation * (double(z[k]) * Vec3{x[k], y[k], 1.0}) + cal.translation;
+                double u, v;
+                colourIndex[k] = -1;
+                blockStart[k] = 0;
+                colourTile[k] = 0;
+                colourZ[k] = float(pc.z);
+                if (!cv.project(pc, u, v))
+                    continue;
+                const int iu = int(u + 0.5), iv = int(v + 0.5); // both at least -0.5
+                colourIndex[k] = iv * cv.width + iu;
+                colourTile[k] = (iv >> View::tileBits) * cv.tilesPerRow + (iu >> View::tileBits);
+                blockStart[k] = std::clamp(iv - halfH, 0, cv.height - g.blockH) * cv.width +
+                                std::clamp(iu - halfW, 0, cv.width - g.blockW);
+            }
         }
+        blockW = g.blockW;
+        blockH = g.blockH;
+    }
+
+    // Before the room is carried over to the colour grid, in one pass over the ball pixels:
+    // those hidden behind the room as the colour camera sees it land nowhere; each gets the
+    // colour seen there on the depth grid (mappedRgb, if any, where measured has depth); and
+    // it is taken out of depth and IR (either may be null), its value kept for its block on the
+    // colour grid.
+    void takeOut(const ColourView &cv, uint16_t *depth, uint16_t *ir, const uint16_t *measured, const uint8_t *rgb,
+                 uint8_t *mappedRgb)
+    {
+        splats = 0;
+        constexpr size_t ahead = 32; // colour pixels are scattered: ask for them early
+        for (size_t k = 0; k < count; ++k) {
+            if (rgb && k + ahead < count && colourIndex[k + ahead] >= 0)
+                __builtin_prefetch(rgb + size_t(colourIndex[k + ahead]) * 3);
+            const int32_t i = pixels[k];
+            int32_t c = colourIndex[k];
+            const float pz = colourZ[k];
+            if (c >= 0 && cv.nearest[size_t(colourTile[k])] < pz && cv.z[size_t(c)] &&
+                cv.z[size_t(c)] + 15 + 0.02f * pz < pz)
+                c = colourIndex[k] = -1;
+            if (mappedRgb) { // no depth, no colour
+                const bool seen = c >= 0 && measured[i];
+                const uint8_t *from = rgb + size_t(seen ? c : 0) * 3;
+                uint8_t *o = mappedRgb + size_t(i) * 3;
+                o[0] = seen ? from[0] : 0;
+                o[1] = seen ? from[1] : 0;
+                o[2] = seen ? from[2] : 0;
+            }
+            if (depth) {
+                keptDepth[k] = depth[i];
+                depth[i] = 0;
+            }
+            if (ir) {
+                keptIr[k] = ir[i];
+                ir[i] = 0;
+            }
+            if (c >= 0) {
+                splatStarts[splats] = blockStart[k];
+                splatDepth[splats] = depth ? keptDepth[k] : 0;
+                splatIr[splats] = ir ? keptIr[k] : 0;
+                ++splats;
+            }
+        }
+    }
+
+    // After: the values go back, and each visible ball pixel covers its block on the colour grid.
+    void putBack(uint16_t *depth, uint16_t *ir, int width, uint16_t *mappedDepth, uint16_t *mappedIr) const
+    {
+        for (size_t k = 0; k < count; ++k) {
+            if (depth)
+                depth[pixels[k]] = keptDepth[k];
+            if (ir)
+                ir[pixels[k]] = keptIr[k];
+        }
+        if (mappedDepth)
+            fillBlocks(splatStarts.data(), splatDepth.data(), splats, width, blockW, blockH, mappedDepth);
+        if (mappedIr)
+            fillBlocks(splatStarts.data(), splatIr.data(), splats, width, blockW, blockH, mappedIr);
     }
 };
 
@@ -506,6 +1119,7 @@ struct Renderer::Impl {
     std::array<Movers, 2> movers;
     std::vector<uint16_t> history; // last depth output, for the time filter
     std::vector<uint16_t> scratch;
+    std::array<std::vector<uint8_t>, 4> paint; // one painted row of a ball: red, green, blue, where
     Ball balls[Scene::ballCount];
     int order[Scene::ballCount] = {0, 1, 2};
 
@@ -573,13 +1187,10 @@ struct Renderer::Impl {
         return r;
     }
 
-    void processDepth(const RenderParams &p, const DepthView &dv, const Movers &mv, uint16_t *out);
+    void filterDepth(const RenderParams &p, uint16_t *depth, int width, int height);
     void spatialFilter(uint16_t *depth, int width, int height);
     void timeFilter(uint16_t *depth, size_t n);
     void drawColour(const RenderParams &p, const ColourView &cv, uint8_t *out);
-    void mapColourOntoDepth(const Movers &mv, const uint16_t *depth, const uint8_t *rgb, uint8_t *out);
-    void splatOntoColour(const Movers &mv, const Registration &reg, const ColourView &cv, const uint16_t *src1,
-                         uint16_t *dst1, const uint16_t *src2, uint16_t *dst2);
 };
 
 Renderer::Renderer()
@@ -595,20 +1206,12 @@ void Renderer::resetHistory()
     d->history.clear();
 }
 
-void Renderer::Impl::processDepth(const RenderParams &p, const DepthView &dv, const Movers &mv, uint16_t *out)
+void Renderer::Impl::filterDepth(const RenderParams &p, uint16_t *depth, int width, int height)
 {
-    const DepthLayer &layer = depthLayer(p, dv);
-    addDepthNoise(layer.base.data(), layer.sigma.data(), out, layer.base.size(), p.noiseSeed);
-    for (size_t k = 0; k < mv.pixels.size(); ++k) {
-        const int32_t i = mv.pixels[k];
-        uint16_t sigma;
-        const uint16_t base = measure(mv.z[k], mv.amplitude[k], dv.radialQ12[i], p, sigma);
-        out[i] = noisyDepth(base, sigma, noiseAt(p.noiseSeed, size_t(i)));
-    }
     if (p.spatialFilter)
-        spatialFilter(out, dv.width, dv.height);
+        spatialFilter(depth, width, height);
     if (p.timeFilter)
-        timeFilter(out, layer.base.size());
+        timeFilter(depth, size_t(width) * height);
     else
         history.clear();
 }
@@ -658,71 +1261,61 @@ void Renderer::Impl::timeFilter(uint16_t *depth, size_t n)
 
 void Renderer::Impl::drawColour(const RenderParams &p, const ColourView &cv, uint8_t *out)
 {
-    std::memcpy(out, cv.rgb.data(), cv.rgb.size());
+    struct Painted {
+        BallInView seen;
+        Vec3 centre;
+        double radius;
+        double farthest; // depth of the ball's far side
+        int u0, v0, u1, v1;
+        float r, g, b;
+    };
+    Painted painted[Scene::ballCount];
+    int count = 0;
     const Calibration &cal = p.calibration;
-    for (int k = 0; k < Scene::ballCount; ++k) {
+    for (int k = 0; k < Scene::ballCount; ++k) { // farther first
         const Ball &ball = balls[order[k]];
         const Vec3 centre = cal.rotation * ball.centre + cal.translation;
-        const float r = float(ball.surface.r) * p.rgbBrightness, g = float(ball.surface.g) * p.rgbBrightness,
-                    b = float(ball.surface.b) * p.rgbBrightness;
-        forBallPixels(cv, cv.z.data(), centre, ball.radius, [&](int i, float, float cosine, float, float) {
-            const float shade = 0.25f + 0.75f * cosine;
-            uint8_t *o = out + size_t(i) * 3;
-            o[0] = uint8_t(std::min(255.0f, r * shade));
-            o[1] = uint8_t(std::min(255.0f, g * shade));
-            o[2] = uint8_t(std::min(255.0f, b * shade));
-        });
+        int u0, v0, u1, v1;
+        if (cv.bounds(centre, ball.radius, u0, v0, u1, v1))
+            painted[count++] = Painted{BallInView(centre, ball.radius), centre, ball.radius, centre.z + ball.radius,
+                                       u0, v0, u1, v1,
+                                       float(ball.surface.r) * p.rgbBrightness, float(ball.surface.g) * p.rgbBrightness,
+                                       float(ball.surface.b) * p.rgbBrightness};
     }
-}
-
-void Renderer::Impl::mapColourOntoDepth(const Movers &mv, const uint16_t *depth, const uint8_t *rgb, uint8_t *out)
-{
-    const size_t n = mapped.rgb.size() / 3;
-    std::memcpy(out, mapped.rgb.data(), n * 3);
-    for (size_t i = 0; i < n; ++i)
-        if (!depth[i]) // no depth, no colour
-            std::memset(out + i * 3, 0, 3);
-    for (size_t k = 0; k < mv.pixels.size(); ++k) {
-        const int32_t i = mv.pixels[k], c = mv.colourIndex[k];
-        if (c >= 0 && depth[i])
-            std::memcpy(out + size_t(i) * 3, rgb + size_t(c) * 3, 3);
-        else
-            std::memset(out + size_t(i) * 3, 0, 3);
-    }
-}
-
-// Ball pixels on the colour grid: the room they hide from the depth camera is left empty (the
-// ball's shadow as the colour camera sees it), then each is spread over the colour pixels it
-// covers. Depth and IR of one trace are done in one pass (dst2 may be null).
-void Renderer::Impl::splatOntoColour(const Movers &mv, const Registration &reg, const ColourView &cv,
-                                     const uint16_t *src1, uint16_t *dst1, const uint16_t *src2, uint16_t *dst2)
-{
-    const int width = cv.width, height = cv.height;
-    const int w = std::max(1, int(std::ceil(cv.lens.fx / mv.view->lens.fx)));
-    const int h = std::max(1, int(std::ceil(cv.lens.fy / mv.view->lens.fy)));
-    auto fill = [&](int u0, int v0, uint16_t a, uint16_t b) {
-        u0 = std::clamp(u0, 0, width - w);
-        v0 = std::clamp(v0, 0, height - h);
-        for (int v = v0; v < v0 + h; ++v) {
-            uint16_t *row1 = dst1 + size_t(v) * width + u0;
-            uint16_t *row2 = dst2 ? dst2 + size_t(v) * width + u0 : nullptr;
-            for (int u = 0; u < w; ++u) {
-                row1[u] = a;
-                if (row2)
-                    row2[u] = b;
-            }
-        }
-    };
-    const int halfW = (w - 1) / 2, halfH = (h - 1) / 2;
-    for (int32_t i : mv.pixels)
-        if (const int32_t c = reg.depthToColour[i]; c >= 0)
-            fill(c % width - halfW, c / width - halfH, 0, 0);
-    for (size_t k = 0; k < mv.pixels.size(); ++k) {
-        if (mv.colourIndex[k] < 0)
+    // The room row by row, each painted over by the balls right after it is copied, while it is
+    // still in the cache; rows without a ball in one copy.
+    const size_t width = size_t(cv.width), rowBytes = width * 3;
+    int copied = 0; // rows copied so far
+    for (int v = 0; v < cv.height; ++v) {
+        bool covered = false;
+        for (int k = 0; k < count; ++k)
+            covered |= v >= painted[k].v0 && v <= painted[k].v1;
+        if (!covered)
             continue;
-        const int32_t i = mv.pixels[k];
-        fill(int(mv.colourU[k] + 0.5f) - halfW, int(mv.colourV[k] + 0.5f) - halfH, src1[i], src2 ? src2[i] : 0);
+        std::memcpy(out + size_t(copied) * rowBytes, cv.rgb.data() + size_t(copied) * rowBytes,
+                    size_t(v + 1 - copied) * rowBytes);
+        copied = v + 1;
+        for (int k = 0; k < count; ++k) {
+            const Painted &b = painted[k];
+            int u0 = b.u0, u1 = b.u1;
+            if (v < b.v0 || v > b.v1 || !cv.rowSpan(v, b.centre, b.radius, u0, u1))
+                continue;
+            const int n = u1 - u0 + 1;
+            const size_t first = size_t(v) * width + size_t(u0);
+            for (auto *row : {&paint[0], &paint[1], &paint[2], &paint[3]})
+                row->resize(size_t(n));
+            uint8_t *red = paint[0].data(), *green = paint[1].data(), *blue = paint[2].data(), *m = paint[3].data();
+            const bool roomCanHide = cv.nearestInRow(v, u0, u1) <= b.farthest;
+            auto *trace = cv.raw ? (roomCanHide ? colourBallRow<false, true> : colourBallRow<false, false>)
+                                 : (roomCanHide ? colourBallRow<true, true> : colourBallRow<true, false>);
+            const float *xs = cv.raw ? &cv.rx[first] : &cv.columnX[size_t(u0)];
+            const float *ys = cv.raw ? &cv.ry[first] : &cv.rowY[size_t(v)];
+            trace(xs, ys, &cv.z[first], n, b.seen, b.r, b.g, b.b, red, green, blue, m);
+            blendRow(red, green, blue, m, n, out + first * 3);
+        }
     }
+    std::memcpy(out + size_t(copied) * rowBytes, cv.rgb.data() + size_t(copied) * rowBytes,
+                size_t(cv.height - copied) * rowBytes);
 }
 
 void Renderer::render(const RenderParams &p, FrameSet &out)
@@ -760,29 +1353,44 @@ void Renderer::render(const RenderParams &p, FrameSet &out)
         depthMovers.trace(*depthView, m.balls, m.order);
     if (irView && !shared)
         irMovers.trace(*irView, m.balls, m.order);
-    if (wantMappedRgb || wantMappedDepth || (shared && wantMappedIr))
-        depthMovers.project(*cv, cal);
-    if (wantMappedIr && !shared)
-        irMovers.project(*cv, cal);
 
     const int depthSlot = wdr ? WDRDepthFrame : DepthFrame;
+    const uint32_t depthSeed = p.noiseSeed, irSeed = p.noiseSeed * 7 + 99991;
     uint16_t *depth = nullptr, *ir = nullptr;
+    const DepthLayer *depthLayer = nullptr;
     if (wantDepth) {
         out.images[depthSlot].resize(dw, dh, 2);
         depth = out.images[depthSlot].u16();
-        m.processDepth(p, *depthView, depthMovers, depth);
+        depthLayer = &m.depthLayer(p, *depthView);
         out.flags |= wdr ? wdrDepthReady : depthReady;
     }
+    const uint16_t *irRoom = nullptr;
     if (wantIr) {
         out.images[IRFrame].resize(dw, dh, 2);
         ir = out.images[IRFrame].u16();
-        addIrNoise(m.irLayer(p, *irView).data(), ir, dn, p.noiseSeed * 7 + 99991);
-        for (size_t k = 0; k < irMovers.pixels.size(); ++k) {
-            const int32_t i = irMovers.pixels[k];
-            ir[i] = noisyIr(irOf(irMovers.amplitude[k], p), noiseAt(p.noiseSeed * 7 + 99991, size_t(i)));
-        }
+        irRoom = m.irLayer(p, *irView).data();
         out.flags |= irReady;
     }
+    // The room with fresh noise; depth and IR of one trace in one pass.
+    if (depth && ir && shared) {
+        addNoise(depthLayer->base.data(), depthLayer->sigma.data(), depth, depthSeed, irRoom, ir, irSeed, dn);
+    } else {
+        if (depth)
+            addNoise(depthLayer->base.data(), depthLayer->sigma.data(), depth, depthSeed, nullptr, nullptr, 0, dn);
+        if (ir)
+            addNoise(nullptr, nullptr, nullptr, 0, irRoom, ir, irSeed, dn);
+    }
+    // Then the balls, with the noise their pixels get.
+    if (shared) {
+        depthMovers.valuesInto(p, depth, depthSeed, ir, irSeed);
+    } else {
+        if (depth)
+            depthMovers.valuesInto(p, depth, depthSeed, nullptr, 0);
+        if (ir)
+            irMovers.valuesInto(p, nullptr, 0, ir, irSeed);
+    }
+    if (depth)
+        m.filterDepth(p, depth, dw, dh);
     if (wantRgb || wantMappedRgb) {
         out.images[RGBFrame].resize(p.colourWidth, p.colourHeight, 3);
         m.drawColour(p, *cv, out.images[RGBFrame].data.data());
@@ -792,67 +1400,62 @@ void Renderer::render(const RenderParams &p, FrameSet &out)
     if (!anyMapped)
         return;
 
-    // The registered room, rebuilt when the geometry or the depth settings change.
+    // The registered room, rebuilt when the geometry changes.
     const Registration *depthReg = depthView ? &m.registration(*depthView, *cv, cal) : nullptr;
     const Registration *irReg = irView ? &m.registration(*irView, *cv, cal) : nullptr;
-    const float filterFactor = (p.timeFilter ? 0.5f : 1.0f) * (p.spatialFilter ? 0.6f : 1.0f);
-    const std::string key = keyOf(depthReg ? depthReg->key : "", depthView ? m.depthLayer(p, *depthView).key : "",
-                                  irReg ? irReg->key : "", irView ? m.irKeys[Impl::slot(!irView->raw)] : "",
-                                  filterFactor);
-    if (m.mapped.key != key) {
-        const size_t cn = cv->z.size();
+    if (depthReg && m.mapped.key != depthReg->key) {
         m.mapped.rgb.assign(dn * 3, 0);
-        m.mapped.depth.assign(cn, 0);
-        m.mapped.sigma.assign(cn, 0);
-        m.mapped.ir.assign(cn, 0);
-        if (depthReg) {
-            const DepthLayer &layer = m.depthLayer(p, *depthView);
-            for (size_t i = 0; i < dn; ++i)
-                if (const int32_t c = depthReg->depthToColour[i]; c >= 0)
-                    std::memcpy(&m.mapped.rgb[i * 3], &cv->rgb[size_t(c) * 3], 3);
-            for (size_t c = 0; c < cn; ++c) {
-                if (const int32_t i = depthReg->colourToDepth[c]; i >= 0) {
-                    m.mapped.depth[c] = layer.base[i];
-                    m.mapped.sigma[c] = uint8_t(std::min(255.0f, std::ceil(layer.sigma[i] / 64.0f * filterFactor)));
-                }
-            }
-        }
-        if (irReg) {
-            const std::vector<uint16_t> &irRoom = m.irLayer(p, *irView);
-            for (size_t c = 0; c < cn; ++c)
-                if (const int32_t i = irReg->colourToDepth[c]; i >= 0)
-                    m.mapped.ir[c] = irRoom[i];
-        }
-        m.mapped.key = key;
+        for (size_t i = 0; i < dn; ++i)
+            if (const int32_t c = depthReg->depthToColour[i]; c >= 0)
+                std::memcpy(&m.mapped.rgb[i * 3], &cv->rgb[size_t(c) * 3], 3);
+        m.mapped.key = depthReg->key;
     }
 
+    uint8_t *mappedRgb = nullptr;
+    uint16_t *mappedDepth = nullptr, *mappedIr = nullptr;
     if (wantMappedRgb) {
         out.images[MappedRGBFrame].resize(dw, dh, 3);
-        m.mapColourOntoDepth(depthMovers, depth, out.images[RGBFrame].data.data(),
-                             out.images[MappedRGBFrame].data.data());
+        mappedRgb = out.images[MappedRGBFrame].data.data();
+        copyWhereDepth(m.mapped.rgb.data(), depth, dn, mappedRgb); // no depth, no colour
         out.flags |= mappedRGBReady;
     }
-    const size_t cn = size_t(p.colourWidth) * p.colourHeight;
-    uint16_t *mappedDepth = nullptr, *mappedIr = nullptr;
     if (wantMappedDepth) {
         out.images[MappedDepthFrame].resize(p.colourWidth, p.colourHeight, 2);
         mappedDepth = out.images[MappedDepthFrame].u16();
-        addDepthNoise(m.mapped.depth.data(), m.mapped.sigma.data(), mappedDepth, cn, p.noiseSeed * 13 + 7);
         out.flags |= mappedDepthReady;
     }
     if (wantMappedIr) {
         out.images[MappedIRFrame].resize(p.colourWidth, p.colourHeight, 2);
         mappedIr = out.images[MappedIRFrame].u16();
-        addIrNoise(m.mapped.ir.data(), mappedIr, cn, p.noiseSeed * 17 + 3);
         out.flags |= mappedIRReady;
     }
-    if (mappedDepth && mappedIr && shared) {
-        m.splatOntoColour(depthMovers, *depthReg, *cv, depth, mappedDepth, ir, mappedIr);
+    // Depth and IR on the colour grid are the sensor's own measurements (noise, holes and filters
+    // included) carried over through the registered room. The balls are taken out first: the
+    // room they hide from the depth camera stays empty on the colour grid (their shadow as the
+    // colour camera sees it); then each ball pixel is spread over the colour pixels it covers.
+    const uint8_t *rgb = mappedRgb ? out.images[RGBFrame].data.data() : nullptr; // drawn above
+    uint16_t *depthOut = mappedDepth ? depth : nullptr, *irOut = mappedIr ? ir : nullptr;
+    if (mappedRgb || depthOut || (shared && irOut)) {
+        depthMovers.project(*cv, cal);
+        depthMovers.takeOut(*cv, depthOut, shared ? irOut : nullptr, depth, rgb, mappedRgb);
+    }
+    if (irOut && !shared) {
+        irMovers.project(*cv, cal);
+        irMovers.takeOut(*cv, nullptr, irOut, nullptr, nullptr, nullptr);
+    }
+    if (depthOut && irOut && shared) {
+        mapRuns(depthReg->colourToDepth, depth, mappedDepth, ir, mappedIr);
     } else {
-        if (mappedDepth)
-            m.splatOntoColour(depthMovers, *depthReg, *cv, depth, mappedDepth, nullptr, nullptr);
-        if (mappedIr)
-            m.splatOntoColour(irMovers, *irReg, *cv, ir, mappedIr, nullptr, nullptr);
+        if (depthOut)
+            mapRuns(depthReg->colourToDepth, depth, mappedDepth, nullptr, nullptr);
+        if (irOut)
+            mapRuns(irReg->colourToDepth, ir, mappedIr, nullptr, nullptr);
+    }
+    if (shared) {
+        depthMovers.putBack(depthOut, irOut, cv->width, mappedDepth, mappedIr);
+    } else {
+        depthMovers.putBack(depthOut, nullptr, cv->width, mappedDepth, nullptr);
+        irMovers.putBack(nullptr, irOut, cv->width, nullptr, mappedIr);
     }
 }
 

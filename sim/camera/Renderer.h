@@ -64,7 +64,8 @@ struct RenderParams {
 
 // Renders frame sets of the room for one device. Static parts (room images, rays, registration
 // maps) are computed once per geometry and reused; each frame only traces the moving balls,
-// adds noise and gathers the registered images through the precomputed maps.
+// adds noise, and carries its own depth and IR over to the colour grid through the registration
+// (so the registered images show the sensor's measurements, noise, holes and filters included).
 class Renderer
 {
 public:

@@ -101,6 +101,8 @@ private slots:
     void dataModeAndSwitchesDecideTheKinds();
     void filtersSmoothTheDepth();
     void undistortionChangesTheImages();
+    void registeredImagesCarryTheSensorsOwnValues_data();
+    void registeredImagesCarryTheSensorsOwnValues();
 
 private:
     SdkHandle open(const char *uri);
@@ -307,6 +309,72 @@ void SimFramesTest::undistortionChangesTheImages()
     const size_t bytes = corrected.size();
     QVERIFY(differs(corrected, set.images[DepthFrame].data, bytes - rowBytes * 60, bytes) > 0.5);
     QVERIFY(differs(colour, set.images[RGBFrame].data, 0, colour.size()) > 0.2);
+}
+
+void SimFramesTest::registeredImagesCarryTheSensorsOwnValues_data()
+{
+    QTest::addColumn<bool>("depthUndistort");
+    QTest::addColumn<bool>("irUndistort");
+    QTest::addColumn<int>("mirror");
+    QTest::newRow("corrected") << true << true << 0;
+    QTest::newRow("IR with its lens distortion") << true << false << 0;
+    QTest::newRow("depth with its lens distortion, mirrored") << false << true << 3;
+}
+
+// A registered image shows what its sensor measured there: the same value, noise and holes,
+// not a fresh measurement. Checked on the back wall, away from the balls.
+void SimFramesTest::registeredImagesCarryTheSensorsOwnValues()
+{
+    QFETCH(bool, depthUndistort);
+    QFETCH(bool, irUndistort);
+    QFETCH(int, mirror);
+    RenderParams p = paramsFor(alta, depthReady | irReady | mappedDepthReady | mappedIRReady);
+    p.depthUndistort = depthUndistort;
+    p.irUndistort = irUndistort;
+    p.mirror = mirror;
+    p.noiseSeed = 11;
+    Renderer r;
+    FrameSet set;
+    r.render(p, set);
+    const Calibration &cal = alta.calibration;
+    const Mat3 rt = cal.rotation.transposed();
+    const Vec3 eye = -1.0 * (rt * cal.translation); // the colour camera in the depth camera's frame
+    const int cw = p.colourWidth, ch = p.colourHeight, dw = alta.depthWidth, dh = alta.depthHeight;
+
+    // The depth pixel that sees the wall point seen by colour pixel (u, v).
+    auto depthPixel = [&](int u, int v, bool undistorted) {
+        const int su = (mirror & 1) ? cw - 1 - u : u, sv = (mirror & 2) ? ch - 1 - v : v;
+        const Vec3 d = rt * Vec3{(su - cal.colour.cx) / cal.colour.fx, (sv - cal.colour.cy) / cal.colour.fy, 1.0};
+        const Vec3 wall = eye + ((3600 - eye.z) / d.z) * d;
+        double x = wall.x / wall.z, y = wall.y / wall.z;
+        if (!undistorted)
+            cal.depth.distort(x, y, x, y);
+        int du = int(std::lround(cal.depth.fx * x + cal.depth.cx)),
+            dv = int(std::lround(cal.depth.fy * y + cal.depth.cy));
+        du = (mirror & 1) ? dw - 1 - du : du;
+        dv = (mirror & 2) ? dh - 1 - dv : dv;
+        return dv * dw + du;
+    };
+    // Its value, or one of its neighbours' where the point lies on a pixel border.
+    auto carried = [&](const Image &grid, int i, uint16_t value) {
+        for (int dv = -1; dv <= 1; ++dv)
+            for (int du = -1; du <= 1; ++du)
+                if (grid.u16()[i + dv * dw + du] == value)
+                    return true;
+        return false;
+    };
+    int checked = 0, same = 0;
+    for (int v = 120; v < 220; v += 3) {
+        for (int u = 700; u < 1400; u += 7) {
+            const int cu = (mirror & 1) ? cw - 1 - u : u, cv = (mirror & 2) ? ch - 1 - v : v;
+            const size_t c = size_t(cv) * cw + cu;
+            const uint16_t depth = set.images[MappedDepthFrame].u16()[c], ir = set.images[MappedIRFrame].u16()[c];
+            checked += 2;
+            same += depth > 0 && carried(set.images[DepthFrame], depthPixel(cu, cv, depthUndistort), depth);
+            same += ir > 0 && carried(set.images[IRFrame], depthPixel(cu, cv, irUndistort), ir);
+        }
+    }
+    QVERIFY2(same > 0.97 * checked, qPrintable(QStringLiteral("%1 of %2").arg(same).arg(checked)));
 }
 
 QTEST_GUILESS_MAIN(SimFramesTest)
