@@ -7,6 +7,11 @@ namespace sim {
 
 namespace {
 
+// The room is laid out below in room units and shrunk by this factor into millimetres: a
+// table-top scene whose objects lie inside the near depth range and whose back wall lies at
+// its far end.
+constexpr double roomScale = 0.35;
+
 constexpr double floorY = 800;     // 80 cm below the camera
 constexpr double backWallZ = 3600; // 3.6 m in front of it
 constexpr double sideWallX = -1900;
@@ -65,7 +70,21 @@ bool hitBox(Vec3 o, Vec3 d, double &tNear, Vec3 &normal)
 
 } // namespace
 
-bool Scene::intersectStatic(Vec3 o, Vec3 d, StaticHit &hit)
+double Scene::backWallDistance()
+{
+    return backWallZ * roomScale;
+}
+
+bool Scene::intersectStatic(Vec3 origin, Vec3 d, StaticHit &hit)
+{
+    if (!intersectRoom((1.0 / roomScale) * origin, d, hit))
+        return false;
+    hit.t *= roomScale;
+    hit.point = roomScale * hit.point;
+    return true;
+}
+
+bool Scene::intersectRoom(Vec3 o, Vec3 d, StaticHit &hit)
 {
     hit.t = 1e30;
     bool found = false;
@@ -119,6 +138,10 @@ void Scene::ballsAt(double s, Ball balls[ballCount])
                     Surface{40, 176, 64, 120}};
     // Bounces near the back wall; dark, so its far edges drop out.
     balls[2] = Ball{Vec3{520, floorY - 220 - 450 * std::fabs(std::sin(1.6 * s)), 2900}, 220, Surface{46, 80, 210, 60}};
+    for (int k = 0; k < ballCount; ++k) {
+        balls[k].centre = roomScale * balls[k].centre;
+        balls[k].radius *= roomScale;
+    }
 }
 
 } // namespace sim

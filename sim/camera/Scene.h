@@ -36,6 +36,12 @@ public:
     // Nearest hit of origin + t * dir (t > 0) with the static room; false when nothing is hit.
     static bool intersectStatic(Vec3 origin, Vec3 dir, StaticHit &hit);
     static void ballsAt(double seconds, Ball balls[ballCount]);
+    // Distance of the back wall along the optical axis, millimetres.
+    static double backWallDistance();
+
+private:
+    // The same in room units, before the room is scaled into millimetres.
+    static bool intersectRoom(Vec3 origin, Vec3 dir, StaticHit &hit);
 };
 
 } // namespace sim

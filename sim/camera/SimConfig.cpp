@@ -410,8 +410,6 @@ SimConfig SimConfig::builtIn()
         if (d.type == LX2_MODEL_CIMA) // ranges nobody has calibrated yet
             for (int r : {5, 8})
                 d.ranges[r / 3].effectiveMax[r % 3] = d.ranges[r / 3].effectiveMin[r % 3] = 0;
-        if (d.type == LX2_MODEL_ALTA)
-            d.mapDepthToRgb = true;
         c.devices.push_back(d);
         ++ordinal;
     }

@@ -345,7 +345,7 @@ void SimFramesTest::registeredImagesCarryTheSensorsOwnValues()
     auto depthPixel = [&](int u, int v, bool undistorted) {
         const int su = (mirror & 1) ? cw - 1 - u : u, sv = (mirror & 2) ? ch - 1 - v : v;
         const Vec3 d = rt * Vec3{(su - cal.colour.cx) / cal.colour.fx, (sv - cal.colour.cy) / cal.colour.fy, 1.0};
-        const Vec3 wall = eye + ((3600 - eye.z) / d.z) * d;
+        const Vec3 wall = eye + ((Scene::backWallDistance() - eye.z) / d.z) * d;
         double x = wall.x / wall.z, y = wall.y / wall.z;
         if (!undistorted)
             cal.depth.distort(x, y, x, y);
