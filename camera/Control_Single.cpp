@@ -64,8 +64,12 @@ SdkStatus Control_Single::initializeORB(const QString &uri)
             break;
         }
     }
-    if (!chosen)
-        return 0;
+    if (!chosen) {
+        // Reported as a failure: the caller would otherwise announce a camera that is not open
+        // (one unplugged between the scan and the connection, say).
+        qDebug() << "Control_Single::initializeORB" << "no camera matches" << LX2_E_NOT_FOUND;
+        return LX2_E_NOT_FOUND;
+    }
     char openUri[sizeof chosen->uri + 1] = {};
     std::memcpy(openUri, chosen->uri, sizeof chosen->uri);
     status = Lx2_OpenDevice(openUri, &deviceHandle);

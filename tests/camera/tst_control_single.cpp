@@ -101,7 +101,7 @@ void ControlSingleTest::unmatchedUriOpensNothing()
 {
     QCOMPARE(control->initializeORB(QStringLiteral("CAM-A12")), 0);
     QCOMPARE(control->shutdownORB(), 0);
-    QCOMPARE(control->initializeORB(QStringLiteral("not-attached")), 0);
+    QCOMPARE(control->initializeORB(QStringLiteral("not-attached")), LX2_E_NOT_FOUND);
     QCOMPARE(control->getDeviceType(), int(Cima));
     // Nothing was opened: every camera can still be opened.
     for (const char *uri : {"usb&2bc5&0401&CAM-A1&1-1", "usb&2bc5&0403&CAM-A12&1-2", "net:10.0.0.5:5005"}) {
