@@ -2,6 +2,7 @@
 // request leaves on disk.
 #include "Control_Single.h"
 #include "DisplaySwitches.h"
+#include "LogCapture.h"
 #include "MyThread.h"
 #include "SimConfigFile.h"
 
@@ -13,22 +14,6 @@
 #include <memory>
 
 namespace {
-
-// Lines logged by any thread (the reader logs its failures).
-QMutex logLock;
-QStringList logged;
-
-void capture(QtMsgType, const QMessageLogContext &, const QString &msg)
-{
-    QMutexLocker locker(&logLock);
-    logged << msg;
-}
-
-QStringList loggedLines()
-{
-    QMutexLocker locker(&logLock);
-    return logged;
-}
 
 const QByteArray alta = fastSim() + "[device.alta]\nmodel = Alta\n";
 
@@ -49,7 +34,6 @@ class ReaderTest : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { qInstallMessageHandler(capture); }
     void init();
     void cleanup();
     void wdrSetWithoutWdrDepthKeepsThePreviousDepth();
@@ -65,6 +49,7 @@ private:
     bool nextSet(Frames &f);
     QStringList filesIn(const QString &folder) const;
 
+    std::unique_ptr<LogCapture> log; // the reader logs its failures
     std::unique_ptr<SimConfigFile> config;
     std::unique_ptr<QTemporaryDir> saveRoot;
     std::unique_ptr<MyThread> reader;
@@ -75,10 +60,7 @@ private:
 void ReaderTest::init()
 {
     sw.resetToDefaults();
-    {
-        QMutexLocker locker(&logLock);
-        logged.clear();
-    }
+    log = std::make_unique<LogCapture>();
     saveRoot = std::make_unique<QTemporaryDir>();
     SaveTarget target;
     target.stamp = QStringLiteral("2024_05_06_07_08_09");
@@ -104,6 +86,7 @@ void ReaderTest::cleanup()
     control->shutdownORB();
     control->shutdownSDK();
     sw.resetToDefaults();
+    log.reset();
 }
 
 // Opens the first camera of the configuration and starts reading.
@@ -203,7 +186,7 @@ void ReaderTest::pendingSaveWaitsForACycleThatSaves()
     sw.saveState.storeRelease(1);
     open(alta + "[faults]\nLx2_GetFrame = -9 times 4\n");
     QTRY_COMPARE_WITH_TIMEOUT(int(sw.saveState), 2, 20000);
-    QCOMPARE(loggedLines().filter("Lx2_GetFrame").size(), 4);
+    QCOMPARE(LogCapture::snapshot().filter("Lx2_GetFrame").size(), 4);
     QCOMPARE(filesIn("Depth"), QStringList("00000001.png"));
 }
 

@@ -1,10 +1,12 @@
 #pragma once
 
+#include <QMutex>
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
 
-// Collects the text of every message logged while it lives (one capture at a time).
+// Collects the text of every message logged while it lives (one capture at a time). Threads
+// may log meanwhile; read their lines with snapshot().
 class LogCapture
 {
 public:
@@ -22,9 +24,23 @@ public:
         static QStringList collected;
         return collected;
     }
+    static QStringList snapshot()
+    {
+        QMutexLocker locker(&lock());
+        return lines();
+    }
 
 private:
-    static void handle(QtMsgType, const QMessageLogContext &, const QString &message) { lines() << message; }
+    static QMutex &lock()
+    {
+        static QMutex mutex;
+        return mutex;
+    }
+    static void handle(QtMsgType, const QMessageLogContext &, const QString &message)
+    {
+        QMutexLocker locker(&lock());
+        lines() << message;
+    }
 
     QtMessageHandler m_previous;
 };
