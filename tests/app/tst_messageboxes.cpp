@@ -1,4 +1,3 @@
-#include "BoxRecorder.h"
 #include "MessageBoxes.h"
 
 #include <QApplication>
@@ -12,31 +11,8 @@ class MessageBoxesTest : public QObject
     Q_OBJECT
 
 private slots:
-    void responderAnswersInPlaceOfTheUser();
     void realBoxShowsAndIsTraced();
 };
-
-void MessageBoxesTest::responderAnswersInPlaceOfTheUser()
-{
-    BoxRecorder outer(QMessageBox::No);
-    {
-        BoxRecorder inner;
-        inner.queueAnswer(QMessageBox::No);
-        QCOMPARE(MessageBoxes::question(nullptr, QStringLiteral("Exit"), QStringLiteral("Confirm the exit?")),
-                 QMessageBox::No);
-        QCOMPARE(MessageBoxes::warning(nullptr, QStringLiteral("Waring"), QStringLiteral("t"), QMessageBox::Yes,
-                                       QMessageBox::Yes),
-                 QMessageBox::Yes);
-        QCOMPARE(inner.boxes().size(), 2);
-        QCOMPARE(inner.boxes()[0].icon, QMessageBox::Question);
-        QCOMPARE(inner.boxes()[0].buttons, QMessageBox::Yes | QMessageBox::No);
-        QCOMPARE(inner.boxes()[1].title, QStringLiteral("Waring"));
-        QCOMPARE(inner.boxes()[1].defaultButton, QMessageBox::Yes);
-    }
-    // The outer recorder is back in charge once the inner one is gone.
-    QCOMPARE(MessageBoxes::information(nullptr, QStringLiteral("Notice"), QStringLiteral("n")), QMessageBox::No);
-    QCOMPARE(outer.boxes().size(), 1);
-}
 
 void MessageBoxesTest::realBoxShowsAndIsTraced()
 {
