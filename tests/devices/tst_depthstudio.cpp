@@ -1,12 +1,9 @@
 #include "AlgoThread.h"
 #include "BoxRecorder.h"
 #include "DepthStudio.h"
-#include "DeviceList.h"
 #include "ImageWidget.h"
 #include "SimConfigFile.h"
 
-#include <QLabel>
-#include <QTreeWidget>
 #include <QtTest>
 
 #include <memory>
@@ -19,7 +16,6 @@ private slots:
     void init();
     void panelsShowAndHide();
     void closeAnsweredNoKeepsTheWindow();
-    void openingACameraStreamsIntoTheViews();
 
 private:
     QWidget *area(const char *name) { return m_window->findChild<QWidget *>(QLatin1String(name)); }
@@ -63,28 +59,6 @@ void DepthStudioTest::closeAnsweredNoKeepsTheWindow()
     QCOMPARE(boxes.boxes()[0].title, QStringLiteral("Exit"));
     QCOMPARE(boxes.boxes()[0].text, QStringLiteral("Confirm the exit?"));
     QCOMPARE(boxes.boxes()[0].defaultButton, QMessageBox::NoButton);
-}
-
-void DepthStudioTest::openingACameraStreamsIntoTheViews()
-{
-    DeviceList *list = m_window->deviceList();
-    list->SlotTimeOut();
-    auto *tree = list->findChild<QTreeWidget *>(QStringLiteral("treeWidget"));
-    QCOMPARE(tree->topLevelItemCount(), 1);
-    list->itemDoubleClick(tree->topLevelItem(0)->child(0), 0);
-
-    auto *status = list->findChild<QLabel *>(QStringLiteral("label"));
-    QTRY_VERIFY(status->text().startsWith(QStringLiteral("connected:")));
-    QVERIFY(area("widget_ctl")->isVisible());
-    QVERIFY(m_window->imageWidget()->processing()->isRunning());
-    // Live images reach the depth and colour labels.
-    auto *depth = m_window->findChild<QLabel *>(QStringLiteral("depth"));
-    auto *rgb = m_window->findChild<QLabel *>(QStringLiteral("rgb"));
-    QTRY_VERIFY_WITH_TIMEOUT(!depth->pixmap(Qt::ReturnByValue).isNull(), 5000);
-    QTRY_VERIFY_WITH_TIMEOUT(!rgb->pixmap(Qt::ReturnByValue).isNull(), 5000);
-
-    list->slotToStop();
-    QVERIFY(status->text().startsWith(QStringLiteral("unconnected:")));
 }
 
 QTEST_MAIN(DepthStudioTest)

@@ -93,9 +93,8 @@ void DeviceListTest::startUpAndFirstScan()
     m_config = std::make_unique<SimConfigFile>(twoModels);
     DeviceList list;
     QCOMPARE(label(list)->text(), QStringLiteral("scaning ..."));
-    QVERIFY(!button(list, "btn_Sync")->isEnabled());
-    QVERIFY(!button(list, "btn_Start")->isEnabled());
-    QVERIFY(!button(list, "btn_Stop")->isEnabled());
+    for (const char *name : {"btn_Sync", "btn_Start", "btn_Stop"})
+        QVERIFY(!button(list, name)->isEnabled());
     QTRY_COMPARE_WITH_TIMEOUT(label(list)->text(), QStringLiteral("select one device"), 5000);
     QVERIFY(button(list, "btn_Sync")->isEnabled());
     QCOMPARE(tree(list)->topLevelItemCount(), 3);
