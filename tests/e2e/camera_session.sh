@@ -78,6 +78,7 @@ for kind in depth ir; do
   [ -s "$set_dir/$kind/00000001.png" ] || fail "no $kind image in $set_dir: $(find "$set_dir")"
 done
 shot panel_saved
+press_key "$(wait_window "$pid" Notice)" Return
 
 # Stop closes the camera.
 click "$STOP"

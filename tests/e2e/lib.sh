@@ -68,5 +68,14 @@ wait_exit() {
   fail "process $pid did not end"
 }
 
+# wait_log FILE PATTERN SECONDS: waits for a line matching the extended regular expression.
+wait_log() {
+  for _ in $(seq $(($3 * 10))); do
+    grep -qE "$2" "$1" 2>/dev/null && return 0
+    sleep 0.1
+  done
+  fail "no line matching '$2' in $1 after $3 s"
+}
+
 # line_count FILE
 line_count() { if [ -f "$1" ]; then wc -l <"$1"; else echo 0; fi; }
