@@ -64,6 +64,8 @@ private:
     // Runs one cycle on the frames and refreshes (twice, so that areas just made visible
     // have their size).
     void show(const RawFrames &frames);
+    // Shows the frames, measuring with a 2000 mm range, and clicks the middle of the depth image.
+    QLabel *measureCentre(const RawFrames &frames, int window, int period);
     cv::Mat displayImage(bool depth);
     template <typename T> T *child(const char *name) { return view->findChild<T *>(QLatin1String(name)); }
 
@@ -92,6 +94,17 @@ void ImageWidgetTest::show(const RawFrames &frames)
     view->ReadFrame();
     QCoreApplication::processEvents();
     view->ReadFrame();
+}
+
+QLabel *ImageWidgetTest::measureCentre(const RawFrames &frames, int window, int period)
+{
+    show(frames);
+    sw.measureOn = true;
+    sw.rangeMaxDepth = 2000;
+    view->slotresetCyckeQueue(window, period);
+    auto *label = child<QLabel>("depth");
+    QTest::mouseClick(label, Qt::LeftButton, {}, label->rect().center());
+    return label;
 }
 
 cv::Mat ImageWidgetTest::displayImage(bool depth)
@@ -169,12 +182,7 @@ void ImageWidgetTest::measurementReportsEveryPeriod()
     for (int y = 0; y < f.depth.rows; ++y)
         for (int x = 0; x < f.depth.cols; ++x)
             f.depth.at<uint16_t>(y, x) = uint16_t(values.at((x + y) % values.size()).toInt());
-    show(f);
-    sw.measureOn = true;
-    sw.rangeMaxDepth = 2000;
-    view->slotresetCyckeQueue(4, period);
-    auto *label = child<QLabel>("depth");
-    QTest::mouseClick(label, Qt::LeftButton, {}, label->rect().center());
+    measureCentre(f, 4, period);
     QVERIFY(sw.secondMarkerOn);
     view->processing()->processFrames(f); // the measurement frame is taken while measuring
 
@@ -190,12 +198,7 @@ void ImageWidgetTest::measurementReportsEveryPeriod()
 void ImageWidgetTest::clickNearTheEdgeRemovesTheMeasurementMarker()
 {
     const RawFrames f = uniformFrames(1000, 0, cv::Scalar(0, 0, 0));
-    show(f);
-    sw.measureOn = true;
-    sw.rangeMaxDepth = 2000;
-    view->slotresetCyckeQueue(10, 3);
-    auto *label = child<QLabel>("depth");
-    QTest::mouseClick(label, Qt::LeftButton, {}, label->rect().center());
+    QLabel *label = measureCentre(f, 10, 3);
     QVERIFY(sw.secondMarkerOn);
     QTest::mouseClick(label, Qt::LeftButton, {}, QPoint(label->width() - 4, 40)); // 4 < 10 / 2
     QVERIFY(!sw.secondMarkerOn);
