@@ -1,5 +1,6 @@
 // The tftpServer dialog with its real server on a free port of this machine.
 #include "BoxRecorder.h"
+#include "TftpSocket.h"
 #include "tftpServer.h"
 
 #include <QFile>
@@ -10,28 +11,16 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 namespace {
 
 // A UDP socket without SO_REUSEADDR: while it lives nobody else binds its port.
 struct PortHolder
 {
     explicit PortHolder(quint16 wanted = 0)
-        : fd(::socket(AF_INET, SOCK_DGRAM, 0))
-    {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(wanted);
-        socklen_t length = sizeof address;
-        bound = ::bind(fd, reinterpret_cast<sockaddr *>(&address), length) == 0;
-        ::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length);
-        port = ntohs(address.sin_port);
-    }
-    ~PortHolder() { ::close(fd); }
-    int fd;
+        : bound(socket.bind(tftp::Endpoint{0, wanted}))
+        , port(socket.localEndpoint().port)
+    {}
+    tftp::UdpSocket socket = tftp::UdpSocket::create();
     bool bound;
     quint16 port;
 };
