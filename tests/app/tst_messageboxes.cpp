@@ -1,4 +1,5 @@
 #include "MessageBoxes.h"
+#include "TestFiles.h"
 
 #include <QApplication>
 #include <QPushButton>
@@ -32,9 +33,7 @@ void MessageBoxesTest::realBoxShowsAndIsTraced()
 
     QCOMPARE(answer, QMessageBox::Yes);
     QCOMPARE(shownTitle, QStringLiteral("Exit"));
-    QFile file(trace);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), QByteArray("Exit\ttwo\\nlines\n"));
+    QCOMPARE(readFile(trace), QByteArray("Exit\ttwo\\nlines\n"));
 }
 
 QTEST_MAIN(MessageBoxesTest)

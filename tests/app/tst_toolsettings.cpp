@@ -1,3 +1,4 @@
+#include "TestFiles.h"
 #include "ToolSettings.h"
 
 #include <QFile>
@@ -41,9 +42,7 @@ void ToolSettingsTest::init()
 
 void ToolSettingsTest::writeIni(const QByteArray &text, const QString &name)
 {
-    QFile file(m_dir->filePath(name));
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(text);
+    QVERIFY(writeFile(m_dir->filePath(name), text));
 }
 
 void ToolSettingsTest::values_data()
@@ -55,8 +54,8 @@ void ToolSettingsTest::values_data()
     QTest::newRow("no files") << none << none << "0 1.5 2 69 0.0.0.0";
     QTest::newRow("keys missing") << QByteArray("x=1\n") << QByteArray("[General]\nname=x\n") << "0 1.5 2 69 0.0.0.0";
     QTest::newRow("malformed values read as 0")
-        << QByteArray("usertype=admin\npointsize=big\nsample=\n") << QByteArray("a line without an equals sign\n[[[\n=\n")
-        << "0 0 0 69 0.0.0.0";
+        << QByteArray("usertype=admin\npointsize=big\nsample=\n")
+        << QByteArray("a line without an equals sign\n[[[\n=\n") << "0 0 0 69 0.0.0.0";
     QTest::newRow("set") << QByteArray("usertype=255\npointsize=3.25\nsample=4\ntftpport=6969\n")
                          << QByteArray("version=2.3.8.3\n") << "255 3.25 4 6969 2.3.8.3";
     QTest::newRow("highest port") << QByteArray("tftpport=65535\n") << none << "0 1.5 2 65535 0.0.0.0";

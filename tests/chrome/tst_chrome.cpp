@@ -1,5 +1,6 @@
 #include "FramelessHelper.h"
 #include "MyTitleBar.h"
+#include "TestFiles.h"
 #include "titlebarWindow.h"
 
 #include <QFile>
@@ -241,11 +242,8 @@ void ChromeTest::titleShowsTheVersion()
 {
     QFETCH(QByteArray, file);
     QFETCH(QString, title);
-    if (!file.isEmpty()) {
-        QFile version(m_home->filePath(QStringLiteral("version")));
-        QVERIFY(version.open(QIODevice::WriteOnly));
-        version.write(file);
-    }
+    if (!file.isEmpty())
+        QVERIFY(writeFile(m_home->filePath(QStringLiteral("version")), file));
     titlebarWindow window;
     QCOMPARE(window.titleBar()->findChild<QLabel *>(QStringLiteral("TitleContent"))->text(), title);
 }
@@ -273,7 +271,8 @@ void ChromeTest::resourcesLoad()
     for (const QString &path : names)
         QVERIFY2(!QImage(":/DepthStudio/Resources/" + path + ".png").isNull(), qPrintable(path));
     for (const char *state : {"normal", "grayed"})
-        QVERIFY(!QImage(QStringLiteral(":/TarvikHome/Skin/navigation_userguide_%1.png").arg(QLatin1String(state))).isNull());
+        QVERIFY(!QImage(QStringLiteral(":/TarvikHome/Skin/navigation_userguide_%1.png").arg(QLatin1String(state)))
+                     .isNull());
 }
 
 void ChromeTest::buttonsShowTheirImages()

@@ -5,6 +5,7 @@
 #include "DisplaySwitches.h"
 #include "LogCapture.h"
 #include "SimConfigFile.h"
+#include "TestFiles.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -101,11 +102,8 @@ private:
 
 bool CtlWidgetTest::open(const char *uri, int userType, const QByteArray &settings, const QByteArray &faults)
 {
-    QFile ini(m_home.filePath("Lumidesk.ini"));
-    if (!ini.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    if (!writeFile(m_home.filePath("Lumidesk.ini"), "usertype=" + QByteArray::number(userType) + "\n" + settings))
         return false;
-    ini.write("usertype=" + QByteArray::number(userType) + "\n" + settings);
-    ini.close();
     Lx2_Shutdown();
     m_config = std::make_unique<SimConfigFile>(cameras + faults);
     if (m_camera->initializeSDK() != 0 || m_camera->initializeORB(QLatin1String(uri)) != 0)
@@ -254,9 +252,7 @@ void CtlWidgetTest::closingDisablesAndAsks()
     QVERIFY(!m_panel->close());
     QTest::keyClick(m_panel.get(), Qt::Key_A);
     QTest::keyClick(m_panel.get(), Qt::Key_Escape);
-    QCOMPARE(boxes.boxes().size(), 2);
-    QCOMPARE(boxes.boxes()[1].title, "Exit");
-    QCOMPARE(boxes.boxes()[1].text, "Confirm the exit?");
+    QCOMPARE(boxes.shown(), QStringList({"Exit\tConfirm the exit?", "Exit\tConfirm the exit?"}));
 }
 
 void CtlWidgetTest::listIndexMapsToDataMode()
@@ -372,9 +368,10 @@ void CtlWidgetTest::exclusivePairs()
     {
         const char *plain, *mapped;
         Shared<bool> DisplaySwitches::*showPlain, DisplaySwitches::*showMapped;
-    } pairs[] = {{"checkBox_rgb", "Mapper_DepthToRGB", &DisplaySwitches::showRgb, &DisplaySwitches::showMappedRgb},
-                 {"checkBox_depth", "Mapper_RGBToDepth", &DisplaySwitches::showDepth, &DisplaySwitches::showMappedDepth},
-                 {"checkBox_ir", "Mapper_RGBToIR", &DisplaySwitches::showIr, &DisplaySwitches::showMappedIr}};
+    } pairs[] = {
+        {"checkBox_rgb", "Mapper_DepthToRGB", &DisplaySwitches::showRgb, &DisplaySwitches::showMappedRgb},
+        {"checkBox_depth", "Mapper_RGBToDepth", &DisplaySwitches::showDepth, &DisplaySwitches::showMappedDepth},
+        {"checkBox_ir", "Mapper_RGBToIR", &DisplaySwitches::showIr, &DisplaySwitches::showMappedIr}};
     QVERIFY(open("ALTA-1", 255));
     combo("dataModeComBox")->setCurrentIndex(3); // every view offered
     for (const auto &pair : pairs) {
@@ -482,9 +479,7 @@ void CtlWidgetTest::saving()
 
     // A folder that cannot be made is logged; the reader still gets the request.
     const QString blocked = m_home.filePath("not-a-folder");
-    QFile file(blocked);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.close();
+    QVERIFY(writeFile(blocked, {}));
     qputenv("LUMIDESK_HOME", blocked.toLocal8Bit());
     sw.saveState = 3;
     get<QPushButton>("pushButton_save")->click();

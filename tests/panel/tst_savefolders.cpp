@@ -1,5 +1,6 @@
 #include "LogCapture.h"
 #include "SaveFolders.h"
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -76,14 +77,12 @@ private slots:
     {
         QTemporaryDir home;
         const SaveTarget first = SaveFolders::prepare(home.path(), stamp, depthOnly(0), {});
-        QFile marker(first.dirDepth + "/00000001.png");
-        QVERIFY(marker.open(QIODevice::WriteOnly));
-        marker.close();
+        QVERIFY(writeFile(first.dirDepth + "/00000001.png", {}));
         SaveFolders::Wanted more = depthOnly(0);
         more.ir = true;
         const SaveTarget second = SaveFolders::prepare(home.path(), stamp, more, first);
         QCOMPARE(second.rootDir, first.rootDir);
-        QVERIFY(marker.exists());
+        QVERIFY(QFile::exists(first.dirDepth + "/00000001.png"));
         QCOMPARE(foldersIn(first.rootDir), QStringList({"depth", "ir"}));
         QVERIFY(!LogCapture::lines().join(' ').contains("creat file error"));
     }
@@ -101,9 +100,7 @@ private slots:
     void uncreatableLevelIsLoggedAndTheWalkGoesOn()
     {
         QTemporaryDir home;
-        QFile blocker(home.filePath("SaveImage")); // a file where the folder should be
-        QVERIFY(blocker.open(QIODevice::WriteOnly));
-        blocker.close();
+        QVERIFY(writeFile(home.filePath("SaveImage"), {})); // a file where the folder should be
         const SaveTarget t = SaveFolders::prepare(home.path(), stamp, depthOnly(0), {});
         // The set's folder for the root, then the set's folder and depth for the depth folder.
         QCOMPARE(LogCapture::lines().count("creat file error"), 3);

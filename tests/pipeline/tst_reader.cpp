@@ -5,6 +5,7 @@
 #include "LogCapture.h"
 #include "MyThread.h"
 #include "SimConfigFile.h"
+#include "TestFiles.h"
 
 #include <QtTest>
 
@@ -259,9 +260,7 @@ void ReaderTest::savedFilesHoldTheFramesAndThePointCloud()
              qPrintable(QStringLiteral("mean error %1, swapped %2").arg(trueColours).arg(swapped)));
 
     // The point cloud: x, y, z per line, CR LF, no z of 0; z in pixel order is the depth.
-    QFile cloud(saveRoot->filePath("PointCloud_2024_05_06_07_08_09.txt"));
-    QVERIFY(cloud.open(QIODevice::ReadOnly));
-    const QByteArray text = cloud.readAll();
+    const QByteArray text = readFile(saveRoot->filePath("PointCloud_2024_05_06_07_08_09.txt"));
     QVERIFY(text.endsWith("\r\n"));
     QList<QByteArray> lines = text.split('\n');
     lines.removeLast();

@@ -4,6 +4,7 @@
 #include "FirmwareImage.h"
 #include "Geometry.h"
 #include "SimConfigFile.h"
+#include "TestFiles.h"
 
 #include <sdk/quillon_api.h>
 
@@ -106,10 +107,8 @@ QByteArray SimSdkTest::writeImage(const QString &name, int32_t model, const char
 {
     std::vector<uint8_t> image = sim::buildFirmwareImage(model, version, std::vector<uint8_t>(100, 7));
     image[50] ^= corrupt;
-    QFile f(config->filePath(name));
-    if (f.open(QIODevice::WriteOnly))
-        f.write(reinterpret_cast<const char *>(image.data()), qint64(image.size()));
-    return QFile::encodeName(f.fileName());
+    writeFile(config->filePath(name), QByteArray(reinterpret_cast<const char *>(image.data()), int(image.size())));
+    return QFile::encodeName(config->filePath(name));
 }
 
 void SimSdkTest::cleanup()
@@ -379,18 +378,12 @@ void SimSdkTest::workModeSixteenHandsTheCameraToItsLoader()
     QCOMPARE(Lx2_SetProperty(h, 0, LX2_PROP_WORK_MODE, &mode, 5), 0);
     QCOMPARE(deviceCount(), 1u);
     const QString announcement = config->statePath() + "/loader/SDK-ALTA.ini";
-    QFile file(announcement);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QByteArray text = file.readAll();
-    QVERIFY(text.contains("state = loader"));
-    QVERIFY(text.contains("flashType = nand"));
-    file.close();
+    const QByteArray text = readFile(announcement);
+    QVERIFY(text.contains("state = loader") && text.contains("flashType = nand"));
     QCOMPARE(Lx2_CloseDevice(h), 0);
 
     // The loader side flashes and sends the camera back.
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write("[loader]\nstate = done\nfirmware = 3.0.0\n");
-    file.close();
+    QVERIFY(writeFile(announcement, "[loader]\nstate = done\nfirmware = 3.0.0\n"));
     QCOMPARE(deviceCount(), 2u);
     QVERIFY(!QFile::exists(announcement));
     SdkHandle back = 0;

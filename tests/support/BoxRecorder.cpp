@@ -9,6 +9,14 @@ BoxRecorder::BoxRecorder(QMessageBox::StandardButton defaultAnswer)
     });
 }
 
+QStringList BoxRecorder::shown() const
+{
+    QStringList lines;
+    for (const MessageBoxes::Request &box : m_boxes)
+        lines << box.title + QLatin1Char('\t') + box.text;
+    return lines;
+}
+
 BoxRecorder::~BoxRecorder()
 {
     MessageBoxes::setResponder(std::move(m_previous));

@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QMessageBox>
+#include <QStringList>
 
 // Answers every message box while it lives and remembers what was asked. Answers are
 // taken from the queue in order; when it is empty, defaultAnswer is used.
@@ -17,6 +18,8 @@ public:
 
     void queueAnswer(QMessageBox::StandardButton answer) { m_answers.append(answer); }
     const QList<MessageBoxes::Request> &boxes() const { return m_boxes; }
+    // "title<TAB>text" per box, as the box trace writes them.
+    QStringList shown() const;
     void clear() { m_boxes.clear(); }
 
 private:

@@ -1,5 +1,6 @@
 // The tftpServer dialog with its real server on a free port of this machine.
 #include "BoxRecorder.h"
+#include "TestFiles.h"
 #include "TftpSocket.h"
 #include "tftpServer.h"
 
@@ -28,11 +29,9 @@ struct PortHolder
 // UDP sockets of this machine bound to the port.
 int socketsOnPort(quint16 port)
 {
-    QFile table("/proc/net/udp");
-    table.open(QIODevice::ReadOnly);
     const QByteArray local = ':' + QByteArray::number(port, 16).toUpper().rightJustified(4, '0') + ' ';
     int count = 0;
-    for (const QByteArray &line : table.readAll().split('\n'))
+    for (const QByteArray &line : readFile("/proc/net/udp").split('\n'))
         count += line.simplified().split(' ').value(1).append(' ').endsWith(local);
     return count;
 }
@@ -64,13 +63,9 @@ private:
 void TftpDialogTest::initTestCase()
 {
     qputenv("LUMIDESK_HOME", m_home.path().toLocal8Bit());
-    QFile ini(m_home.filePath("Lumidesk.ini"));
-    QVERIFY(ini.open(QIODevice::WriteOnly));
-    ini.write("tftpport=" + QByteArray::number(m_port) + "\n");
+    QVERIFY(writeFile(m_home.filePath("Lumidesk.ini"), "tftpport=" + QByteArray::number(m_port) + "\n"));
     QVERIFY(QDir(m_home.path()).mkdir("Upgrade"));
-    QFile firmware(m_home.filePath("Upgrade/fw.img"));
-    QVERIFY(firmware.open(QIODevice::WriteOnly));
-    firmware.write(QByteArray(3000, 'f'));
+    QVERIFY(writeFile(m_home.filePath("Upgrade/fw.img"), QByteArray(3000, 'f')));
 }
 
 void TftpDialogTest::startTwiceStartsOneServer()
@@ -117,9 +112,7 @@ void TftpDialogTest::closingWhileBusyAsks()
     dialog.startTftpd();
     QTest::mouseClick(child<QPushButton>(dialog, "pushButton_Close"), Qt::LeftButton);
     QVERIFY(dialog.isVisible());
-    QCOMPARE(boxes.boxes().size(), 1);
-    QCOMPARE(boxes.boxes()[0].title, "Exit");
-    QCOMPARE(boxes.boxes()[0].text, "Upgrading, Confirm the exit?");
+    QCOMPARE(boxes.shown(), QStringList("Exit\tUpgrading, Confirm the exit?"));
     QCOMPARE(boxes.boxes()[0].buttons, QMessageBox::Yes | QMessageBox::No);
     boxes.queueAnswer(QMessageBox::Yes);
     QTest::mouseClick(child<QPushButton>(dialog, "pushButton_Cancel"), Qt::LeftButton);

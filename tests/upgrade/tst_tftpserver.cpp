@@ -1,5 +1,6 @@
 // lumidesk-tftpd against real TFTP clients, clients scripted datagram by datagram, and a
 // seeded flood of hostile datagrams.
+#include "TestFiles.h"
 #include "TftpPacket.h"
 #include "TftpSocket.h"
 
@@ -77,8 +78,7 @@ QByteArray fetch(const QString &client, quint16 port, const QString &name, const
     process.start(command.takeFirst(), command);
     if (!process.waitForFinished(90000) || process.exitCode() != 0)
         return "<failed> " + process.readAll();
-    QFile file(out);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : "<no file>";
+    return QFile::exists(out) ? readFile(out) : "<no file>";
 }
 
 // Gets the rest of a transfer whose first DATA has arrived, acknowledging each block.
@@ -101,9 +101,8 @@ std::vector<uint8_t> bytes(const QByteArray &text)
 
 int threadCount(qint64 pid)
 {
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    status.open(QIODevice::ReadOnly);
-    const auto match = QRegularExpression("Threads:\\s*(\\d+)").match(status.readAll());
+    const auto match =
+        QRegularExpression("Threads:\\s*(\\d+)").match(readFile(QStringLiteral("/proc/%1/status").arg(pid)));
     return match.hasMatch() ? match.captured(1).toInt() : -1;
 }
 
@@ -137,8 +136,7 @@ private:
 
 QString TftpServerTest::output() const
 {
-    QFile file(m_log.filePath("stdout.txt"));
-    return file.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(file.readAll()) : QString();
+    return QString::fromLocal8Bit(readFile(m_log.filePath("stdout.txt")));
 }
 
 void TftpServerTest::initTestCase()
@@ -149,15 +147,13 @@ void TftpServerTest::initTestCase()
         std::mt19937 random{quint32(size)};
         for (char &b : bytes)
             b = char(random());
-        QFile file(root + "/" + name);
-        QVERIFY(QDir().mkpath(QFileInfo(file).path()) && file.open(QIODevice::WriteOnly));
-        file.write(bytes);
+        QVERIFY(QDir().mkpath(QFileInfo(root + "/" + name).path()) && writeFile(root + "/" + name, bytes));
         m_files[name] = bytes;
     };
     for (qint64 size : {0LL, 1LL, 511LL, 512LL, 513LL, 1000LL, mib, 40 * mib})
         write(QString::number(size), size);
     write("sub/boot.bin", 3000);
-    QVERIFY(QFile(m_out.filePath("secret.txt")).open(QIODevice::WriteOnly));
+    QVERIFY(writeFile(m_out.filePath("secret.txt"), {}));
     QVERIFY(QFile::link(m_out.filePath("secret.txt"), root + "/outside.txt"));
     QVERIFY(QFile::link(m_out.path(), root + "/outside-dir"));
     QVERIFY(QFile::link(root + "/1000", root + "/inside.txt"));
