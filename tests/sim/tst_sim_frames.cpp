@@ -100,7 +100,7 @@ private slots:
     void dataModeAndSwitchesDecideTheKinds_data();
     void dataModeAndSwitchesDecideTheKinds();
     void filtersSmoothTheDepth();
-    void undistortionChangesTheImages();
+    void colourUndistortionChangesTheImage();
     void registeredImagesCarryTheSensorsOwnValues_data();
     void registeredImagesCarryTheSensorsOwnValues();
 
@@ -288,27 +288,20 @@ void SimFramesTest::filtersSmoothTheDepth()
     QVERIFY2(after < 0.7 * before, qPrintable(QStringLiteral("%1 vs %2").arg(after).arg(before)));
 }
 
-void SimFramesTest::undistortionChangesTheImages()
+// Depth and IR undistortion show in the registered images' test below; colour has its own.
+void SimFramesTest::colourUndistortionChangesTheImage()
 {
     Renderer r;
     FrameSet set;
-    RenderParams p = paramsFor(alta, depthReady | rgbReady);
-    p.noiseSeed = 7;
+    RenderParams p = paramsFor(alta, rgbReady);
     r.render(p, set);
-    const std::vector<uint8_t> corrected = set.images[DepthFrame].data, colour = set.images[RGBFrame].data;
-    p.depthUndistort = p.rgbUndistort = false;
+    const std::vector<uint8_t> corrected = set.images[RGBFrame].data;
+    p.rgbUndistort = false;
     r.render(p, set);
-    // Lens distortion moves the floor's rows (the wall is flat: its depth stays).
-    auto differs = [](const std::vector<uint8_t> &a, const std::vector<uint8_t> &b, size_t from, size_t to) {
-        size_t n = 0;
-        for (size_t i = from; i < to; ++i)
-            n += a[i] != b[i];
-        return double(n) / double(to - from);
-    };
-    const size_t rowBytes = size_t(alta.depthWidth) * 2;
-    const size_t bytes = corrected.size();
-    QVERIFY(differs(corrected, set.images[DepthFrame].data, bytes - rowBytes * 60, bytes) > 0.5);
-    QVERIFY(differs(colour, set.images[RGBFrame].data, 0, colour.size()) > 0.2);
+    size_t differing = 0;
+    for (size_t i = 0; i < corrected.size(); ++i)
+        differing += corrected[i] != set.images[RGBFrame].data[i];
+    QVERIFY(differing > corrected.size() / 5);
 }
 
 void SimFramesTest::registeredImagesCarryTheSensorsOwnValues_data()
