@@ -193,6 +193,8 @@ void CtlWidgetTest::layoutPerModelAndUser()
     QCOMPARE(combo("rgbResolutionComb")->isHidden(), cimaGroup);
     QCOMPARE(get("checkBox_wdrstyle")->isHidden(), cimaGroup);
     QCOMPARE(get("checkBox_irenabled")->isHidden(), brio);
+    if (brio) // the manual exposure waits until the automatic one is switched off
+        QVERIFY(get("checkBox_rgbaecenabled")->isChecked() && !get<QWidget>("doubleSpinBox_gain")->isEnabled());
 }
 
 void CtlWidgetTest::fullUserListIsRestoredAfterAnotherModel()

@@ -73,8 +73,7 @@ private slots:
     void callFaults_data();
     void callFaults();
     void framesDropAndCamerasUnplug();
-    void chosenPropertyReadsFail();
-    void recordWithoutDeviceIsListed();
+    void faultyDevicesFromTheIni();
     void propertyLengthsAreChecked_data();
     void propertyLengthsAreChecked();
     void textReadsStayInTheirBuffer();
@@ -205,10 +204,11 @@ void SimSdkTest::framesDropAndCamerasUnplug()
     QTRY_COMPARE_WITH_TIMEOUT(deviceCount(), 3u, 2000);
 }
 
-void SimSdkTest::chosenPropertyReadsFail()
+void SimSdkTest::faultyDevicesFromTheIni()
 {
     const SdkHandle h = start(cameras + "[device.faulty]\nmodel = Alta\nserial = FAULTY\n"
-                                        "failPropertyReads = 0x5, 0xF0000003\nfailPropertyStatus = -42\n",
+                                        "failPropertyReads = 0x5, 0xF0000003\nfailPropertyStatus = -42\n"
+                                        "[device.ghost]\nmodel = Cima\ntype = 0\nserial = GHOST\n",
                               "usb&2bc5&0401&FAULTY&1-3");
     QVERIFY(h);
     char sn[64] = {};
@@ -220,18 +220,13 @@ void SimSdkTest::chosenPropertyReadsFail()
     QCOMPARE(Lx2_SetProperty(h, 0, LX2_PROP_SN, "NEW", 3), 0);
     len = 63;
     QCOMPARE(Lx2_GetProperty(h, 0, LX2_PROP_PCBA, sn, &len), 0);
-}
 
-void SimSdkTest::recordWithoutDeviceIsListed()
-{
-    config = std::make_unique<SimConfigFile>(cameras + "[device.ghost]\nmodel = Cima\ntype = 0\nserial = GHOST\n");
-    QCOMPARE(Lx2_Initialize(), 0);
-    QCOMPARE(deviceCount(), 3u);
-    SdkDeviceInfo infos[3] = {};
-    QCOMPARE(Lx2_GetDeviceListInfo(infos, 3), 0);
-    QCOMPARE(infos[2].deviceType, 0);
-    SdkHandle h = 0;
-    QCOMPARE(Lx2_OpenDevice(infos[2].uri, &h), int(LX2_E_NOT_FOUND));
+    // A record of device type 0 is listed, but nothing opens through it.
+    SdkDeviceInfo infos[4] = {};
+    QCOMPARE(Lx2_GetDeviceListInfo(infos, 4), 0);
+    QCOMPARE(infos[3].deviceType, 0);
+    SdkHandle ghost = 0;
+    QCOMPARE(Lx2_OpenDevice(infos[3].uri, &ghost), int(LX2_E_NOT_FOUND));
 }
 
 void SimSdkTest::propertyLengthsAreChecked_data()

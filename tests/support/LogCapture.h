@@ -13,6 +13,7 @@ public:
     LogCapture()
         : m_previous(qInstallMessageHandler(&LogCapture::handle))
     {
+        QMutexLocker locker(&lock());
         lines().clear();
     }
     ~LogCapture() { qInstallMessageHandler(m_previous); }
