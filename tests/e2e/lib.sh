@@ -76,6 +76,3 @@ wait_log() {
   done
   fail "no line matching '$2' in $1 after $3 s"
 }
-
-# line_count FILE
-line_count() { if [ -f "$1" ]; then wc -l <"$1"; else echo 0; fi; }
