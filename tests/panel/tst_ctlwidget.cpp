@@ -12,10 +12,10 @@
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSignalSpy>
 #include <QSpinBox>
 #include <QtTest>
 
+#include <cstring>
 #include <memory>
 
 namespace {
@@ -64,33 +64,399 @@ class CtlWidgetTest : public QObject
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
-    void layoutPerModelAndUser_data();
-    void layoutPerModelAndUser();
-    void fullUserListIsRestoredAfterAnotherModel();
-    void openingFillsRangesLimitsAndDeviceInfo();
-    void closingDisablesAndAsks();
-    void listIndexMapsToDataMode();
-    void dataModeSetsToggles_data();
-    void dataModeSetsToggles();
-    void wdrMode_data();
-    void wdrMode();
-    void failingDataModeWriteChangesNothing();
-    void exclusivePairs();
-    void pointCloudAndItsColouredForm();
-    void allAndOtherToggles();
-    void deviceControls();
-    void saving();
+    void init()
+    {
+        qputenv("LUMIDESK_HOME", m_home.path().toLocal8Bit());
+        m_log = std::make_unique<LogCapture>();
+    }
+
+    void cleanup()
+    {
+        m_panel.reset();
+        m_camera->shutdownORB();
+        m_camera->shutdownSDK();
+        m_log.reset();
+    }
+
+    void layoutPerModelAndUser_data()
+    {
+        QTest::addColumn<QString>("uri");
+        QTest::addColumn<int>("user");
+        QTest::addColumn<QString>("groups"); // shown groups, letters in groupNames order
+        QTest::addColumn<QString>("firstMode");
+        QTest::addColumn<int>("modes");
+        QTest::addColumn<bool>("upgrade");
+        const struct
+        {
+            const char *uri, *model;
+            const char *groups[3]; // user 0, 255, 7
+            const char *firstMode;
+            int modes[3];
+            bool upgrade;
+        } models[] = {
+            {"ALTA-1", "Alta", {"0111010", "0111111", "0111111"}, "DepthAndRGB_30", {5, 6, 5}, true},
+            {"BRIO-1", "Brio", {"1000010", "1000011", "1000011"}, "DepthAndRGB_30", {6, 6, 6}, true},
+            {"CIMA-1", "Cima", {"0111010", "0111111", "0111111"}, "Depth_30", {4, 4, 4}, false},
+            {"ALIAS-1", "EskeAlias", {"0111010", "0111111", "0111111"}, "Depth_30", {4, 4, 4}, false},
+            {"10.0.0.5", "Dune", {"0111010", "0111111", "0111111"}, "Depth_30", {4, 4, 4}, true},
+            {"10.0.0.6", "Eske", {"0111010", "0111111", "0111111"}, "Depth_30", {4, 4, 4}, true},
+        };
+        const int users[] = {0, 255, 7};
+        for (const auto &m : models)
+            for (int u = 0; u < 3; ++u)
+                QTest::addRow("%s user %d", m.model, users[u])
+                    << m.uri << users[u] << m.groups[u] << m.firstMode << m.modes[u] << m.upgrade;
+    }
+
+    void layoutPerModelAndUser()
+    {
+        QFETCH(QString, uri);
+        QFETCH(int, user);
+        QFETCH(QString, groups);
+        QFETCH(QString, firstMode);
+        QFETCH(int, modes);
+        QFETCH(bool, upgrade);
+        QVERIFY(open(uri.toLatin1(), user));
+        const bool brio = uri.startsWith("BRIO"), cimaGroup = !brio && !uri.startsWith("ALTA");
+        for (int g = 0; g < 7; ++g) {
+            QCOMPARE(!get<QGroupBox>(groupNames[g])->isHidden(), groups[g] == '1');
+            QCOMPARE(get<QGroupBox>(groupNames[g])->isEnabled(), g > 0 || brio);
+        }
+        QCOMPARE(combo("dataModeComBox")->itemText(0), firstMode);
+        QCOMPARE(combo("dataModeComBox")->count(), modes);
+        QCOMPARE(!get<QPushButton>("pushButton_upgrade")->isHidden(), upgrade);
+        QCOMPARE(!get<QPushButton>("WritepushButton")->isHidden(), user == 255);
+        QCOMPARE(!get("ISAcheckBox")->isHidden(), user == 255);
+        QCOMPARE(!get("SlaveMode")->isHidden(), user == 255 && !brio);
+        QCOMPARE(!get<QPushButton>("pushButton_Params")->isHidden(), user != 0);
+        for (const char *name : {"checkBox_rgb", "RGBDistortion", "Mapper_DepthToRGB", "checkBox_3DMap"})
+            QCOMPARE(get(name)->isHidden(), cimaGroup);
+        QCOMPARE(combo("rgbResolutionComb")->isHidden(), cimaGroup);
+        QCOMPARE(get("checkBox_wdrstyle")->isHidden(), cimaGroup);
+        QCOMPARE(get("checkBox_irenabled")->isHidden(), brio);
+        if (brio) // the manual exposure waits until the automatic one is switched off
+            QVERIFY(get("checkBox_rgbaecenabled")->isChecked() && !get<QWidget>("doubleSpinBox_gain")->isEnabled());
+    }
+
+    void fullUserListIsRestoredAfterAnotherModel()
+    {
+        QVERIFY(open("CIMA-1", 255));
+        QCOMPARE(combo("dataModeComBox")->count(), 4);
+        m_panel->closeCamera();
+        m_camera->shutdownORB();
+        QCOMPARE(m_camera->initializeORB("ALTA-1"), 0);
+        m_panel->openCamera();
+        QCOMPARE(combo("dataModeComBox")->count(), 6);
+        QCOMPARE(combo("dataModeComBox")->itemText(3), "DepthAndIR_15_RGB_30");
+    }
+
+    void openingFillsRangesLimitsAndDeviceInfo()
+    {
+        QVERIFY(open("ALTA-1", 255));
+        QComboBox *ranges = combo("depRangeComBox");
+        QCOMPARE(ranges->count(), 9);
+        QCOMPARE(ranges->itemText(0), "Range0 (150-1300mm)");
+        QCOMPARE(ranges->itemText(1), "Range1 (No Calib)");
+        QCOMPARE(ranges->currentText(), "Range4 (300-3200mm)"); // the camera's own range
+        QCOMPARE(get<QSpinBox>("spinBox_Slope_max")->value(), 3200);
+        QCOMPARE(get<QSpinBox>("spinBox_Slope_min")->value(), 300);
+        QCOMPARE(int(sw.colourMapMax), 3200);
+        QCOMPARE(int(sw.rangeMaxDepth), 3500);
+        QCOMPARE(int(sw.currentMeasuringRange.depthMode), 1);
+        QCOMPARE(get<QLineEdit>("lineEdit_sn")->text(), "ALTA-1");
+        QCOMPARE(get<QLineEdit>("lineEdit_fw")->text(), "2.0.9");
+        QCOMPARE(get<QLineEdit>("lineEdit_flashtype")->text(), "nor");
+        // The camera maps colour onto depth, which takes the colour image's place.
+        QVERIFY(get("Mapper_DepthToRGB")->isChecked());
+        QVERIFY(!get("checkBox_rgb")->isChecked());
+
+        // Other users see only calibrated ranges, numbers kept.
+        QVERIFY(open("ALTA-1", 7));
+        ranges = combo("depRangeComBox");
+        QCOMPARE(ranges->count(), 8);
+        QCOMPARE(ranges->itemText(1), "Range2 (300-3700mm)");
+        QCOMPARE(ranges->currentText(), "Range0 (150-1300mm)"); // rebuilding the lists re-applied it
+        QCOMPARE(m_camera->getDepthRange(), 0);
+    }
+
+    void closingDisablesAndAsks()
+    {
+        QVERIFY(open("ALTA-1", 0));
+        get("PointCloud")->setChecked(true);
+        QSignalSpy closed(m_panel.get(), &CtlWidget::sglcloseCamera);
+        QSignalSpy cloud(m_panel.get(), &CtlWidget::sglPointCloud);
+        m_panel->closeCamera();
+        QCOMPARE(closed.count(), 1);
+        QCOMPARE(cloud.takeFirst().at(0).toInt(), 0);
+        for (const char *group : groupNames)
+            QVERIFY(!get<QGroupBox>(group)->isEnabled());
+
+        BoxRecorder boxes(QMessageBox::No);
+        QVERIFY(!m_panel->close());
+        QTest::keyClick(m_panel.get(), Qt::Key_A);
+        QTest::keyClick(m_panel.get(), Qt::Key_Escape);
+        QCOMPARE(boxes.shown(), QStringList({"Exit\tConfirm the exit?", "Exit\tConfirm the exit?"}));
+    }
+
+    void listIndexMapsToDataMode()
+    {
+        const int alta[] = {0, 1, 2, 10, 11, 4}, cima[] = {0, 1, 2, 11};
+        for (const char *uri : {"ALTA-1", "ALIAS-1"}) {
+            QVERIFY(open(uri, 255));
+            const bool isAlta = QByteArray(uri).startsWith("ALTA");
+            for (int i = 0; i < (isAlta ? 6 : 4); ++i) {
+                combo("dataModeComBox")->setCurrentIndex(i);
+                uint8_t mode = 0xFF;
+                QCOMPARE(m_camera->getDataModeProperty(&mode), 0);
+                QCOMPARE(int(mode), isAlta ? alta[i] : cima[i]);
+                QCOMPARE(int(sw.appliedDataMode), int(mode));
+            }
+        }
+        for (int i = -1; i < 6; ++i)
+            QCOMPARE(DataModeTable::valueForIndex(Brio, i), 0);
+        QCOMPARE(DataModeTable::valueForIndex(Cima, 4), 0);
+        QCOMPARE(DataModeTable::indexForValue(Alta, 4, 5), -1); // not offered in the five-entry list
+    }
+
+    void dataModeSetsToggles_data()
+    {
+        // Per toggle: o enabled and checked, x disabled and unchecked, e enabled, . untouched.
+        QTest::addColumn<int>("from");
+        QTest::addColumn<int>("to");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("0") << 1 << 0 << "xooeexee";
+        QTest::newRow("1") << 3 << 1 << "ooxxxxxx";
+        QTest::newRow("2") << 1 << 2 << "oxoxxxxe";
+        QTest::newRow("4") << 3 << 5 << "xooee.xx";
+        QTest::newRow("10") << 1 << 3 << "oooeeeee";
+        QTest::newRow("11") << 1 << 4 << "xooeexee";
+    }
+
+    void dataModeSetsToggles()
+    {
+        QFETCH(int, from);
+        QFETCH(int, to);
+        QFETCH(QString, expected);
+        QVERIFY(open("ALTA-1", 255));
+        combo("dataModeComBox")->setCurrentIndex(from);
+        get("Mapper_RGBToIR")->setChecked(true); // something for "untouched" to keep
+        const QStringList before = toggleStates();
+        combo("dataModeComBox")->setCurrentIndex(to);
+        const QStringList after = toggleStates();
+        for (int i = 0; i < 8; ++i) {
+            const QChar e = expected[i];
+            const QString want = e == '.' ? before[i] : e == 'o' ? "11" : e == 'x' ? "00" : "1" + after[i].right(1);
+            QVERIFY2(after[i] == want, toggleNames[i]);
+        }
+        QCOMPARE(bool(sw.showIr), get("checkBox_ir")->isChecked()); // the switch follows its box
+    }
+
+    void wdrMode_data()
+    {
+        QTest::addColumn<QByteArray>("record");
+        QTest::addColumn<int>("min");
+        QTest::addColumn<int>("max");
+        QTest::addColumn<int>("maxDepth");
+        const QByteArray three = "t1_totalRange=3\nt1_range1=3\nt1_range2=4\nt1_range3=8\n"
+                                 "t1_range1Count=1\nt1_range2Count=1\nt1_range3Count=1\n";
+        QTest::newRow("three ranges") << three << 200 << 7400 << 8000;
+        QTest::newRow("four ranges") << QByteArray("t1_totalRange=4\n") << 300 << 3200 << 3500;
+        QTest::newRow("far range 0") << QByteArray("t1_totalRange=2\nt1_range1=6\nt1_range2=0\n") << 300 << 3200
+                                     << 3500;
+    }
+
+    void wdrMode()
+    {
+        QFETCH(QByteArray, record);
+        QFETCH(int, min);
+        QFETCH(int, max);
+        QFETCH(int, maxDepth);
+        QVERIFY(open("ALTA-1", 255, record));
+        QComboBox *ranges = combo("depRangeComBox");
+        combo("dataModeComBox")->setCurrentIndex(4);
+        QCOMPARE(int(sw.appliedDataMode), 11);
+        QVERIFY(get("checkBox_wdrstyle")->isEnabled());
+        QVERIFY(!ranges->isEnabled());
+        QCOMPARE(get<QSpinBox>("spinBox_Slope_min")->value(), min);
+        QCOMPARE(get<QSpinBox>("spinBox_Slope_max")->value(), max);
+        QCOMPARE(int(sw.rangeMaxDepth), maxDepth);
+
+        ranges->setCurrentIndex(6); // the WDR mode keeps its own ranges
+        QCOMPARE(m_camera->getDepthRange(), 4);
+        QCOMPARE(int(sw.currentRangeIndex), 6);
+
+        combo("dataModeComBox")->setCurrentIndex(2);
+        QVERIFY(ranges->isEnabled());
+        QCOMPARE(ranges->currentIndex(), 0);
+        QCOMPARE(m_camera->getDepthRange(), 0);
+        QCOMPARE(get<QSpinBox>("spinBox_Slope_max")->value(), 1300);
+        QVERIFY(!get("checkBox_wdrstyle")->isEnabled());
+    }
+
+    void failingDataModeWriteChangesNothing()
+    {
+        QVERIFY(open("ALTA-1", 255, {}, "[faults]\nLx2_SetProperty = -5\n"));
+        const QStringList before = toggleStates();
+        const int applied = sw.appliedDataMode;
+        combo("dataModeComBox")->setCurrentIndex(2);
+        QCOMPARE(LogCapture::lines(), QStringList{"\"SetDataMode index:2  status:-5\""});
+        QCOMPARE(int(sw.appliedDataMode), applied);
+        QCOMPARE(combo("depRangeComBox")->currentText(), "Range4 (300-3200mm)");
+        QCOMPARE(toggleStates(), before);
+        QCOMPARE(combo("dataModeComBox")->currentIndex(), 2); // where the user put it
+    }
+
+    void exclusivePairs()
+    {
+        const struct
+        {
+            const char *plain, *mapped;
+            Shared<bool> DisplaySwitches::*showPlain, DisplaySwitches::*showMapped;
+        } pairs[] = {
+            {"checkBox_rgb", "Mapper_DepthToRGB", &DisplaySwitches::showRgb, &DisplaySwitches::showMappedRgb},
+            {"checkBox_depth", "Mapper_RGBToDepth", &DisplaySwitches::showDepth, &DisplaySwitches::showMappedDepth},
+            {"checkBox_ir", "Mapper_RGBToIR", &DisplaySwitches::showIr, &DisplaySwitches::showMappedIr}};
+        QVERIFY(open("ALTA-1", 255));
+        combo("dataModeComBox")->setCurrentIndex(3); // every view offered
+        for (const auto &pair : pairs) {
+            QCheckBox *p = get(pair.plain), *m = get(pair.mapped);
+            p->setChecked(true);
+            m->setChecked(true);
+            QVERIFY2(!p->isChecked() && !(sw.*pair.showPlain) && sw.*pair.showMapped, pair.mapped);
+            p->setChecked(true);
+            QVERIFY2(!m->isChecked() && sw.*pair.showPlain && !(sw.*pair.showMapped), pair.plain);
+        }
+    }
+
+    void pointCloudAndItsColouredForm()
+    {
+        QVERIFY(open("ALTA-1", 255));
+        get("Mapper_DepthToRGB")->setChecked(false);
+        QCOMPARE(m_camera->getMapperEnabledDepthToRGB(), 0);
+        QSignalSpy cloud(m_panel.get(), &CtlWidget::sglPointCloud);
+        get("checkBox_3DMap")->setChecked(true);
+        QVERIFY(get("PointCloud")->isChecked());
+        QVERIFY(sw.showPointCloud && sw.pointCloudRgb);
+        QCOMPARE(m_camera->getMapperEnabledDepthToRGB(), 1);
+        QCOMPARE(cloud.takeFirst().at(0).toInt(), 2);
+
+        get("Mapper_DepthToRGB")->setChecked(true);
+        get("PointCloud")->setChecked(false);
+        QVERIFY(!get("checkBox_3DMap")->isChecked() && !get("Mapper_DepthToRGB")->isChecked());
+        QVERIFY(!sw.pointCloudRgb && !sw.showMappedRgb && !sw.showPointCloud);
+        QCOMPARE(m_camera->getMapperEnabledDepthToRGB(), 0);
+        QCOMPARE(cloud.takeFirst().at(0).toInt(), 0);
+    }
+
+    void allAndOtherToggles()
+    {
+        QVERIFY(open("ALTA-1", 255));
+        get("checkBox_All")->setChecked(true);
+        get("checkBox_All")->setChecked(false);
+        Control_Single &c = *m_camera;
+        QCOMPARE(c.getIrDistortionCorrectionEnabled() + c.getRGBDistortionCorrectionEnabled() +
+                     c.getDepthDistortionCorrectionEnabled() + c.getComputeRealDepthCorrectionEnabled() +
+                     c.getTimeFilterEnabled() + c.getSpatialFilterEnabled(),
+                 0);
+        QVERIFY(!sw.blackBackground && !get("checkBox_BlackBG")->isChecked());
+
+        QSignalSpy queue(m_panel.get(), &CtlWidget::sglresetCyckeQueue);
+        get<QSpinBox>("spinBox_period")->setValue(60);
+        QCOMPARE(queue.takeFirst(), QVariantList({10, 60}));
+
+        QVERIFY(open("CIMA-1", 255)); // no colour: "RGB Image" changes nothing
+        QSignalSpy flash(m_panel.get(), &CtlWidget::sglreFlash);
+        get("checkBox_rgb")->setChecked(!get("checkBox_rgb")->isChecked());
+        QVERIFY(!sw.showRgb);
+        QCOMPARE(flash.count(), 0);
+    }
+
+    void deviceControls()
+    {
+        QVERIFY(open("ALTA-1", 255));
+        PulseCountTable before{}, after{};
+        QCOMPARE(m_camera->getPulseCount(&before), 0);
+        m_panel->on_pushButton_set_clicked(); // 0 and 0: nothing is sent
+        QCOMPARE(m_camera->getPulseCount(&after), 0);
+        QCOMPARE(std::memcmp(&after, &before, sizeof after), 0);
+
+        combo("depRangeComBox")->setCurrentIndex(4);
+        get<QSpinBox>("spinBox_PulseCount")->setValue(1234);
+        get<QSpinBox>("spinBox_GmmGain")->setValue(77);
+        m_panel->on_pushButton_set_clicked(); // the camera takes Range4 only with depth mode 1
+        QCOMPARE(m_camera->getPulseCount(&after), 0);
+        QCOMPARE(int(after.range[4]), 1234);
+        get<QSpinBox>("spinBox_PulseCount")->setValue(0);
+        get<QSpinBox>("spinBox_GmmGain")->setValue(0);
+        m_panel->on_pushButton_get_clicked();
+        QCOMPARE(get<QSpinBox>("spinBox_PulseCount")->value(), 1234);
+        QCOMPARE(get<QSpinBox>("spinBox_GmmGain")->value(), 77);
+
+        QVERIFY(open("BRIO-1", 0));
+        for (bool automatic : {false, true}) {
+            get("checkBox_rgbaecenabled")->setChecked(automatic);
+            for (const char *name : {"doubleSpinBox_exploretime", "doubleSpinBox_gain", "pushButton_Tset"})
+                QCOMPARE(get<QWidget>(name)->isEnabled(), !automatic);
+        }
+        combo("comboBox_workmode")->setCurrentIndex(1); // colour only
+        QVERIFY(!get("PointCloud")->isEnabled() && !get("checkBox_depthenabled")->isChecked());
+        QVERIFY(sw.showRgb && !sw.showMappedDepth && !sw.showMappedIr);
+    }
+
+    void saving()
+    {
+        QVERIFY(open("ALTA-1", 0));
+        QCheckBox *continuous = get("SaveImage");
+        continuous->setChecked(true);
+        QCOMPARE(int(sw.saveState.loadAcquire()), 1);
+        QVERIFY(sw.continuousSave);
+        QCOMPARE(int(sw.saveIndex), 1);
+        QVERIFY(!get<QPushButton>("pushButton_save")->isEnabled());
+        QVERIFY(QFileInfo(sw.saveTarget().rootDir).isDir());
+        continuous->setChecked(false); // stops even though no frame was saved
+        QCOMPARE(int(sw.saveState), 3);
+        QVERIFY(!sw.continuousSave);
+        QVERIFY(get<QPushButton>("pushButton_save")->isEnabled());
+
+        // A folder that cannot be made is logged; the reader still gets the request.
+        const QString blocked = m_home.filePath("not-a-folder");
+        QVERIFY(writeFile(blocked, {}));
+        qputenv("LUMIDESK_HOME", blocked.toLocal8Bit());
+        sw.saveState = 3;
+        get<QPushButton>("pushButton_save")->click();
+        QVERIFY(LogCapture::lines().contains("creat file error"));
+        QCOMPARE(int(sw.saveState), 1);
+        QVERIFY(sw.saveTarget().rootDir.startsWith(blocked + "//SaveImage//"));
+    }
 
 private:
-    bool open(const char *uri, int userType, const QByteArray &settings = {}, const QByteArray &faults = {});
+    bool open(const char *uri, int userType, const QByteArray &settings = {}, const QByteArray &faults = {})
+    {
+        if (!writeFile(m_home.filePath("Lumidesk.ini"), "usertype=" + QByteArray::number(userType) + "\n" + settings))
+            return false;
+        Lx2_Shutdown();
+        m_config = std::make_unique<SimConfigFile>(cameras + faults);
+        if (m_camera->initializeSDK() != 0 || m_camera->initializeORB(QLatin1String(uri)) != 0)
+            return false;
+        sw.resetToDefaults();
+        m_panel = std::make_unique<CtlWidget>();
+        m_panel->openCamera();
+        LogCapture::lines().clear();
+        return true;
+    }
     template <typename T = QCheckBox> T *get(const char *name) const
     {
         return m_panel->findChild<T *>(QLatin1String(name));
     }
     QComboBox *combo(const char *name) const { return get<QComboBox>(name); }
-    QStringList toggleStates() const; // "<enabled><checked>" per view toggle
+
+    QStringList toggleStates() const // "<enabled><checked>" per view toggle
+    {
+        QStringList states;
+        for (const char *name : toggleNames)
+            states << QStringLiteral("%1%2").arg(get(name)->isEnabled()).arg(get(name)->isChecked());
+        return states;
+    }
 
     QTemporaryDir m_home;
     std::unique_ptr<SimConfigFile> m_config;
@@ -99,396 +465,6 @@ private:
     Control_Single *m_camera = Control_Single::getInstance();
     DisplaySwitches &sw = DisplaySwitches::instance();
 };
-
-bool CtlWidgetTest::open(const char *uri, int userType, const QByteArray &settings, const QByteArray &faults)
-{
-    if (!writeFile(m_home.filePath("Lumidesk.ini"), "usertype=" + QByteArray::number(userType) + "\n" + settings))
-        return false;
-    Lx2_Shutdown();
-    m_config = std::make_unique<SimConfigFile>(cameras + faults);
-    if (m_camera->initializeSDK() != 0 || m_camera->initializeORB(QLatin1String(uri)) != 0)
-        return false;
-    sw.resetToDefaults();
-    m_panel = std::make_unique<CtlWidget>();
-    m_panel->openCamera();
-    LogCapture::lines().clear();
-    return true;
-}
-
-QStringList CtlWidgetTest::toggleStates() const
-{
-    QStringList states;
-    for (const char *name : toggleNames)
-        states << QStringLiteral("%1%2").arg(get(name)->isEnabled()).arg(get(name)->isChecked());
-    return states;
-}
-
-void CtlWidgetTest::init()
-{
-    qputenv("LUMIDESK_HOME", m_home.path().toLocal8Bit());
-    m_log = std::make_unique<LogCapture>();
-}
-
-void CtlWidgetTest::cleanup()
-{
-    m_panel.reset();
-    m_camera->shutdownORB();
-    m_camera->shutdownSDK();
-    m_log.reset();
-}
-
-void CtlWidgetTest::layoutPerModelAndUser_data()
-{
-    QTest::addColumn<QString>("uri");
-    QTest::addColumn<int>("user");
-    QTest::addColumn<QString>("groups"); // shown groups, letters in groupNames order
-    QTest::addColumn<QString>("firstMode");
-    QTest::addColumn<int>("modes");
-    QTest::addColumn<bool>("upgrade");
-    const struct
-    {
-        const char *uri, *model;
-        const char *groups[3]; // user 0, 255, 7
-        const char *firstMode;
-        int modes[3];
-        bool upgrade;
-    } models[] = {
-        {"ALTA-1", "Alta", {"0111010", "0111111", "0111111"}, "DepthAndRGB_30", {5, 6, 5}, true},
-        {"BRIO-1", "Brio", {"1000010", "1000011", "1000011"}, "DepthAndRGB_30", {6, 6, 6}, true},
-        {"CIMA-1", "Cima", {"0111010", "0111111", "0111111"}, "Depth_30", {4, 4, 4}, false},
-        {"ALIAS-1", "EskeAlias", {"0111010", "0111111", "0111111"}, "Depth_30", {4, 4, 4}, false},
-        {"10.0.0.5", "Dune", {"0111010", "0111111", "0111111"}, "Depth_30", {4, 4, 4}, true},
-        {"10.0.0.6", "Eske", {"0111010", "0111111", "0111111"}, "Depth_30", {4, 4, 4}, true},
-    };
-    const int users[] = {0, 255, 7};
-    for (const auto &m : models)
-        for (int u = 0; u < 3; ++u)
-            QTest::addRow("%s user %d", m.model, users[u])
-                << m.uri << users[u] << m.groups[u] << m.firstMode << m.modes[u] << m.upgrade;
-}
-
-void CtlWidgetTest::layoutPerModelAndUser()
-{
-    QFETCH(QString, uri);
-    QFETCH(int, user);
-    QFETCH(QString, groups);
-    QFETCH(QString, firstMode);
-    QFETCH(int, modes);
-    QFETCH(bool, upgrade);
-    QVERIFY(open(uri.toLatin1(), user));
-    const bool brio = uri.startsWith("BRIO"), cimaGroup = !brio && !uri.startsWith("ALTA");
-    for (int g = 0; g < 7; ++g) {
-        QCOMPARE(!get<QGroupBox>(groupNames[g])->isHidden(), groups[g] == '1');
-        QCOMPARE(get<QGroupBox>(groupNames[g])->isEnabled(), g > 0 || brio);
-    }
-    QCOMPARE(combo("dataModeComBox")->itemText(0), firstMode);
-    QCOMPARE(combo("dataModeComBox")->count(), modes);
-    QCOMPARE(!get<QPushButton>("pushButton_upgrade")->isHidden(), upgrade);
-    QCOMPARE(!get<QPushButton>("WritepushButton")->isHidden(), user == 255);
-    QCOMPARE(!get("ISAcheckBox")->isHidden(), user == 255);
-    QCOMPARE(!get("SlaveMode")->isHidden(), user == 255 && !brio);
-    QCOMPARE(!get<QPushButton>("pushButton_Params")->isHidden(), user != 0);
-    for (const char *name : {"checkBox_rgb", "RGBDistortion", "Mapper_DepthToRGB", "checkBox_3DMap"})
-        QCOMPARE(get(name)->isHidden(), cimaGroup);
-    QCOMPARE(combo("rgbResolutionComb")->isHidden(), cimaGroup);
-    QCOMPARE(get("checkBox_wdrstyle")->isHidden(), cimaGroup);
-    QCOMPARE(get("checkBox_irenabled")->isHidden(), brio);
-    if (brio) // the manual exposure waits until the automatic one is switched off
-        QVERIFY(get("checkBox_rgbaecenabled")->isChecked() && !get<QWidget>("doubleSpinBox_gain")->isEnabled());
-}
-
-void CtlWidgetTest::fullUserListIsRestoredAfterAnotherModel()
-{
-    QVERIFY(open("CIMA-1", 255));
-    QCOMPARE(combo("dataModeComBox")->count(), 4);
-    m_panel->closeCamera();
-    m_camera->shutdownORB();
-    QCOMPARE(m_camera->initializeORB("ALTA-1"), 0);
-    m_panel->openCamera();
-    QCOMPARE(combo("dataModeComBox")->count(), 6);
-    QCOMPARE(combo("dataModeComBox")->itemText(3), "DepthAndIR_15_RGB_30");
-}
-
-void CtlWidgetTest::openingFillsRangesLimitsAndDeviceInfo()
-{
-    QVERIFY(open("ALTA-1", 255));
-    QComboBox *ranges = combo("depRangeComBox");
-    QCOMPARE(ranges->count(), 9);
-    QCOMPARE(ranges->itemText(0), "Range0 (150-1300mm)");
-    QCOMPARE(ranges->itemText(1), "Range1 (No Calib)");
-    QCOMPARE(ranges->currentText(), "Range4 (300-3200mm)"); // the camera's own range
-    QCOMPARE(get<QSpinBox>("spinBox_Slope_max")->value(), 3200);
-    QCOMPARE(get<QSpinBox>("spinBox_Slope_min")->value(), 300);
-    QCOMPARE(int(sw.colourMapMax), 3200);
-    QCOMPARE(int(sw.rangeMaxDepth), 3500);
-    QCOMPARE(int(sw.currentMeasuringRange.depthMode), 1);
-    QCOMPARE(get<QLineEdit>("lineEdit_sn")->text(), "ALTA-1");
-    QCOMPARE(get<QLineEdit>("lineEdit_fw")->text(), "2.0.9");
-    QCOMPARE(get<QLineEdit>("lineEdit_flashtype")->text(), "nor");
-    // The camera maps colour onto depth, which takes the colour image's place.
-    QVERIFY(get("Mapper_DepthToRGB")->isChecked());
-    QVERIFY(!get("checkBox_rgb")->isChecked());
-
-    // Other users see only calibrated ranges, numbers kept.
-    QVERIFY(open("ALTA-1", 7));
-    ranges = combo("depRangeComBox");
-    QCOMPARE(ranges->count(), 8);
-    QCOMPARE(ranges->itemText(1), "Range2 (300-3700mm)");
-    QCOMPARE(ranges->currentText(), "Range0 (150-1300mm)"); // rebuilding the lists re-applied it
-    QCOMPARE(m_camera->getDepthRange(), 0);
-}
-
-void CtlWidgetTest::closingDisablesAndAsks()
-{
-    QVERIFY(open("ALTA-1", 0));
-    get("PointCloud")->setChecked(true);
-    QSignalSpy closed(m_panel.get(), &CtlWidget::sglcloseCamera);
-    QSignalSpy cloud(m_panel.get(), &CtlWidget::sglPointCloud);
-    m_panel->closeCamera();
-    QCOMPARE(closed.count(), 1);
-    QCOMPARE(cloud.takeFirst().at(0).toInt(), 0);
-    for (const char *group : groupNames)
-        QVERIFY(!get<QGroupBox>(group)->isEnabled());
-
-    BoxRecorder boxes(QMessageBox::No);
-    QVERIFY(!m_panel->close());
-    QTest::keyClick(m_panel.get(), Qt::Key_A);
-    QTest::keyClick(m_panel.get(), Qt::Key_Escape);
-    QCOMPARE(boxes.shown(), QStringList({"Exit\tConfirm the exit?", "Exit\tConfirm the exit?"}));
-}
-
-void CtlWidgetTest::listIndexMapsToDataMode()
-{
-    const int alta[] = {0, 1, 2, 10, 11, 4}, cima[] = {0, 1, 2, 11};
-    for (const char *uri : {"ALTA-1", "ALIAS-1"}) {
-        QVERIFY(open(uri, 255));
-        const bool isAlta = QByteArray(uri).startsWith("ALTA");
-        for (int i = 0; i < (isAlta ? 6 : 4); ++i) {
-            combo("dataModeComBox")->setCurrentIndex(i);
-            uint8_t mode = 0xFF;
-            QCOMPARE(m_camera->getDataModeProperty(&mode), 0);
-            QCOMPARE(int(mode), isAlta ? alta[i] : cima[i]);
-            QCOMPARE(int(sw.appliedDataMode), int(mode));
-        }
-    }
-    for (int i = -1; i < 6; ++i)
-        QCOMPARE(DataModeTable::valueForIndex(Brio, i), 0);
-    QCOMPARE(DataModeTable::valueForIndex(Cima, 4), 0);
-    QCOMPARE(DataModeTable::indexForValue(Alta, 4, 5), -1); // not offered in the five-entry list
-}
-
-void CtlWidgetTest::dataModeSetsToggles_data()
-{
-    // Per toggle: o enabled and checked, x disabled and unchecked, e enabled, . untouched.
-    QTest::addColumn<int>("from");
-    QTest::addColumn<int>("to");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("0") << 1 << 0 << "xooeexee";
-    QTest::newRow("1") << 3 << 1 << "ooxxxxxx";
-    QTest::newRow("2") << 1 << 2 << "oxoxxxxe";
-    QTest::newRow("4") << 3 << 5 << "xooee.xx";
-    QTest::newRow("10") << 1 << 3 << "oooeeeee";
-    QTest::newRow("11") << 1 << 4 << "xooeexee";
-}
-
-void CtlWidgetTest::dataModeSetsToggles()
-{
-    QFETCH(int, from);
-    QFETCH(int, to);
-    QFETCH(QString, expected);
-    QVERIFY(open("ALTA-1", 255));
-    combo("dataModeComBox")->setCurrentIndex(from);
-    get("Mapper_RGBToIR")->setChecked(true); // something for "untouched" to keep
-    const QStringList before = toggleStates();
-    combo("dataModeComBox")->setCurrentIndex(to);
-    const QStringList after = toggleStates();
-    for (int i = 0; i < 8; ++i) {
-        const QChar e = expected[i];
-        const QString want = e == '.' ? before[i] : e == 'o' ? "11" : e == 'x' ? "00" : "1" + after[i].right(1);
-        QVERIFY2(after[i] == want, toggleNames[i]);
-    }
-    QCOMPARE(bool(sw.showIr), get("checkBox_ir")->isChecked()); // the switch follows its box
-}
-
-void CtlWidgetTest::wdrMode_data()
-{
-    QTest::addColumn<QByteArray>("record");
-    QTest::addColumn<int>("min");
-    QTest::addColumn<int>("max");
-    QTest::addColumn<int>("maxDepth");
-    const QByteArray three = "t1_totalRange=3\nt1_range1=3\nt1_range2=4\nt1_range3=8\n"
-                             "t1_range1Count=1\nt1_range2Count=1\nt1_range3Count=1\n";
-    QTest::newRow("three ranges") << three << 200 << 7400 << 8000;
-    QTest::newRow("four ranges") << QByteArray("t1_totalRange=4\n") << 300 << 3200 << 3500;
-    QTest::newRow("far range 0") << QByteArray("t1_totalRange=2\nt1_range1=6\nt1_range2=0\n") << 300 << 3200 << 3500;
-}
-
-void CtlWidgetTest::wdrMode()
-{
-    QFETCH(QByteArray, record);
-    QFETCH(int, min);
-    QFETCH(int, max);
-    QFETCH(int, maxDepth);
-    QVERIFY(open("ALTA-1", 255, record));
-    QComboBox *ranges = combo("depRangeComBox");
-    combo("dataModeComBox")->setCurrentIndex(4);
-    QCOMPARE(int(sw.appliedDataMode), 11);
-    QVERIFY(get("checkBox_wdrstyle")->isEnabled());
-    QVERIFY(!ranges->isEnabled());
-    QCOMPARE(get<QSpinBox>("spinBox_Slope_min")->value(), min);
-    QCOMPARE(get<QSpinBox>("spinBox_Slope_max")->value(), max);
-    QCOMPARE(int(sw.rangeMaxDepth), maxDepth);
-
-    ranges->setCurrentIndex(6); // the WDR mode keeps its own ranges
-    QCOMPARE(m_camera->getDepthRange(), 4);
-    QCOMPARE(int(sw.currentRangeIndex), 6);
-
-    combo("dataModeComBox")->setCurrentIndex(2);
-    QVERIFY(ranges->isEnabled());
-    QCOMPARE(ranges->currentIndex(), 0);
-    QCOMPARE(m_camera->getDepthRange(), 0);
-    QCOMPARE(get<QSpinBox>("spinBox_Slope_max")->value(), 1300);
-    QVERIFY(!get("checkBox_wdrstyle")->isEnabled());
-}
-
-void CtlWidgetTest::failingDataModeWriteChangesNothing()
-{
-    QVERIFY(open("ALTA-1", 255, {}, "[faults]\nLx2_SetProperty = -5\n"));
-    const QStringList before = toggleStates();
-    const int applied = sw.appliedDataMode;
-    combo("dataModeComBox")->setCurrentIndex(2);
-    QCOMPARE(LogCapture::lines(), QStringList{"\"SetDataMode index:2  status:-5\""});
-    QCOMPARE(int(sw.appliedDataMode), applied);
-    QCOMPARE(combo("depRangeComBox")->currentText(), "Range4 (300-3200mm)");
-    QCOMPARE(toggleStates(), before);
-    QCOMPARE(combo("dataModeComBox")->currentIndex(), 2); // where the user put it
-}
-
-void CtlWidgetTest::exclusivePairs()
-{
-    const struct
-    {
-        const char *plain, *mapped;
-        Shared<bool> DisplaySwitches::*showPlain, DisplaySwitches::*showMapped;
-    } pairs[] = {
-        {"checkBox_rgb", "Mapper_DepthToRGB", &DisplaySwitches::showRgb, &DisplaySwitches::showMappedRgb},
-        {"checkBox_depth", "Mapper_RGBToDepth", &DisplaySwitches::showDepth, &DisplaySwitches::showMappedDepth},
-        {"checkBox_ir", "Mapper_RGBToIR", &DisplaySwitches::showIr, &DisplaySwitches::showMappedIr}};
-    QVERIFY(open("ALTA-1", 255));
-    combo("dataModeComBox")->setCurrentIndex(3); // every view offered
-    for (const auto &pair : pairs) {
-        QCheckBox *p = get(pair.plain), *m = get(pair.mapped);
-        p->setChecked(true);
-        m->setChecked(true);
-        QVERIFY2(!p->isChecked() && !(sw.*pair.showPlain) && sw.*pair.showMapped, pair.mapped);
-        p->setChecked(true);
-        QVERIFY2(!m->isChecked() && sw.*pair.showPlain && !(sw.*pair.showMapped), pair.plain);
-    }
-}
-
-void CtlWidgetTest::pointCloudAndItsColouredForm()
-{
-    QVERIFY(open("ALTA-1", 255));
-    get("Mapper_DepthToRGB")->setChecked(false);
-    QCOMPARE(m_camera->getMapperEnabledDepthToRGB(), 0);
-    QSignalSpy cloud(m_panel.get(), &CtlWidget::sglPointCloud);
-    get("checkBox_3DMap")->setChecked(true);
-    QVERIFY(get("PointCloud")->isChecked());
-    QVERIFY(sw.showPointCloud && sw.pointCloudRgb);
-    QCOMPARE(m_camera->getMapperEnabledDepthToRGB(), 1);
-    QCOMPARE(cloud.takeFirst().at(0).toInt(), 2);
-
-    get("Mapper_DepthToRGB")->setChecked(true);
-    get("PointCloud")->setChecked(false);
-    QVERIFY(!get("checkBox_3DMap")->isChecked() && !get("Mapper_DepthToRGB")->isChecked());
-    QVERIFY(!sw.pointCloudRgb && !sw.showMappedRgb && !sw.showPointCloud);
-    QCOMPARE(m_camera->getMapperEnabledDepthToRGB(), 0);
-    QCOMPARE(cloud.takeFirst().at(0).toInt(), 0);
-}
-
-void CtlWidgetTest::allAndOtherToggles()
-{
-    QVERIFY(open("ALTA-1", 255));
-    get("checkBox_All")->setChecked(true);
-    get("checkBox_All")->setChecked(false);
-    Control_Single &c = *m_camera;
-    QCOMPARE(c.getIrDistortionCorrectionEnabled() + c.getRGBDistortionCorrectionEnabled() +
-                 c.getDepthDistortionCorrectionEnabled() + c.getComputeRealDepthCorrectionEnabled() +
-                 c.getTimeFilterEnabled() + c.getSpatialFilterEnabled(),
-             0);
-    QVERIFY(!sw.blackBackground && !get("checkBox_BlackBG")->isChecked());
-
-    QSignalSpy queue(m_panel.get(), &CtlWidget::sglresetCyckeQueue);
-    get<QSpinBox>("spinBox_period")->setValue(60);
-    QCOMPARE(queue.takeFirst(), QVariantList({10, 60}));
-
-    QVERIFY(open("CIMA-1", 255)); // no colour: "RGB Image" changes nothing
-    QSignalSpy flash(m_panel.get(), &CtlWidget::sglreFlash);
-    get("checkBox_rgb")->setChecked(!get("checkBox_rgb")->isChecked());
-    QVERIFY(!sw.showRgb);
-    QCOMPARE(flash.count(), 0);
-}
-
-void CtlWidgetTest::deviceControls()
-{
-    QVERIFY(open("ALTA-1", 255));
-    PulseCountTable before{}, after{};
-    QCOMPARE(m_camera->getPulseCount(&before), 0);
-    m_panel->on_pushButton_set_clicked(); // 0 and 0: nothing is sent
-    QCOMPARE(m_camera->getPulseCount(&after), 0);
-    QCOMPARE(QByteArray::fromRawData(reinterpret_cast<char *>(&after), sizeof after),
-             QByteArray::fromRawData(reinterpret_cast<char *>(&before), sizeof before));
-
-    combo("depRangeComBox")->setCurrentIndex(4);
-    get<QSpinBox>("spinBox_PulseCount")->setValue(1234);
-    get<QSpinBox>("spinBox_GmmGain")->setValue(77);
-    m_panel->on_pushButton_set_clicked(); // the camera takes Range4 only with depth mode 1
-    QCOMPARE(m_camera->getPulseCount(&after), 0);
-    QCOMPARE(int(after.range[4]), 1234);
-    get<QSpinBox>("spinBox_PulseCount")->setValue(0);
-    get<QSpinBox>("spinBox_GmmGain")->setValue(0);
-    m_panel->on_pushButton_get_clicked();
-    QCOMPARE(get<QSpinBox>("spinBox_PulseCount")->value(), 1234);
-    QCOMPARE(get<QSpinBox>("spinBox_GmmGain")->value(), 77);
-
-    QVERIFY(open("BRIO-1", 0));
-    get("checkBox_rgbaecenabled")->setChecked(false);
-    for (const char *name : {"doubleSpinBox_exploretime", "doubleSpinBox_gain", "pushButton_Tset"})
-        QVERIFY(get<QWidget>(name)->isEnabled());
-    get("checkBox_rgbaecenabled")->setChecked(true);
-    for (const char *name : {"doubleSpinBox_exploretime", "doubleSpinBox_gain", "pushButton_Tset"})
-        QVERIFY(!get<QWidget>(name)->isEnabled());
-    combo("comboBox_workmode")->setCurrentIndex(1); // colour only
-    QVERIFY(!get("PointCloud")->isEnabled() && !get("checkBox_depthenabled")->isChecked());
-    QVERIFY(sw.showRgb && !sw.showMappedDepth && !sw.showMappedIr);
-}
-
-void CtlWidgetTest::saving()
-{
-    QVERIFY(open("ALTA-1", 0));
-    QCheckBox *continuous = get("SaveImage");
-    continuous->setChecked(true);
-    QCOMPARE(int(sw.saveState.loadAcquire()), 1);
-    QVERIFY(sw.continuousSave);
-    QCOMPARE(int(sw.saveIndex), 1);
-    QVERIFY(!get<QPushButton>("pushButton_save")->isEnabled());
-    QVERIFY(QFileInfo(sw.saveTarget().rootDir).isDir());
-    QVERIFY(sw.saveTarget().rootDir.startsWith(m_home.path() + "//SaveImage//"));
-    continuous->setChecked(false); // stops even though no frame was saved
-    QCOMPARE(int(sw.saveState), 3);
-    QVERIFY(!sw.continuousSave);
-    QVERIFY(get<QPushButton>("pushButton_save")->isEnabled());
-
-    // A folder that cannot be made is logged; the reader still gets the request.
-    const QString blocked = m_home.filePath("not-a-folder");
-    QVERIFY(writeFile(blocked, {}));
-    qputenv("LUMIDESK_HOME", blocked.toLocal8Bit());
-    sw.saveState = 3;
-    get<QPushButton>("pushButton_save")->click();
-    QVERIFY(LogCapture::lines().contains("creat file error"));
-    QCOMPARE(int(sw.saveState), 1);
-    QVERIFY(sw.saveTarget().rootDir.startsWith(blocked + "//SaveImage//"));
-}
 
 QTEST_MAIN(CtlWidgetTest)
 #include "tst_ctlwidget.moc"

@@ -2,9 +2,6 @@
 #include "SaveFolders.h"
 #include "TestFiles.h"
 
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
@@ -56,7 +53,6 @@ private slots:
         QCOMPARE(t.rootDir, home.path() + "//SaveImage//" + stamp);
         QCOMPARE(t.dirDepth, t.rootDir + "//depth");
         QCOMPARE(t.dirIr, QStringLiteral("kept")); // not prepared: left as it was
-        QCOMPARE(t.stamp, stamp);
         QCOMPARE(LogCapture::lines(), QStringList{'"' + t.rootDir + '"'});
     }
 
@@ -95,19 +91,6 @@ private slots:
         QCOMPARE(t.dirDepth, home.path() + "//program//folder//SaveImage//" + stamp + "//depth");
         QVERIFY(QFileInfo(home.filePath("program/folder/SaveImage/" + stamp + "/depth")).isDir());
         QCOMPARE(foldersIn(home.path()), QStringList{"program"});
-    }
-
-    void uncreatableLevelIsLoggedAndTheWalkGoesOn()
-    {
-        QTemporaryDir home;
-        QVERIFY(writeFile(home.filePath("SaveImage"), {})); // a file where the folder should be
-        const SaveTarget t = SaveFolders::prepare(home.path(), stamp, depthOnly(0), {});
-        // The set's folder for the root, then the set's folder and depth for the depth folder.
-        QCOMPARE(LogCapture::lines().count("creat file error"), 3);
-        QCOMPARE(t.dirDepth, home.path() + "//SaveImage//" + stamp + "//depth");
-        QVERIFY(!SaveFolders::createLevels(home.filePath("SaveImage") + "//x"));
-        QVERIFY(SaveFolders::createLevels(home.path() + "//a//b"));
-        QVERIFY(QFileInfo(home.filePath("a/b")).isDir());
     }
 
 private:
