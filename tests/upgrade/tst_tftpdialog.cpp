@@ -4,12 +4,9 @@
 #include "TftpSocket.h"
 #include "tftpServer.h"
 
-#include <QFile>
 #include <QLineEdit>
-#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
@@ -36,12 +33,6 @@ int socketsOnPort(quint16 port)
     return count;
 }
 
-template <typename T> T *child(QWidget &dialog, const char *name)
-{
-    T *widget = dialog.findChild<T *>(name);
-    return widget ? widget : (qFatal("no %s", name), nullptr);
-}
-
 } // namespace
 
 class TftpDialogTest : public QObject
@@ -49,95 +40,85 @@ class TftpDialogTest : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void startTwiceStartsOneServer();
-    void transferShowsFileAndClosesAfterASecond();
-    void closingWhileBusyAsks();
-    void bindFailureIsShownAndStartCanBeRetried();
+    void initTestCase()
+    {
+        qputenv("LUMIDESK_HOME", m_home.path().toLocal8Bit());
+        QVERIFY(writeFile(m_home.filePath("Lumidesk.ini"), "tftpport=" + QByteArray::number(m_port) + "\n"));
+        QVERIFY(QDir(m_home.path()).mkdir("Upgrade"));
+        QVERIFY(writeFile(m_home.filePath("Upgrade/fw.img"), QByteArray(3000, 'f')));
+    }
+
+    void startTwiceStartsOneServer()
+    {
+        BoxRecorder boxes;
+        auto dialog = std::make_unique<tftpServer>();
+        QCOMPARE(dialog->startTftpd(), 0);
+        QCOMPARE(dialog->startTftpd(), 0);
+        QTest::mouseClick(dialog->findChild<QPushButton *>("pushButton_Start"), Qt::LeftButton);
+        QCOMPARE(socketsOnPort(m_port), 1);
+        QVERIFY(boxes.boxes().isEmpty());
+        dialog.reset(); // stops and joins the server
+        QCOMPARE(socketsOnPort(m_port), 0);
+    }
+
+    void transferShowsFileAndClosesAfterASecond()
+    {
+        BoxRecorder boxes;
+        tftpServer dialog;
+        dialog.show();
+        QTest::mouseClick(dialog.findChild<QPushButton *>("pushButton_Start"), Qt::LeftButton);
+        QProcess curl;
+        curl.start("curl", {"-sS", "-o", "/dev/null", QStringLiteral("tftp://127.0.0.1:%1/fw.img").arg(m_port)});
+        QVERIFY(curl.waitForFinished(10000) && curl.exitCode() == 0);
+
+        QTRY_COMPARE(dialog.findChild<QProgressBar *>("progressBar")->value(), 100);
+        QElapsedTimer sinceDone;
+        sinceDone.start();
+        QCOMPARE(dialog.findChild<QLineEdit *>("lineEdit_FileName")->text(), "fw.img");
+        QTRY_VERIFY_WITH_TIMEOUT(!dialog.isVisible(), 3000);
+        QVERIFY(sinceDone.elapsed() >= 900);
+        QVERIFY(boxes.boxes().isEmpty()); // done, so closing does not ask
+    }
+
+    void closingWhileBusyAsks()
+    {
+        BoxRecorder boxes(QMessageBox::No);
+        tftpServer dialog;
+        dialog.show();
+        dialog.startTftpd();
+        QTest::mouseClick(dialog.findChild<QPushButton *>("pushButton_Close"), Qt::LeftButton);
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(boxes.shown(), QStringList("Exit\tUpgrading, Confirm the exit?"));
+        QCOMPARE(boxes.boxes()[0].buttons, QMessageBox::Yes | QMessageBox::No);
+        boxes.queueAnswer(QMessageBox::Yes);
+        QTest::mouseClick(dialog.findChild<QPushButton *>("pushButton_Cancel"), Qt::LeftButton);
+        QVERIFY(!dialog.isVisible());
+    }
+
+    void bindFailureIsShownAndStartCanBeRetried()
+    {
+        BoxRecorder boxes;
+        tftpServer dialog;
+        dialog.show();
+        {
+            const PortHolder taken(m_port);
+            QVERIFY(taken.bound);
+            dialog.startTftpd();
+            QCOMPARE(boxes.boxes().size(), 1);
+            QCOMPARE(boxes.boxes()[0].title, "Warning");
+            QVERIFY(boxes.boxes()[0].text.contains(QString::number(m_port)));
+        }
+        dialog.startTftpd();
+        QCOMPARE(socketsOnPort(m_port), 1);
+        QCOMPARE(boxes.boxes().size(), 1);
+        dialog.close();
+        QCOMPARE(boxes.boxes().size(), 2); // busy now
+    }
 
 private:
     QTemporaryDir m_home;
     quint16 m_port = PortHolder().port;
 };
-
-void TftpDialogTest::initTestCase()
-{
-    qputenv("LUMIDESK_HOME", m_home.path().toLocal8Bit());
-    QVERIFY(writeFile(m_home.filePath("Lumidesk.ini"), "tftpport=" + QByteArray::number(m_port) + "\n"));
-    QVERIFY(QDir(m_home.path()).mkdir("Upgrade"));
-    QVERIFY(writeFile(m_home.filePath("Upgrade/fw.img"), QByteArray(3000, 'f')));
-}
-
-void TftpDialogTest::startTwiceStartsOneServer()
-{
-    BoxRecorder boxes;
-    auto dialog = std::make_unique<tftpServer>();
-    QCOMPARE(dialog->startTftpd(), 0);
-    QCOMPARE(dialog->startTftpd(), 0);
-    QTest::mouseClick(child<QPushButton>(*dialog, "pushButton_Start"), Qt::LeftButton);
-    QCOMPARE(socketsOnPort(m_port), 1);
-    QVERIFY(boxes.boxes().isEmpty());
-    dialog.reset(); // stops and joins the server
-    QCOMPARE(socketsOnPort(m_port), 0);
-}
-
-void TftpDialogTest::transferShowsFileAndClosesAfterASecond()
-{
-    BoxRecorder boxes;
-    tftpServer dialog;
-    dialog.show();
-    QTest::mouseClick(child<QPushButton>(dialog, "pushButton_Start"), Qt::LeftButton);
-    QProcess curl;
-    curl.start("curl", {"-sS", "-o", "/dev/null", QStringLiteral("tftp://127.0.0.1:%1/fw.img").arg(m_port)});
-    QVERIFY(curl.waitForFinished(10000) && curl.exitCode() == 0);
-
-    QTRY_COMPARE(child<QProgressBar>(dialog, "progressBar")->value(), 100);
-    QElapsedTimer sinceDone;
-    sinceDone.start();
-    QCOMPARE(child<QLineEdit>(dialog, "lineEdit_FileName")->text(), "fw.img");
-    QTRY_VERIFY_WITH_TIMEOUT(!dialog.isVisible(), 3000);
-    QVERIFY(sinceDone.elapsed() >= 900);
-    QVERIFY(boxes.boxes().isEmpty()); // done, so closing does not ask
-}
-
-void TftpDialogTest::closingWhileBusyAsks()
-{
-    BoxRecorder boxes(QMessageBox::No);
-    tftpServer idle, dialog;
-    idle.show();
-    QTest::mouseClick(child<QPushButton>(idle, "pushButton_Close"), Qt::LeftButton);
-    QVERIFY(!idle.isVisible() && boxes.boxes().isEmpty());
-
-    dialog.show();
-    dialog.startTftpd();
-    QTest::mouseClick(child<QPushButton>(dialog, "pushButton_Close"), Qt::LeftButton);
-    QVERIFY(dialog.isVisible());
-    QCOMPARE(boxes.shown(), QStringList("Exit\tUpgrading, Confirm the exit?"));
-    QCOMPARE(boxes.boxes()[0].buttons, QMessageBox::Yes | QMessageBox::No);
-    boxes.queueAnswer(QMessageBox::Yes);
-    QTest::mouseClick(child<QPushButton>(dialog, "pushButton_Cancel"), Qt::LeftButton);
-    QVERIFY(!dialog.isVisible());
-}
-
-void TftpDialogTest::bindFailureIsShownAndStartCanBeRetried()
-{
-    BoxRecorder boxes;
-    tftpServer dialog;
-    dialog.show();
-    {
-        const PortHolder taken(m_port);
-        QVERIFY(taken.bound);
-        dialog.startTftpd();
-        QCOMPARE(boxes.boxes().size(), 1);
-        QCOMPARE(boxes.boxes()[0].title, "Warning");
-        QVERIFY(boxes.boxes()[0].text.contains(QString::number(m_port)));
-    }
-    dialog.startTftpd();
-    QCOMPARE(socketsOnPort(m_port), 1);
-    QCOMPARE(boxes.boxes().size(), 1);
-    dialog.close();
-    QCOMPARE(boxes.boxes().size(), 2); // busy now
-}
 
 QTEST_MAIN(TftpDialogTest)
 #include "tst_tftpdialog.moc"

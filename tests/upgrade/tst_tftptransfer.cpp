@@ -93,164 +93,154 @@ class TftpTransferTest : public QObject
     Q_OBJECT
 
 private slots:
-    void blocksAndProgress_data();
-    void blocksAndProgress();
-    void lostDataIsSentAgainAtTheTimeOutOnly();
-    void wrongAckEndsWithError_data();
-    void wrongAckEndsWithError();
-    void datagramFromAnotherPortIsRejected();
-    void sixthTimeOutEndsTheTransfer();
-    void readFailureIsReportedNotTruncated();
-    void blockNumbersWrapPast65535();
-};
-
-void TftpTransferTest::blocksAndProgress_data()
-{
-    QTest::addColumn<int>("size");
-    QTest::addColumn<QList<int>>("payloads");
-    QTest::addColumn<QList<int>>("percents");
-    QTest::newRow("empty") << 0 << QList<int>{0} << QList<int>{100};
-    QTest::newRow("512 ends with an empty block") << 512 << QList<int>{512, 0} << QList<int>{100, 100};
-    QTest::newRow("513") << 513 << QList<int>{512, 1} << QList<int>{99, 100};
-    QTest::newRow("1000") << 1000 << QList<int>{512, 488} << QList<int>{51, 100};
-}
-
-void TftpTransferTest::blocksAndProgress()
-{
-    QFETCH(int, size);
-    QFETCH(QList<int>, payloads);
-    QFETCH(QList<int>, percents);
-    Started s{uint64_t(size)};
-    QList<int> seen;
-    uint64_t offset = 0;
-    for (uint16_t n = 1; !s.transfer.finished(); ++n) {
-        QVERIFY(s.last().isData(n));
-        for (size_t i = 0; i < s.last().payload(); ++i)
-            QCOMPARE(s.last().bytes[4 + i], PatternSource::at(offset++));
-        seen << int(s.last().payload());
-        s.ack(n);
+    void blocksAndProgress_data()
+    {
+        QTest::addColumn<int>("size");
+        QTest::addColumn<QList<int>>("payloads");
+        QTest::addColumn<QList<int>>("percents");
+        QTest::newRow("empty") << 0 << QList<int>{0} << QList<int>{100};
+        QTest::newRow("512 ends with an empty block") << 512 << QList<int>{512, 0} << QList<int>{100, 100};
+        QTest::newRow("513") << 513 << QList<int>{512, 1} << QList<int>{99, 100};
+        QTest::newRow("1000") << 1000 << QList<int>{512, 488} << QList<int>{51, 100};
     }
-    QCOMPARE(seen, payloads);
-    QCOMPARE(s.percents, percents);
-    QCOMPARE(s.state(), Transfer::State::Complete);
-    QCOMPARE(s.lines.count("the last packet\n"), 1);
-    QCOMPARE(s.lines.mid(s.lines.size() - 3),
-             (QStringList{"translate data 100%\n", "translate complete...\n", "RRQ\n"}));
-}
 
-void TftpTransferTest::lostDataIsSentAgainAtTheTimeOutOnly()
-{
-    // DATA 2 is lost; the client repeats ACK 1. Block 2 must come again, not block 3, and
-    // not at once (that would double every later packet).
-    Started s(1100);
-    s.ack(1, t0 + 10ms);
-    const std::vector<uint8_t> block2 = s.last().bytes;
-    s.ack(1, t0 + 1000ms);
-    const auto error = errorPacket(ErrNotDefined, "whatever");
-    s.transfer.onDatagram(peer, error.data(), error.size(), t0 + 1100ms);
-    const std::vector<uint8_t> odd{0, 9, 0, 2};
-    s.transfer.onDatagram(peer, odd.data(), odd.size(), t0 + 1200ms);
-    QCOMPARE(s.sent.size(), size_t(2));
-    QCOMPARE(s.lines.mid(s.lines.size() - 3),
-             (QStringList{"block is not equal: block: 2, recv: 1\n", "we really can got error packet\n",
-                          "unknow ack optcode: 9\n"}));
-    QCOMPARE(s.transfer.deadline(), t0 + 10ms + 3000ms); // not postponed by any of them
-
-    s.transfer.onTimeout(s.transfer.deadline());
-    QCOMPARE(s.last().bytes, block2);
-    QCOMPARE(s.lines.last(), QStringLiteral("retrans\n"));
-    QCOMPARE(s.percents, (QList<int>{46, 93})); // first sends only
-    s.ack(2);
-    QVERIFY(s.last().isData(3));
-    s.ack(2); // after the last block too: wait, do not finish
-    QCOMPARE(s.state(), Transfer::State::AwaitingAck);
-    s.ack(3);
-    QCOMPARE(s.state(), Transfer::State::Complete);
-}
-
-void TftpTransferTest::wrongAckEndsWithError_data()
-{
-    QTest::addColumn<int>("acked"); // blocks acknowledged before
-    QTest::addColumn<int>("wrongAck");
-    QTest::newRow("ahead") << 1 << 3;
-    QTest::newRow("two behind") << 2 << 1;
-    QTest::newRow("duplicate before block 1 is acknowledged") << 0 << 0;
-}
-
-void TftpTransferTest::wrongAckEndsWithError()
-{
-    QFETCH(int, acked);
-    QFETCH(int, wrongAck);
-    Started s(5000);
-    for (int b = 1; b <= acked; ++b)
-        s.ack(uint16_t(b));
-    s.ack(uint16_t(wrongAck));
-    QCOMPARE(s.state(), Transfer::State::Failed);
-    QVERIFY(s.last().isError(ErrUnknownTransferId, "Incorect Block Number"));
-}
-
-void TftpTransferTest::datagramFromAnotherPortIsRejected()
-{
-    Started s(2000);
-    for (const Endpoint &from : {Endpoint{peer.address, 40001}, Endpoint{0x0a000001, peer.port}}) {
-        s.ack(1, t0 + 2000ms, from);
-        QVERIFY(s.last().isError(ErrUnknownTransferId, "Unknown transfer ID", from));
+    void blocksAndProgress()
+    {
+        QFETCH(int, size);
+        QFETCH(QList<int>, payloads);
+        QFETCH(QList<int>, percents);
+        Started s{uint64_t(size)};
+        QList<int> seen;
+        uint64_t offset = 0;
+        for (uint16_t n = 1; !s.transfer.finished(); ++n) {
+            QVERIFY(s.last().isData(n));
+            for (size_t i = 0; i < s.last().payload(); ++i)
+                QCOMPARE(s.last().bytes[4 + i], PatternSource::at(offset++));
+            seen << int(s.last().payload());
+            s.ack(n);
+        }
+        QCOMPARE(seen, payloads);
+        QCOMPARE(s.percents, percents);
+        QCOMPARE(s.state(), Transfer::State::Complete);
+        QCOMPARE(s.lines.count("the last packet\n"), 1);
+        QCOMPARE(s.lines.mid(s.lines.size() - 3),
+                 (QStringList{"translate data 100%\n", "translate complete...\n", "RRQ\n"}));
     }
-    QCOMPARE(s.transfer.deadline(), t0 + 3000ms);
-    s.transfer.onTimeout(t0 + 3000ms);
-    QVERIFY(s.last().isData(1)); // still to the requester
-    s.ack(1);
-    QVERIFY(s.last().isData(2));
-}
 
-void TftpTransferTest::sixthTimeOutEndsTheTransfer()
-{
-    Started s(5000);
-    // The count covers the whole transfer: three time-outs on block 1, two on block 2.
-    for (int i = 0; i < 5; ++i) {
-        if (i == 3)
-            s.ack(1);
+    void lostDataIsSentAgainAtTheTimeOutOnly()
+    {
+        // DATA 2 is lost; the client repeats ACK 1. Block 2 must come again, not block 3, and
+        // not at once (that would double every later packet).
+        Started s(1100);
+        s.ack(1, t0 + 10ms);
+        const std::vector<uint8_t> block2 = s.last().bytes;
+        s.ack(1, t0 + 1000ms);
+        const auto error = errorPacket(ErrNotDefined, "whatever");
+        s.transfer.onDatagram(peer, error.data(), error.size(), t0 + 1100ms);
+        const std::vector<uint8_t> odd{0, 9, 0, 2};
+        s.transfer.onDatagram(peer, odd.data(), odd.size(), t0 + 1200ms);
+        QCOMPARE(s.sent.size(), size_t(2));
+        QCOMPARE(s.lines.mid(s.lines.size() - 3),
+                 (QStringList{"block is not equal: block: 2, recv: 1\n", "we really can got error packet\n",
+                              "unknow ack optcode: 9\n"}));
+        QCOMPARE(s.transfer.deadline(), t0 + 10ms + 3000ms); // not postponed by any of them
+
         s.transfer.onTimeout(s.transfer.deadline());
+        QCOMPARE(s.last().bytes, block2);
+        QCOMPARE(s.lines.last(), QStringLiteral("retrans\n"));
+        QCOMPARE(s.percents, (QList<int>{46, 93})); // first sends only
+        s.ack(2);
+        QVERIFY(s.last().isData(3));
+        s.ack(2); // after the last block too: wait, do not finish
+        QCOMPARE(s.state(), Transfer::State::AwaitingAck);
+        s.ack(3);
+        QCOMPARE(s.state(), Transfer::State::Complete);
     }
-    QCOMPARE(s.sent.size(), size_t(1 + 5 + 1));
-    QCOMPARE(s.lines.count("retrans\n"), 5);
-    QCOMPARE(s.state(), Transfer::State::AwaitingAck);
-    s.transfer.onTimeout(s.transfer.deadline());
-    QCOMPARE(s.state(), Transfer::State::Failed);
-    QCOMPARE(s.lines.last(), QStringLiteral("unreached, Retrans max\n"));
-    QCOMPARE(s.sent.size(), size_t(7)); // the client is sent no error
-}
 
-void TftpTransferTest::readFailureIsReportedNotTruncated()
-{
-    Started s(2000, 700);
-    s.ack(1);
-    QCOMPARE(s.state(), Transfer::State::Failed);
-    QVERIFY(s.last().isError(ErrNotDefined, "Read the file failed"));
-    QVERIFY(s.lines.last().startsWith("read the file failed!, errno: 5, info: "));
-}
-
-void TftpTransferTest::blockNumbersWrapPast65535()
-{
-    const uint64_t size = 65537ull * 512 + 100; // blocks 1..65535, 0, 1, 2
-    Started s(size);
-    uint64_t offset = 0;
-    for (uint32_t n = 1; !s.transfer.finished(); ++n) {
-        QCOMPARE(s.sent.size(), size_t(1));
-        const Sent data = s.last();
-        s.sent.clear();
-        if (!data.isData(uint16_t(n)) || (data.payload() && data.bytes[4] != PatternSource::at(offset)))
-            QFAIL(qPrintable(QStringLiteral("wrong block %1").arg(n)));
-        offset += data.payload();
-        if (n == 65536 || n == 65537) // duplicates across the wrap are duplicates, not errors
-            s.ack(uint16_t(n - 1));
-        s.ack(uint16_t(n));
+    void wrongAckEndsWithError_data()
+    {
+        QTest::addColumn<int>("acked"); // blocks acknowledged before
+        QTest::addColumn<int>("wrongAck");
+        QTest::newRow("ahead") << 1 << 3;
+        QTest::newRow("two behind") << 2 << 1;
+        QTest::newRow("duplicate before block 1 is acknowledged") << 0 << 0;
     }
-    QCOMPARE(offset, size);
-    QCOMPARE(s.state(), Transfer::State::Complete);
-    QCOMPARE(s.lines.count("block is not equal: block: 0, recv: 65535\n"), 1);
-    QCOMPARE(s.lines.count("block is not equal: block: 1, recv: 0\n"), 1);
-}
+
+    void wrongAckEndsWithError()
+    {
+        QFETCH(int, acked);
+        QFETCH(int, wrongAck);
+        Started s(5000);
+        for (int b = 1; b <= acked; ++b)
+            s.ack(uint16_t(b));
+        s.ack(uint16_t(wrongAck));
+        QCOMPARE(s.state(), Transfer::State::Failed);
+        QVERIFY(s.last().isError(ErrUnknownTransferId, "Incorect Block Number"));
+    }
+
+    void datagramFromAnotherPortIsRejected()
+    {
+        Started s(2000);
+        for (const Endpoint &from : {Endpoint{peer.address, 40001}, Endpoint{0x0a000001, peer.port}}) {
+            s.ack(1, t0 + 2000ms, from);
+            QVERIFY(s.last().isError(ErrUnknownTransferId, "Unknown transfer ID", from));
+        }
+        QCOMPARE(s.transfer.deadline(), t0 + 3000ms);
+        s.transfer.onTimeout(t0 + 3000ms);
+        QVERIFY(s.last().isData(1)); // still to the requester
+        s.ack(1);
+        QVERIFY(s.last().isData(2));
+    }
+
+    void sixthTimeOutEndsTheTransfer()
+    {
+        Started s(5000);
+        // The count covers the whole transfer: three time-outs on block 1, two on block 2.
+        for (int i = 0; i < 5; ++i) {
+            if (i == 3)
+                s.ack(1);
+            s.transfer.onTimeout(s.transfer.deadline());
+        }
+        QCOMPARE(s.sent.size(), size_t(1 + 5 + 1));
+        QCOMPARE(s.lines.count("retrans\n"), 5);
+        QCOMPARE(s.state(), Transfer::State::AwaitingAck);
+        s.transfer.onTimeout(s.transfer.deadline());
+        QCOMPARE(s.state(), Transfer::State::Failed);
+        QCOMPARE(s.lines.last(), QStringLiteral("unreached, Retrans max\n"));
+        QCOMPARE(s.sent.size(), size_t(7)); // the client is sent no error
+    }
+
+    void readFailureIsReportedNotTruncated()
+    {
+        Started s(2000, 700);
+        s.ack(1);
+        QCOMPARE(s.state(), Transfer::State::Failed);
+        QVERIFY(s.last().isError(ErrNotDefined, "Read the file failed"));
+        QVERIFY(s.lines.last().startsWith("read the file failed!, errno: 5, info: "));
+    }
+
+    void blockNumbersWrapPast65535()
+    {
+        const uint64_t size = 65537ull * 512 + 100; // blocks 1..65535, 0, 1, 2
+        Started s(size);
+        uint64_t offset = 0;
+        for (uint32_t n = 1; !s.transfer.finished(); ++n) {
+            QCOMPARE(s.sent.size(), size_t(1));
+            const Sent data = s.last();
+            s.sent.clear();
+            if (!data.isData(uint16_t(n)) || (data.payload() && data.bytes[4] != PatternSource::at(offset)))
+                QFAIL(qPrintable(QStringLiteral("wrong block %1").arg(n)));
+            offset += data.payload();
+            if (n == 65536 || n == 65537) // duplicates across the wrap are duplicates, not errors
+                s.ack(uint16_t(n - 1));
+            s.ack(uint16_t(n));
+        }
+        QCOMPARE(offset, size);
+        QCOMPARE(s.state(), Transfer::State::Complete);
+        QCOMPARE(s.lines.count("block is not equal: block: 0, recv: 65535\n"), 1);
+        QCOMPARE(s.lines.count("block is not equal: block: 1, recv: 0\n"), 1);
+    }
+};
 
 QTEST_GUILESS_MAIN(TftpTransferTest)
 #include "tst_tftptransfer.moc"
