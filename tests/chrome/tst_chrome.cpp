@@ -136,9 +136,6 @@ private slots:
         MyTitleBar *bar = window.titleBar();
         auto *maxButton = bar->findChild<QPushButton *>(QStringLiteral("ButtonMax"));
         auto *restoreButton = bar->findChild<QPushButton *>(QStringLiteral("ButtonRestore"));
-        QVERIFY(restoreButton->isHidden());
-        QVERIFY(!maxButton->isHidden());
-
         const auto toggle = [&](QPushButton *button) {
             if (byButtons)
                 QTest::mouseClick(button, Qt::LeftButton);
@@ -147,13 +144,11 @@ private slots:
         };
         toggle(maxButton);
         QCOMPARE(window.geometry(), QGuiApplication::primaryScreen()->availableGeometry().adjusted(-3, -3, 3, 3));
-        QVERIFY(maxButton->isHidden());
-        QVERIFY(!restoreButton->isHidden());
+        QVERIFY(maxButton->isHidden() && !restoreButton->isHidden());
 
         toggle(restoreButton);
         QCOMPARE(window.geometry(), QRect(50, 60, 640, 480));
-        QVERIFY(!maxButton->isHidden());
-        QVERIFY(restoreButton->isHidden());
+        QVERIFY(!maxButton->isHidden() && restoreButton->isHidden());
     }
 
     void closeButtonOnlyIgnoresDoubleClicks()
@@ -163,11 +158,8 @@ private slots:
         window.show();
         MyTitleBar *bar = window.titleBar();
         bar->setButtonType(MyTitleBar::CloseButtonOnly);
-        QSignalSpy maxSpy(bar, &MyTitleBar::signalButtonMaxClicked);
-        QSignalSpy restoreSpy(bar, &MyTitleBar::signalButtonRestoreClicked);
         QTest::mouseDClick(bar, Qt::LeftButton, {}, QPoint(300, 15));
-        QCOMPARE(maxSpy.count() + restoreSpy.count(), 0);
-        QCOMPARE(window.geometry(), QRect(50, 60, 640, 480));
+        QCOMPARE(window.geometry(), QRect(50, 60, 640, 480)); // neither maximised nor moved
         for (const char *name : {"ButtonMin", "ButtonRestore", "ButtonMax"})
             QVERIFY2(bar->findChild<QPushButton *>(QLatin1String(name))->isHidden(), name);
         QVERIFY(!bar->findChild<QPushButton *>(QStringLiteral("ButtonClose"))->isHidden());
