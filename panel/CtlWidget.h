@@ -126,7 +126,7 @@ private:
 
     // Camera state (CtlWidget_device.cpp)
     void fillDepthRangeList(int userType);
-    void selectCameraRange();
+    void selectCameraRange(int range);
     void applyRangeLimits(int rangeIndex);
     void enterWdr();
     void applyDataModeToggles(int value);
@@ -142,4 +142,5 @@ private:
     SdkFrameMode m_irFrameMode{};
     SdkFrameMode m_rgbFrameMode{};
     WdrOutputMode m_wdrMode{};
+    int m_openingRange = -1; // the camera's range, read before the list rebuilds overwrite it
 };

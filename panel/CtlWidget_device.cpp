@@ -38,8 +38,10 @@ bool readText(TextRead read, QString &text)
 void CtlWidget::initOK()
 {
     ui->checkBox_wdrstyle->setEnabled(false);
+    const int cameraRange = m_openingRange >= 0 ? m_openingRange : camera()->getDepthRange();
+    m_openingRange = -1;
     fillDepthRangeList(ToolSettings::getInstance().userType());
-    selectCameraRange();
+    selectCameraRange(cameraRange);
     applyRangeLimits(selectedRangeIndex());
     if (camera()->getDeviceType() != Brio)
         GetDataMode();
@@ -62,8 +64,8 @@ void CtlWidget::initOK()
     ui->spinBox_BG->setValue(c->getThreshold());
 }
 
-// Rebuilding the list re-applies ranges through SetDepthRange until selectCameraRange picks
-// the camera's own.
+// Rebuilding the list re-applies ranges through SetDepthRange until selectCameraRange puts
+// back the camera's own, read before.
 void CtlWidget::fillDepthRangeList(int userType)
 {
     MeasuringRange modes[3];
@@ -88,9 +90,9 @@ void CtlWidget::fillDepthRangeList(int userType)
         list->addItem(entry.label);
 }
 
-void CtlWidget::selectCameraRange()
+void CtlWidget::selectCameraRange(int range)
 {
-    const QString wanted = QStringLiteral("Range%1").arg(camera()->getDepthRange());
+    const QString wanted = QStringLiteral("Range%1").arg(range);
     for (int i = 0; i < ui->depRangeComBox->count(); ++i)
         if (ui->depRangeComBox->itemText(i).contains(wanted))
             ui->depRangeComBox->setCurrentIndex(i);

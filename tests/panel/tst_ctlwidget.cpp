@@ -148,6 +148,8 @@ private slots:
         m_panel->openCamera();
         QCOMPARE(combo("dataModeComBox")->count(), 6);
         QCOMPARE(combo("dataModeComBox")->itemText(3), "DepthAndIR_15_RGB_30");
+        QCOMPARE(combo("depRangeComBox")->currentText(), "Range4 (300-3200mm)"); // the camera keeps its range
+        QCOMPARE(m_camera->getDepthRange(), 4);
     }
 
     void openingFillsRangesLimitsAndDeviceInfo()
@@ -175,8 +177,8 @@ private slots:
         ranges = combo("depRangeComBox");
         QCOMPARE(ranges->count(), 8);
         QCOMPARE(ranges->itemText(1), "Range2 (300-3700mm)");
-        QCOMPARE(ranges->currentText(), "Range0 (150-1300mm)"); // rebuilding the lists re-applied it
-        QCOMPARE(m_camera->getDepthRange(), 0);
+        QCOMPARE(ranges->currentText(), "Range4 (300-3200mm)"); // the rebuilds do not lose it
+        QCOMPARE(m_camera->getDepthRange(), 4);
     }
 
     void closingDisablesAndAsks()
