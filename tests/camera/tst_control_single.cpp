@@ -117,7 +117,6 @@ void ControlSingleTest::deviceListAndUris()
 
     QCOMPARE(control->getOrbList().size(), 4);
     QCOMPARE(control->getOrbList().at(2), QStringLiteral("%1-2").arg(int(Cima)));
-    QVERIFY(control->getDeviceUri(0).contains("&"));
     QCOMPARE(control->getDeviceUri(-1), QStringLiteral("select device error"));
     // The uri list grows with every listing; its size is the first index past it.
     QCOMPARE(control->getDeviceUri(8), QStringLiteral("select device error"));

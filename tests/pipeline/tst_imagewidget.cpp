@@ -222,14 +222,11 @@ void ImageWidgetTest::pointCloudSwitchIgnoresThePartialState()
     const auto state = [&] {
         return QStringLiteral("%1 %2 %3").arg(bool(sw.showPointCloud)).arg(int(sw.pointCloudActive)).arg(area->isVisible());
     };
-    view->slotPointCloud(Qt::Checked);
-    QCOMPARE(state(), QStringLiteral("1 1 1"));
-    view->slotPointCloud(Qt::PartiallyChecked);
-    QCOMPARE(state(), QStringLiteral("1 1 1"));
-    view->slotPointCloud(Qt::Unchecked);
-    QCOMPARE(state(), QStringLiteral("0 0 0"));
-    view->slotPointCloud(Qt::PartiallyChecked);
-    QCOMPARE(state(), QStringLiteral("0 0 0"));
+    for (const auto &[checked, expected] : {std::pair{Qt::Checked, "1 1 1"}, {Qt::PartiallyChecked, "1 1 1"},
+                                            {Qt::Unchecked, "0 0 0"}, {Qt::PartiallyChecked, "0 0 0"}}) {
+        view->slotPointCloud(checked);
+        QCOMPARE(state(), QLatin1String(expected));
+    }
 }
 
 // A write that fails is reported as such (the success notice is the full-screen test's and the
