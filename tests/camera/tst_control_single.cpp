@@ -77,7 +77,6 @@ void ControlSingleTest::uriSelectsTheFirstCameraContainingIt_data()
     QTest::newRow("empty text: the first camera") << "" << int(Alta);
     QTest::newRow("two cameras contain it: the first") << "CAM-A1" << int(Alta);
     QTest::newRow("only the second contains it") << "CAM-A12" << int(Cima);
-    QTest::newRow("network camera by its address") << "10.0.0.5" << int(Dune);
 }
 
 void ControlSingleTest::uriSelectsTheFirstCameraContainingIt()
