@@ -36,8 +36,7 @@ private slots:
     void rainbowEndsTurnBlack();
     void cycleDrawsWhatTheSingleStepsDraw_data();
     void cycleDrawsWhatTheSingleStepsDraw();
-    void irGreyAndMarkerColour();
-    void labelsNearTheEdge();
+    void irMarkerColourAndLabel();
     void markerPlacement();
     void labelLayout_data();
     void labelLayout();
@@ -139,24 +138,17 @@ void FrameConvertTest::cycleDrawsWhatTheSingleStepsDraw()
     QCOMPARE(cv::norm(rgb, expected, cv::NORM_INF), 0.0);
 }
 
-void FrameConvertTest::irGreyAndMarkerColour()
-{
-    const cv::Mat ir(480, 640, CV_16UC1, cv::Scalar(3824));
-    cv::Mat grey = irToGrey(ir);
-    QCOMPARE(int(grey.at<uchar>(0, 0)), 255);
-
-    cv::Mat dark(480, 640, CV_8UC1, cv::Scalar(100));
-    cv::Mat bright = dark.clone();
-    drawIrMarker(dark, {320, 240}, 2500);
-    drawIrMarker(bright, {320, 240}, 2501);
-    QCOMPARE(int(dark.at<uchar>(240, 320)), 255); // white marker on dark pixels
-    QCOMPARE(int(bright.at<uchar>(240, 320)), 0); // black on bright ones
-}
-
-void FrameConvertTest::labelsNearTheEdge()
+// The IR marker is white up to 2500 and black above; its label moves to the marker's own
+// place near the left edge.
+void FrameConvertTest::irMarkerColourAndLabel()
 {
     const cv::Mat blank(480, 640, CV_8UC1, cv::Scalar(100));
-    // Far from the edges the IR label stands above-left of the marker.
+    cv::Mat dark = blank.clone(), bright = blank.clone();
+    drawIrMarker(dark, {320, 240}, 2500);
+    drawIrMarker(bright, {320, 240}, 2501);
+    QCOMPARE(int(dark.at<uchar>(240, 320)), 255);
+    QCOMPARE(int(bright.at<uchar>(240, 320)), 0);
+    // Far from the edges the label stands above-left of the marker.
     cv::Mat far = blank.clone();
     drawIrMarker(far, {300, 200}, 1000);
     QVERIFY(changed(blank, far).x < 260); // glyphs start a few pixels right of the origin
