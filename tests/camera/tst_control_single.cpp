@@ -77,7 +77,6 @@ void ControlSingleTest::uriSelectsTheFirstCameraContainingIt_data()
     QTest::newRow("empty text: the first camera") << "" << int(Alta);
     QTest::newRow("two cameras contain it: the first") << "CAM-A1" << int(Alta);
     QTest::newRow("only the second contains it") << "CAM-A12" << int(Cima);
-    QTest::newRow("network camera by its address") << "10.0.0.5" << int(Dune);
 }
 
 void ControlSingleTest::uriSelectsTheFirstCameraContainingIt()
@@ -117,7 +116,6 @@ void ControlSingleTest::deviceListAndUris()
 
     QCOMPARE(control->getOrbList().size(), 4);
     QCOMPARE(control->getOrbList().at(2), QStringLiteral("%1-2").arg(int(Cima)));
-    QVERIFY(control->getDeviceUri(0).contains("&"));
     QCOMPARE(control->getDeviceUri(-1), QStringLiteral("select device error"));
     // The uri list grows with every listing; its size is the first index past it.
     QCOMPARE(control->getDeviceUri(8), QStringLiteral("select device error"));

@@ -14,13 +14,6 @@
 
 namespace {
 
-int pointCount(PointCloudScene &scene, const PointCloudScene::Style &style = {})
-{
-    std::vector<float> xyz, rgb;
-    scene.buildPoints(style, xyz, rgb);
-    return int(xyz.size() / 3);
-}
-
 int nonBlackPixels(const QImage &image)
 {
     int n = 0;
@@ -45,10 +38,8 @@ class PointCloudTest : public QObject
 private slots:
     void init();
     void cleanup();
-    void sampleStepSetsTheDensity_data();
-    void sampleStepSetsTheDensity();
-    void depthsAtTheLimitsAreLeftOut_data();
-    void depthsAtTheLimitsAreLeftOut();
+    void pointsFollowStepAndLimits_data();
+    void pointsFollowStepAndLimits();
     void virtualRoomRendersAsACloud();
     void mismatchedColourFrameDrawsNothing();
     void wheelZoomsByWholeSteps_data();
@@ -83,50 +74,36 @@ void PointCloudTest::cleanup()
     sw.resetToDefaults();
 }
 
-void PointCloudTest::sampleStepSetsTheDensity_data()
+void PointCloudTest::pointsFollowStepAndLimits_data()
 {
     QTest::addColumn<int>("step");
+    QTest::addColumn<int>("depth");
+    QTest::addColumn<int>("min");
     QTest::addColumn<int>("points");
-    QTest::newRow("every pixel") << 1 << 640 * 480;
-    QTest::newRow("one in sixteen") << 4 << 160 * 120;
-    QTest::newRow("below 1 from a hand-edited file: every pixel") << 0 << 640 * 480;
+    const int all = 640 * 480;
+    QTest::newRow("every pixel") << 1 << 800 << 250 << all;
+    QTest::newRow("one in sixteen") << 4 << 800 << 250 << 160 * 120;
+    QTest::newRow("step below 1 from a hand-edited file: every pixel") << 0 << 800 << 250 << all;
+    QTest::newRow("at the lower limit") << 1 << 250 << 250 << 0;
+    QTest::newRow("at the upper limit") << 1 << 1450 << 250 << 0;
+    QTest::newRow("just inside") << 1 << 251 << 250 << all;
+    QTest::newRow("no depth, even with a limit below 0") << 1 << 0 << -10 << 0;
 }
 
-void PointCloudTest::sampleStepSetsTheDensity()
+void PointCloudTest::pointsFollowStepAndLimits()
 {
     QFETCH(int, step);
+    QFETCH(int, depth);
+    QFETCH(int, min);
     QFETCH(int, points);
     PointCloudScene scene;
     scene.setSource(nullptr, step, CameraIntrinsics{});
-    scene.setFrames(depth, cv::Mat(), cv::Mat());
-    QCOMPARE(pointCount(scene), points);
-}
-
-void PointCloudTest::depthsAtTheLimitsAreLeftOut_data()
-{
-    QTest::addColumn<int>("min");
-    QTest::addColumn<int>("max");
-    QTest::addColumn<int>("value");
-    QTest::addColumn<bool>("drawn");
-    QTest::newRow("lower limit") << 250 << 1450 << 250 << false;
-    QTest::newRow("upper limit") << 250 << 1450 << 1450 << false;
-    QTest::newRow("just inside") << 250 << 1450 << 251 << true;
-    QTest::newRow("no depth, even with a limit below 0") << -10 << 1450 << 0 << false;
-}
-
-void PointCloudTest::depthsAtTheLimitsAreLeftOut()
-{
-    QFETCH(int, min);
-    QFETCH(int, max);
-    QFETCH(int, value);
-    QFETCH(bool, drawn);
-    PointCloudScene scene;
-    scene.setSource(nullptr, 1, CameraIntrinsics{});
-    scene.setFrames(cv::Mat(1, 1, CV_16UC1, cv::Scalar(value)), cv::Mat(), cv::Mat());
-    PointCloudScene::Style style;
+    scene.setFrames(cv::Mat(480, 640, CV_16UC1, cv::Scalar(depth)), cv::Mat(), cv::Mat());
+    PointCloudScene::Style style; // upper limit 1450
     style.colourMapMin = min;
-    style.colourMapMax = max;
-    QCOMPARE(pointCount(scene, style), drawn ? 1 : 0);
+    std::vector<float> xyz, rgb;
+    scene.buildPoints(style, xyz, rgb);
+    QCOMPARE(int(xyz.size() / 3), points);
 }
 
 void PointCloudTest::virtualRoomRendersAsACloud()

