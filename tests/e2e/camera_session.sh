@@ -63,10 +63,14 @@ sleep 0.5
 xdotool type --delay 30 "DepthAndIR_3"
 xdotool key Return
 wait_log "$log" 'SetDataMode index:2  status:0' 10
-sleep 1.5
-shot panel_ir
-read -r _ spread_after saturation <<<"$(area_stats panel_ir "$RIGHT_AREA")"
-# Before: the colour image of the room. After: a grey picture with structure.
+# Before: the colour image of the room. After: a grey picture with structure (within 10 s, as
+# a loaded machine may take a while to show the first IR frame).
+for _ in $(seq 20); do
+  sleep 0.5
+  shot panel_ir
+  read -r _ spread_after saturation <<<"$(area_stats panel_ir "$RIGHT_AREA")"
+  awk -v a="$spread_after" -v s="$saturation" 'BEGIN { exit !(a > 0.01 && s < 0.02) }' && break
+done
 awk -v b="$saturation_before" -v a="$spread_after" -v s="$saturation" 'BEGIN { exit !(b > 0.05 && a > 0.01 && s < 0.02) }' ||
   fail "right-hand area: saturation $saturation_before before; spread $spread_after, saturation $saturation after: no IR image"
 
