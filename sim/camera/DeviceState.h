@@ -24,7 +24,7 @@ struct DeviceSettings {
     WdrOutputMode wdr{2, 0, 1, 2, 1, 5, 1};
     WdrPulseCount wdrPulse{800, 1000, 1200, 3};
     int dataMode = 0;
-    int depthRange = 2;
+    int depthRange = 0;
     uint16_t threshold = 20;
     int rgbResolution = 0;
     float exposure = 0.01f, gain = 1.0f;

@@ -39,7 +39,7 @@ struct DeviceConfig {
     int rgbResolution = 0;                       // start-up index 0..3
     int fps = 30;
     int dataMode = 0;
-    int depthRange = 2;
+    int depthRange = 0; // the near range holds the table-top room
     std::array<RangeSet, 3> ranges{}; // per depth mode
     Calibration calibration;
     bool spatialFilter = false, timeFilter = false;
