@@ -268,7 +268,7 @@ void SimFramesTest::filtersAndUndistortionChangeTheFrames()
     FrameSet set;
     RenderParams colour = paramsFor(alta, rgbReady);
     r.render(colour, set);
-    const std::vector<uint8_t> corrected = set.images[RGBFrame].data;
+    const auto corrected = set.images[RGBFrame].data;
     colour.rgbUndistort = false;
     r.render(colour, set);
     size_t differing = 0;
