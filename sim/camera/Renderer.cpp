@@ -5,6 +5,7 @@
 #include <sdk/quillon_api.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <random>
@@ -42,7 +43,9 @@ namespace {
 // - the balls are traced only in their rows' spans, in vector code, and what depends on them
 //   per pixel (their depth, colour and registered blocks) works on short parallel arrays;
 // - the large arrays read per frame are kept few and small, since the frame set's own images
-//   already fill most of the cache.
+//   already fill most of the cache;
+// - a colour image that still holds an earlier frame of the same room only gets the room back
+//   where the balls were, instead of all of it.
 
 constexpr int chunkBits = 16;
 constexpr size_t chunk = size_t(1) << chunkBits;
@@ -1187,10 +1190,19 @@ struct Renderer::Impl {
         return r;
     }
 
+    // The colour images drawn lately: the room, and where the balls were painted over it.
+    struct ColourDrawing {
+        uint64_t id = 0;
+        std::string key; // the ColourView's
+        size_t bytes = 0;
+        std::vector<PixelRect> painted;
+    };
+    std::array<ColourDrawing, 4> drawings; // enough for a double-buffered reader and a spare
+
     void filterDepth(const RenderParams &p, uint16_t *depth, int width, int height);
     void spatialFilter(uint16_t *depth, int width, int height);
     void timeFilter(uint16_t *depth, size_t n);
-    void drawColour(const RenderParams &p, const ColourView &cv, uint8_t *out);
+    void drawColour(const RenderParams &p, const ColourView &cv, Image &out);
 };
 
 Renderer::Renderer()
@@ -1259,14 +1271,14 @@ void Renderer::Impl::timeFilter(uint16_t *depth, size_t n)
     }
 }
 
-void Renderer::Impl::drawColour(const RenderParams &p, const ColourView &cv, uint8_t *out)
+void Renderer::Impl::drawColour(const RenderParams &p, const ColourView &cv, Image &image)
 {
     struct Painted {
         BallInView seen;
         Vec3 centre;
         double radius;
         double farthest; // depth of the ball's far side
-        int u0, v0, u1, v1;
+        PixelRect rect;
         float r, g, b;
     };
     Painted painted[Scene::ballCount];
@@ -1275,30 +1287,43 @@ void Renderer::Impl::drawColour(const RenderParams &p, const ColourView &cv, uin
     for (int k = 0; k < Scene::ballCount; ++k) { // farther first
         const Ball &ball = balls[order[k]];
         const Vec3 centre = cal.rotation * ball.centre + cal.translation;
-        int u0, v0, u1, v1;
-        if (cv.bounds(centre, ball.radius, u0, v0, u1, v1))
+        PixelRect r;
+        if (cv.bounds(centre, ball.radius, r.u0, r.v0, r.u1, r.v1))
             painted[count++] = Painted{BallInView(centre, ball.radius), centre, ball.radius, centre.z + ball.radius,
-                                       u0, v0, u1, v1,
+                                       r,
                                        float(ball.surface.r) * p.rgbBrightness, float(ball.surface.g) * p.rgbBrightness,
                                        float(ball.surface.b) * p.rgbBrightness};
     }
-    // The room row by row, each painted over by the balls right after it is copied, while it is
-    // still in the cache; rows without a ball in one copy.
-    const size_t width = size_t(cv.width), rowBytes = width * 3;
-    int copied = 0; // rows copied so far
-    for (int v = 0; v < cv.height; ++v) {
-        bool covered = false;
-        for (int k = 0; k < count; ++k)
-            covered |= v >= painted[k].v0 && v <= painted[k].v1;
-        if (!covered)
-            continue;
-        std::memcpy(out + size_t(copied) * rowBytes, cv.rgb.data() + size_t(copied) * rowBytes,
-                    size_t(v + 1 - copied) * rowBytes);
-        copied = v + 1;
-        for (int k = 0; k < count; ++k) {
-            const Painted &b = painted[k];
-            int u0 = b.u0, u1 = b.u1;
-            if (v < b.v0 || v > b.v1 || !cv.rowSpan(v, b.centre, b.radius, u0, u1))
+    // An image that still holds one of our drawings of this room only needs the room back where
+    // the balls were; any other gets the whole room.
+    uint8_t *out = image.data.data();
+    const size_t width = size_t(cv.width);
+    auto known = std::find_if(drawings.begin(), drawings.end(), [&](const ColourDrawing &d) {
+        return image.drawing != 0 && d.id == image.drawing && d.key == cv.key && d.bytes == image.data.size();
+    });
+    if (known != drawings.end()) {
+        for (const PixelRect &r : known->painted)
+            for (int v = r.v0; v <= r.v1; ++v) {
+                const size_t first = (size_t(v) * width + size_t(r.u0)) * 3;
+                std::memcpy(out + first, cv.rgb.data() + first, size_t(r.u1 - r.u0 + 1) * 3);
+            }
+    } else {
+        known = std::min_element(drawings.begin(), drawings.end(),
+                                 [](const ColourDrawing &a, const ColourDrawing &b) { return a.id < b.id; });
+        std::memcpy(out, cv.rgb.data(), cv.rgb.size());
+    }
+    static std::atomic<uint64_t> lastDrawing{0}; // ids unique across renderers
+    known->id = image.drawing = ++lastDrawing;
+    known->key = cv.key;
+    known->bytes = image.data.size();
+    known->painted.clear();
+
+    for (int k = 0; k < count; ++k) {
+        const Painted &b = painted[k];
+        known->painted.push_back(b.rect);
+        for (int v = b.rect.v0; v <= b.rect.v1; ++v) {
+            int u0 = b.rect.u0, u1 = b.rect.u1;
+            if (!cv.rowSpan(v, b.centre, b.radius, u0, u1))
                 continue;
             const int n = u1 - u0 + 1;
             const size_t first = size_t(v) * width + size_t(u0);
@@ -1314,8 +1339,6 @@ void Renderer::Impl::drawColour(const RenderParams &p, const ColourView &cv, uin
             blendRow(red, green, blue, m, n, out + first * 3);
         }
     }
-    std::memcpy(out + size_t(copied) * rowBytes, cv.rgb.data() + size_t(copied) * rowBytes,
-                size_t(cv.height - copied) * rowBytes);
 }
 
 void Renderer::render(const RenderParams &p, FrameSet &out)
@@ -1393,7 +1416,7 @@ void Renderer::render(const RenderParams &p, FrameSet &out)
         m.filterDepth(p, depth, dw, dh);
     if (wantRgb || wantMappedRgb) {
         out.images[RGBFrame].resize(p.colourWidth, p.colourHeight, 3);
-        m.drawColour(p, *cv, out.images[RGBFrame].data.data());
+        m.drawColour(p, *cv, out.images[RGBFrame]);
         if (wantRgb)
             out.flags |= rgbReady;
     }

@@ -28,6 +28,10 @@ struct Image {
     int width = 0;
     int height = 0;
     int bytesPerPixel = 0;
+    // Names what the renderer last drew here (0: nothing known), so that the next frame set
+    // drawn into the same image only redraws what changed. Whoever else writes into data must
+    // reset it.
+    uint64_t drawing = 0;
 
     void resize(int w, int h, int bpp);
     uint16_t *u16() { return reinterpret_cast<uint16_t *>(data.data()); }
