@@ -468,15 +468,16 @@ CLONES void depthBallRow(const float *__restrict rx, const float *__restrict ry,
     }
 }
 
-// One row of the colour sensor against one ball: its shaded colour and where it is seen (m),
-// without branches. The hit tests compare squares instead of taking the root, and the cosine
-// needs one root and one division.
+// One row of the colour sensor against one ball: its shaded colour, and where it is seen, packed
+// as red, green, blue and 0xFF (else 0) from the lowest byte up; without branches. The hit tests
+// compare squares instead of taking the root, and the cosine needs one root and one division.
+// One 32-bit word per pixel keeps the vector steps at 16 pixels: the rows come in whole steps
+// then, and no pixel falls to a scalar tail.
 template <bool SameY, bool RoomCanHide>
 CLONES void colourBallRow(const float *__restrict rx, const float *__restrict ry, const uint16_t *__restrict roomZ,
-                          int n, BallInView ball, float r, float g, float b, uint8_t *__restrict red,
-                          uint8_t *__restrict green, uint8_t *__restrict blue, uint8_t *__restrict m)
+                          int n, BallInView ball, float r, float g, float b, uint32_t *__restrict painted)
 {
-    for (int k = 0; k < n; ++k) {
+    auto pixel = [&](int k) {
         const float x = rx[k], y = SameY ? ry[0] : ry[k];
         const float bq = x * ball.cx + y * ball.cy + ball.cz;
         const float a = x * x + y * y + 1.0f;
@@ -487,22 +488,27 @@ CLONES void colourBallRow(const float *__restrict rx, const float *__restrict ry
                          ((zb == 0) | (beforeRoom < 0) | (beforeRoom * beforeRoom < disc));
         const float shade = 0.25f + 0.75f * std::sqrt((disc > 0 ? disc : 0.0f) / a) * ball.invR;
         const float cr = r * shade, cg = g * shade, cb = b * shade;
-        red[k] = uint8_t(cr < 255.0f ? cr : 255.0f);
-        green[k] = uint8_t(cg < 255.0f ? cg : 255.0f);
-        blue[k] = uint8_t(cb < 255.0f ? cb : 255.0f);
-        m[k] = hit ? 0xFF : 0;
-    }
+        const uint32_t red = uint32_t(cr < 255.0f ? cr : 255.0f), green = uint32_t(cg < 255.0f ? cg : 255.0f),
+                       blue = uint32_t(cb < 255.0f ? cb : 255.0f);
+        painted[k] = hit ? red | green << 8 | blue << 16 | 0xFF000000u : 0;
+    };
+    const int whole = n & ~15;
+    for (int k = 0; k < whole; ++k)
+        pixel(k);
+    for (int k = whole; k < n; ++k)
+        pixel(k);
 }
 
-// Writes a painted row into an RGB row where m says so; blended bytes stored unconditionally,
+// Writes a painted row into an RGB row where it was seen; blended bytes stored unconditionally,
 // which the compiler vectorises over the interleaved pixels.
-CLONES void blendRow(const uint8_t *__restrict red, const uint8_t *__restrict green, const uint8_t *__restrict blue,
-                     const uint8_t *__restrict m, int n, uint8_t *__restrict out)
+CLONES void blendRow(const uint32_t *__restrict painted, int n, uint8_t *__restrict out)
 {
     for (int k = 0; k < n; ++k) {
-        out[3 * k] = uint8_t((red[k] & m[k]) | (out[3 * k] & ~m[k]));
-        out[3 * k + 1] = uint8_t((green[k] & m[k]) | (out[3 * k + 1] & ~m[k]));
-        out[3 * k + 2] = uint8_t((blue[k] & m[k]) | (out[3 * k + 2] & ~m[k]));
+        const uint32_t p = painted[k];
+        const uint8_t m = uint8_t(p >> 24);
+        out[3 * k] = uint8_t((uint8_t(p) & m) | (out[3 * k] & ~m));
+        out[3 * k + 1] = uint8_t((uint8_t(p >> 8) & m) | (out[3 * k + 1] & ~m));
+        out[3 * k + 2] = uint8_t((uint8_t(p >> 16) & m) | (out[3 * k + 2] & ~m));
     }
 }
 
@@ -1122,7 +1128,7 @@ struct Renderer::Impl {
     std::array<Movers, 2> movers;
     std::vector<uint16_t> history; // last depth output, for the time filter
     std::vector<uint16_t> scratch;
-    std::array<std::vector<uint8_t>, 4> paint; // one painted row of a ball: red, green, blue, where
+    std::vector<uint32_t> paint; // one painted row of a ball
     Ball balls[Scene::ballCount];
     int order[Scene::ballCount] = {0, 1, 2};
 
@@ -1327,16 +1333,14 @@ void Renderer::Impl::drawColour(const RenderParams &p, const ColourView &cv, Ima
                 continue;
             const int n = u1 - u0 + 1;
             const size_t first = size_t(v) * width + size_t(u0);
-            for (auto *row : {&paint[0], &paint[1], &paint[2], &paint[3]})
-                row->resize(size_t(n));
-            uint8_t *red = paint[0].data(), *green = paint[1].data(), *blue = paint[2].data(), *m = paint[3].data();
+            paint.resize(size_t(n));
             const bool roomCanHide = cv.nearestInRow(v, u0, u1) <= b.farthest;
             auto *trace = cv.raw ? (roomCanHide ? colourBallRow<false, true> : colourBallRow<false, false>)
                                  : (roomCanHide ? colourBallRow<true, true> : colourBallRow<true, false>);
             const float *xs = cv.raw ? &cv.rx[first] : &cv.columnX[size_t(u0)];
             const float *ys = cv.raw ? &cv.ry[first] : &cv.rowY[size_t(v)];
-            trace(xs, ys, &cv.z[first], n, b.seen, b.r, b.g, b.b, red, green, blue, m);
-            blendRow(red, green, blue, m, n, out + first * 3);
+            trace(xs, ys, &cv.z[first], n, b.seen, b.r, b.g, b.b, paint.data());
+            blendRow(paint.data(), n, out + first * 3);
         }
     }
 }
