@@ -492,7 +492,7 @@ CLONES void colourBallRow(const float *__restrict rx, const float *__restrict ry
                        blue = uint32_t(cb < 255.0f ? cb : 255.0f);
         painted[k] = hit ? red | green << 8 | blue << 16 | 0xFF000000u : 0;
     };
-    const int whole = n & ~15;
+    const int whole = n & ~15; // a count the compiler knows to be whole steps
     for (int k = 0; k < whole; ++k)
         pixel(k);
     for (int k = whole; k < n; ++k)
