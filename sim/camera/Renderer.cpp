@@ -841,11 +841,7 @@ void fillBlocks(const int32_t *starts, const uint16_t *values, size_t n, int wid
         w = W;
         h = H;
     }
-    constexpr size_t ahead = 16; // the blocks are scattered: ask for their rows early
     for (size_t k = 0; k < n; ++k) {
-        if (k + ahead < n)
-            for (int y = 0; y < h; ++y)
-                __builtin_prefetch(dst + starts[k + ahead] + y * width, 1);
         const uint16_t value = values[k];
         uint16_t *at = dst + starts[k];
         for (int y = 0; y < h; ++y, at += width)
