@@ -1197,6 +1197,7 @@ struct Renderer::Impl {
         uint64_t id = 0;
         std::string key; // the ColourView's
         size_t bytes = 0;
+        int redraws = 0; // partial redraws since the last whole room
         std::vector<PixelRect> painted;
     };
     std::array<ColourDrawing, 4> drawings; // enough for a double-buffered reader and a spare
@@ -1297,23 +1298,28 @@ void Renderer::Impl::drawColour(const RenderParams &p, const ColourView &cv, Ima
                                        float(ball.surface.b) * p.rgbBrightness};
     }
     // An image that still holds one of our drawings of this room only needs the room back where
-    // the balls were; any other gets the whole room.
+    // the balls were; any other gets the whole room, and so does every 31st drawing into one
+    // image, so that a client that wrote into a frame's buffer spoils only a second or two.
     uint8_t *out = image.data.data();
     const size_t width = size_t(cv.width);
     auto known = std::find_if(drawings.begin(), drawings.end(), [&](const ColourDrawing &d) {
         return image.drawing != 0 && d.id == image.drawing && d.key == cv.key && d.bytes == image.data.size();
     });
-    if (known != drawings.end()) {
+    int redraws = 0;
+    if (known != drawings.end() && known->redraws < 30) {
+        redraws = known->redraws + 1;
         for (const PixelRect &r : known->painted)
             for (int v = r.v0; v <= r.v1; ++v) {
                 const size_t first = (size_t(v) * width + size_t(r.u0)) * 3;
                 std::memcpy(out + first, cv.rgb.data() + first, size_t(r.u1 - r.u0 + 1) * 3);
             }
     } else {
-        known = std::min_element(drawings.begin(), drawings.end(),
-                                 [](const ColourDrawing &a, const ColourDrawing &b) { return a.id < b.id; });
+        if (known == drawings.end())
+            known = std::min_element(drawings.begin(), drawings.end(),
+                                     [](const ColourDrawing &a, const ColourDrawing &b) { return a.id < b.id; });
         std::memcpy(out, cv.rgb.data(), cv.rgb.size());
     }
+    known->redraws = redraws;
     static std::atomic<uint64_t> lastDrawing{0}; // ids unique across renderers
     known->id = image.drawing = ++lastDrawing;
     known->key = cv.key;

@@ -94,6 +94,7 @@ private slots:
     void dataModeAndSwitchesDecideTheKinds_data();
     void dataModeAndSwitchesDecideTheKinds();
     void filtersAndUndistortionChangeTheFrames();
+    void colourRedrawnInPlaceMatchesAFreshDrawing();
     void registeredImagesCarryTheSensorsOwnValues_data();
     void registeredImagesCarryTheSensorsOwnValues();
 
@@ -275,6 +276,29 @@ void SimFramesTest::filtersAndUndistortionChangeTheFrames()
     for (size_t i = 0; i < corrected.size(); ++i)
         differing += corrected[i] != set.images[RGBFrame].data[i];
     QVERIFY(differing > corrected.size() / 5);
+}
+
+// The colour image is redrawn in place where the balls moved; it must equal a drawing into a
+// fresh image, and a client's scribbles on the buffer must not stay for good.
+void SimFramesTest::colourRedrawnInPlaceMatchesAFreshDrawing()
+{
+    Renderer reused, fresh;
+    FrameSet set;
+    RenderParams p = paramsFor(alta, rgbReady);
+    const auto drawAt = [&](int frame) {
+        p.sceneTime = frame / 30.0;
+        reused.render(p, set);
+        FrameSet expected;
+        fresh.render(p, expected);
+        return set.images[RGBFrame].data == expected.images[RGBFrame].data;
+    };
+    for (int frame = 0; frame < 5; ++frame)
+        QVERIFY2(drawAt(frame), qPrintable(QString::number(frame)));
+    std::fill(set.images[RGBFrame].data.begin(), set.images[RGBFrame].data.end(), 7);
+    int frame = 5;
+    while (!drawAt(frame) && frame < 40)
+        ++frame;
+    QVERIFY2(frame < 40, "the scribbled colour image never recovered");
 }
 
 void SimFramesTest::registeredImagesCarryTheSensorsOwnValues_data()
