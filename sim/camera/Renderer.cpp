@@ -5,6 +5,7 @@
 #include <sdk/quillon_api.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <random>
@@ -42,7 +43,9 @@ namespace {
 // - the balls are traced only in their rows' spans, in vector code, and what depends on them
 //   per pixel (their depth, colour and registered blocks) works on short parallel arrays;
 // - the large arrays read per frame are kept few and small, since the frame set's own images
-//   already fill most of the cache.
+//   already fill most of the cache;
+// - a colour image that still holds an earlier frame of the same room only gets the room back
+//   where the balls were, instead of all of it.
 
 constexpr int chunkBits = 16;
 constexpr size_t chunk = size_t(1) << chunkBits;
@@ -465,15 +468,16 @@ CLONES void depthBallRow(const float *__restrict rx, const float *__restrict ry,
     }
 }
 
-// One row of the colour sensor against one ball: its shaded colour and where it is seen (m),
-// without branches. The hit tests compare squares instead of taking the root, and the cosine
-// needs one root and one division.
+// One row of the colour sensor against one ball: its shaded colour, and where it is seen, packed
+// as red, green, blue and 0xFF (else 0) from the lowest byte up; without branches. The hit tests
+// compare squares instead of taking the root, and the cosine needs one root and one division.
+// One 32-bit word per pixel keeps the vector steps at 16 pixels: the rows come in whole steps
+// then, and no pixel falls to a scalar tail.
 template <bool SameY, bool RoomCanHide>
 CLONES void colourBallRow(const float *__restrict rx, const float *__restrict ry, const uint16_t *__restrict roomZ,
-                          int n, BallInView ball, float r, float g, float b, uint8_t *__restrict red,
-                          uint8_t *__restrict green, uint8_t *__restrict blue, uint8_t *__restrict m)
+                          int n, BallInView ball, float r, float g, float b, uint32_t *__restrict painted)
 {
-    for (int k = 0; k < n; ++k) {
+    auto pixel = [&](int k) {
         const float x = rx[k], y = SameY ? ry[0] : ry[k];
         const float bq = x * ball.cx + y * ball.cy + ball.cz;
         const float a = x * x + y * y + 1.0f;
@@ -484,22 +488,27 @@ CLONES void colourBallRow(const float *__restrict rx, const float *__restrict ry
                          ((zb == 0) | (beforeRoom < 0) | (beforeRoom * beforeRoom < disc));
         const float shade = 0.25f + 0.75f * std::sqrt((disc > 0 ? disc : 0.0f) / a) * ball.invR;
         const float cr = r * shade, cg = g * shade, cb = b * shade;
-        red[k] = uint8_t(cr < 255.0f ? cr : 255.0f);
-        green[k] = uint8_t(cg < 255.0f ? cg : 255.0f);
-        blue[k] = uint8_t(cb < 255.0f ? cb : 255.0f);
-        m[k] = hit ? 0xFF : 0;
-    }
+        const uint32_t red = uint32_t(cr < 255.0f ? cr : 255.0f), green = uint32_t(cg < 255.0f ? cg : 255.0f),
+                       blue = uint32_t(cb < 255.0f ? cb : 255.0f);
+        painted[k] = hit ? red | green << 8 | blue << 16 | 0xFF000000u : 0;
+    };
+    const int whole = n & ~15; // a count the compiler knows to be whole steps
+    for (int k = 0; k < whole; ++k)
+        pixel(k);
+    for (int k = whole; k < n; ++k)
+        pixel(k);
 }
 
-// Writes a painted row into an RGB row where m says so; blended bytes stored unconditionally,
+// Writes a painted row into an RGB row where it was seen; blended bytes stored unconditionally,
 // which the compiler vectorises over the interleaved pixels.
-CLONES void blendRow(const uint8_t *__restrict red, const uint8_t *__restrict green, const uint8_t *__restrict blue,
-                     const uint8_t *__restrict m, int n, uint8_t *__restrict out)
+CLONES void blendRow(const uint32_t *__restrict painted, int n, uint8_t *__restrict out)
 {
     for (int k = 0; k < n; ++k) {
-        out[3 * k] = uint8_t((red[k] & m[k]) | (out[3 * k] & ~m[k]));
-        out[3 * k + 1] = uint8_t((green[k] & m[k]) | (out[3 * k + 1] & ~m[k]));
-        out[3 * k + 2] = uint8_t((blue[k] & m[k]) | (out[3 * k + 2] & ~m[k]));
+        const uint32_t p = painted[k];
+        const uint8_t m = uint8_t(p >> 24);
+        out[3 * k] = uint8_t((uint8_t(p) & m) | (out[3 * k] & ~m));
+        out[3 * k + 1] = uint8_t((uint8_t(p >> 8) & m) | (out[3 * k + 1] & ~m));
+        out[3 * k + 2] = uint8_t((uint8_t(p >> 16) & m) | (out[3 * k + 2] & ~m));
     }
 }
 
@@ -832,11 +841,7 @@ void fillBlocks(const int32_t *starts, const uint16_t *values, size_t n, int wid
         w = W;
         h = H;
     }
-    constexpr size_t ahead = 16; // the blocks are scattered: ask for their rows early
     for (size_t k = 0; k < n; ++k) {
-        if (k + ahead < n)
-            for (int y = 0; y < h; ++y)
-                __builtin_prefetch(dst + starts[k + ahead] + y * width, 1);
         const uint16_t value = values[k];
         uint16_t *at = dst + starts[k];
         for (int y = 0; y < h; ++y, at += width)
@@ -1119,7 +1124,7 @@ struct Renderer::Impl {
     std::array<Movers, 2> movers;
     std::vector<uint16_t> history; // last depth output, for the time filter
     std::vector<uint16_t> scratch;
-    std::array<std::vector<uint8_t>, 4> paint; // one painted row of a ball: red, green, blue, where
+    std::vector<uint32_t> paint; // one painted row of a ball
     Ball balls[Scene::ballCount];
     int order[Scene::ballCount] = {0, 1, 2};
 
@@ -1187,10 +1192,20 @@ struct Renderer::Impl {
         return r;
     }
 
+    // The colour images drawn lately: the room, and where the balls were painted over it.
+    struct ColourDrawing {
+        uint64_t id = 0;
+        std::string key; // the ColourView's
+        size_t bytes = 0;
+        int redraws = 0; // partial redraws since the last whole room
+        std::vector<PixelRect> painted;
+    };
+    std::array<ColourDrawing, 4> drawings; // enough for a double-buffered reader and a spare
+
     void filterDepth(const RenderParams &p, uint16_t *depth, int width, int height);
     void spatialFilter(uint16_t *depth, int width, int height);
     void timeFilter(uint16_t *depth, size_t n);
-    void drawColour(const RenderParams &p, const ColourView &cv, uint8_t *out);
+    void drawColour(const RenderParams &p, const ColourView &cv, Image &out);
 };
 
 Renderer::Renderer()
@@ -1259,14 +1274,14 @@ void Renderer::Impl::timeFilter(uint16_t *depth, size_t n)
     }
 }
 
-void Renderer::Impl::drawColour(const RenderParams &p, const ColourView &cv, uint8_t *out)
+void Renderer::Impl::drawColour(const RenderParams &p, const ColourView &cv, Image &image)
 {
     struct Painted {
         BallInView seen;
         Vec3 centre;
         double radius;
         double farthest; // depth of the ball's far side
-        int u0, v0, u1, v1;
+        PixelRect rect;
         float r, g, b;
     };
     Painted painted[Scene::ballCount];
@@ -1275,47 +1290,61 @@ void Renderer::Impl::drawColour(const RenderParams &p, const ColourView &cv, uin
     for (int k = 0; k < Scene::ballCount; ++k) { // farther first
         const Ball &ball = balls[order[k]];
         const Vec3 centre = cal.rotation * ball.centre + cal.translation;
-        int u0, v0, u1, v1;
-        if (cv.bounds(centre, ball.radius, u0, v0, u1, v1))
+        PixelRect r;
+        if (cv.bounds(centre, ball.radius, r.u0, r.v0, r.u1, r.v1))
             painted[count++] = Painted{BallInView(centre, ball.radius), centre, ball.radius, centre.z + ball.radius,
-                                       u0, v0, u1, v1,
+                                       r,
                                        float(ball.surface.r) * p.rgbBrightness, float(ball.surface.g) * p.rgbBrightness,
                                        float(ball.surface.b) * p.rgbBrightness};
     }
-    // The room row by row, each painted over by the balls right after it is copied, while it is
-    // still in the cache; rows without a ball in one copy.
-    const size_t width = size_t(cv.width), rowBytes = width * 3;
-    int copied = 0; // rows copied so far
-    for (int v = 0; v < cv.height; ++v) {
-        bool covered = false;
-        for (int k = 0; k < count; ++k)
-            covered |= v >= painted[k].v0 && v <= painted[k].v1;
-        if (!covered)
-            continue;
-        std::memcpy(out + size_t(copied) * rowBytes, cv.rgb.data() + size_t(copied) * rowBytes,
-                    size_t(v + 1 - copied) * rowBytes);
-        copied = v + 1;
-        for (int k = 0; k < count; ++k) {
-            const Painted &b = painted[k];
-            int u0 = b.u0, u1 = b.u1;
-            if (v < b.v0 || v > b.v1 || !cv.rowSpan(v, b.centre, b.radius, u0, u1))
+    // An image that still holds one of our drawings of this room only needs the room back where
+    // the balls were; any other gets the whole room, and so does every 31st drawing into one
+    // image, so that a client that wrote into a frame's buffer spoils only a second or two.
+    uint8_t *out = image.data.data();
+    const size_t width = size_t(cv.width);
+    auto known = std::find_if(drawings.begin(), drawings.end(), [&](const ColourDrawing &d) {
+        return image.drawing != 0 && d.id == image.drawing && d.key == cv.key && d.bytes == image.data.size();
+    });
+    int redraws = 0;
+    if (known != drawings.end() && known->redraws < 30) {
+        redraws = known->redraws + 1;
+        for (const PixelRect &r : known->painted)
+            for (int v = r.v0; v <= r.v1; ++v) {
+                const size_t first = (size_t(v) * width + size_t(r.u0)) * 3;
+                std::memcpy(out + first, cv.rgb.data() + first, size_t(r.u1 - r.u0 + 1) * 3);
+            }
+    } else {
+        if (known == drawings.end())
+            known = std::min_element(drawings.begin(), drawings.end(),
+                                     [](const ColourDrawing &a, const ColourDrawing &b) { return a.id < b.id; });
+        std::memcpy(out, cv.rgb.data(), cv.rgb.size());
+    }
+    known->redraws = redraws;
+    static std::atomic<uint64_t> lastDrawing{0}; // ids unique across renderers
+    known->id = image.drawing = ++lastDrawing;
+    known->key = cv.key;
+    known->bytes = image.data.size();
+    known->painted.clear();
+
+    for (int k = 0; k < count; ++k) {
+        const Painted &b = painted[k];
+        known->painted.push_back(b.rect);
+        for (int v = b.rect.v0; v <= b.rect.v1; ++v) {
+            int u0 = b.rect.u0, u1 = b.rect.u1;
+            if (!cv.rowSpan(v, b.centre, b.radius, u0, u1))
                 continue;
             const int n = u1 - u0 + 1;
             const size_t first = size_t(v) * width + size_t(u0);
-            for (auto *row : {&paint[0], &paint[1], &paint[2], &paint[3]})
-                row->resize(size_t(n));
-            uint8_t *red = paint[0].data(), *green = paint[1].data(), *blue = paint[2].data(), *m = paint[3].data();
+            paint.resize(size_t(n));
             const bool roomCanHide = cv.nearestInRow(v, u0, u1) <= b.farthest;
             auto *trace = cv.raw ? (roomCanHide ? colourBallRow<false, true> : colourBallRow<false, false>)
                                  : (roomCanHide ? colourBallRow<true, true> : colourBallRow<true, false>);
             const float *xs = cv.raw ? &cv.rx[first] : &cv.columnX[size_t(u0)];
             const float *ys = cv.raw ? &cv.ry[first] : &cv.rowY[size_t(v)];
-            trace(xs, ys, &cv.z[first], n, b.seen, b.r, b.g, b.b, red, green, blue, m);
-            blendRow(red, green, blue, m, n, out + first * 3);
+            trace(xs, ys, &cv.z[first], n, b.seen, b.r, b.g, b.b, paint.data());
+            blendRow(paint.data(), n, out + first * 3);
         }
     }
-    std::memcpy(out + size_t(copied) * rowBytes, cv.rgb.data() + size_t(copied) * rowBytes,
-                size_t(cv.height - copied) * rowBytes);
 }
 
 void Renderer::render(const RenderParams &p, FrameSet &out)
@@ -1393,7 +1422,7 @@ void Renderer::render(const RenderParams &p, FrameSet &out)
         m.filterDepth(p, depth, dw, dh);
     if (wantRgb || wantMappedRgb) {
         out.images[RGBFrame].resize(p.colourWidth, p.colourHeight, 3);
-        m.drawColour(p, *cv, out.images[RGBFrame].data.data());
+        m.drawColour(p, *cv, out.images[RGBFrame]);
         if (wantRgb)
             out.flags |= rgbReady;
     }

@@ -5,16 +5,33 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <new>
 #include <vector>
 
 namespace sim {
 
+// Allocates on whole cache lines, so that vector stores over an image never straddle two.
+template <typename T> struct LineAllocator {
+    using value_type = T;
+    static constexpr std::align_val_t line{64};
+    LineAllocator() = default;
+    template <typename U> LineAllocator(const LineAllocator<U> &) {}
+    T *allocate(size_t n) { return static_cast<T *>(::operator new(n * sizeof(T), line)); }
+    void deallocate(T *p, size_t) { ::operator delete(p, line); }
+    template <typename U> bool operator==(const LineAllocator<U> &) const { return true; }
+    template <typename U> bool operator!=(const LineAllocator<U> &) const { return false; }
+};
+
 // One image of a frame set, rows tightly packed.
 struct Image {
-    std::vector<uint8_t> data;
+    std::vector<uint8_t, LineAllocator<uint8_t>> data;
     int width = 0;
     int height = 0;
     int bytesPerPixel = 0;
+    // Names what the renderer last drew here (0: nothing known), so that the next frame set
+    // drawn into the same image only redraws what changed. Whoever else writes into data must
+    // reset it.
+    uint64_t drawing = 0;
 
     void resize(int w, int h, int bpp);
     uint16_t *u16() { return reinterpret_cast<uint16_t *>(data.data()); }

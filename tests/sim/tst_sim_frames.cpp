@@ -94,6 +94,7 @@ private slots:
     void dataModeAndSwitchesDecideTheKinds_data();
     void dataModeAndSwitchesDecideTheKinds();
     void filtersAndUndistortionChangeTheFrames();
+    void colourRedrawnInPlaceMatchesAFreshDrawing();
     void registeredImagesCarryTheSensorsOwnValues_data();
     void registeredImagesCarryTheSensorsOwnValues();
 
@@ -268,13 +269,36 @@ void SimFramesTest::filtersAndUndistortionChangeTheFrames()
     FrameSet set;
     RenderParams colour = paramsFor(alta, rgbReady);
     r.render(colour, set);
-    const std::vector<uint8_t> corrected = set.images[RGBFrame].data;
+    const auto corrected = set.images[RGBFrame].data;
     colour.rgbUndistort = false;
     r.render(colour, set);
     size_t differing = 0;
     for (size_t i = 0; i < corrected.size(); ++i)
         differing += corrected[i] != set.images[RGBFrame].data[i];
     QVERIFY(differing > corrected.size() / 5);
+}
+
+// The colour image is redrawn in place where the balls moved; it must equal a drawing into a
+// fresh image, and a client's scribbles on the buffer must not stay for good.
+void SimFramesTest::colourRedrawnInPlaceMatchesAFreshDrawing()
+{
+    Renderer reused, fresh;
+    FrameSet set;
+    RenderParams p = paramsFor(alta, rgbReady);
+    const auto drawAt = [&](int frame) {
+        p.sceneTime = frame / 30.0;
+        reused.render(p, set);
+        FrameSet expected;
+        fresh.render(p, expected);
+        return set.images[RGBFrame].data == expected.images[RGBFrame].data;
+    };
+    for (int frame = 0; frame < 5; ++frame)
+        QVERIFY2(drawAt(frame), qPrintable(QString::number(frame)));
+    std::fill(set.images[RGBFrame].data.begin(), set.images[RGBFrame].data.end(), 7);
+    int frame = 5;
+    while (!drawAt(frame) && frame < 40)
+        ++frame;
+    QVERIFY2(frame < 40, "the scribbled colour image never recovered");
 }
 
 void SimFramesTest::registeredImagesCarryTheSensorsOwnValues_data()
