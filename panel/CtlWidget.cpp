@@ -112,9 +112,9 @@ void CtlWidget::setGroupsEnabled(bool enabled, bool includingBrio)
 void CtlWidget::openCamera()
 {
     // Rebuilding the lists writes ranges (and, leaving WDR, the first range) to the camera.
-    m_openingRange = Control_Single::getInstance()->getDepthRange();
+    const int cameraRange = Control_Single::getInstance()->getDepthRange();
     applyModelLayout();
-    initOK();
+    fillFromCamera(cameraRange);
     setGroupsEnabled(true, false); // the Brio group is enabled by its own layout only
     emit sglopenCamera();
 }

@@ -125,6 +125,7 @@ private:
     void shutDown();
 
     // Camera state (CtlWidget_device.cpp)
+    void fillFromCamera(int cameraRange);
     void fillDepthRangeList(int userType);
     void selectCameraRange(int range);
     void applyRangeLimits(int rangeIndex);
@@ -142,5 +143,4 @@ private:
     SdkFrameMode m_irFrameMode{};
     SdkFrameMode m_rgbFrameMode{};
     WdrOutputMode m_wdrMode{};
-    int m_openingRange = -1; // the camera's range, read before the list rebuilds overwrite it
 };

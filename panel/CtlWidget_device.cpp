@@ -37,9 +37,13 @@ bool readText(TextRead read, QString &text)
 
 void CtlWidget::initOK()
 {
+    fillFromCamera(camera()->getDepthRange());
+}
+
+// cameraRange is the camera's own range, read before anything rebuilt the range list.
+void CtlWidget::fillFromCamera(int cameraRange)
+{
     ui->checkBox_wdrstyle->setEnabled(false);
-    const int cameraRange = m_openingRange >= 0 ? m_openingRange : camera()->getDepthRange();
-    m_openingRange = -1;
     fillDepthRangeList(ToolSettings::getInstance().userType());
     selectCameraRange(cameraRange);
     applyRangeLimits(selectedRangeIndex());
