@@ -11,8 +11,9 @@ void DepthMeasurement::reset(int window, int period)
     m_period = period;
     // One period of window x window samples per frame fits; bounded so that a huge window
     // cannot exhaust memory.
-    const qint64 capacity = qint64(window) * window * period + 1;
-    m_ring = std::make_unique<QCycleQueue>(nullptr, int(qBound<qint64>(2, capacity, (1 << 24) + 1)));
+    // In double: the largest window and period overflow 64-bit integers.
+    const double capacity = double(window) * window * period + 1;
+    m_ring = std::make_unique<QCycleQueue>(nullptr, int(qBound<double>(2, capacity, (1 << 24) + 1)));
     m_periodFrames = 0;
 }
 
