@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
+#include <charconv>
 #include <climits>
 #include <cmath>
 #include <cstdio>
@@ -158,15 +159,18 @@ bool parseWhole(const std::string &text, long long lo, long long hi, long long &
     return true;
 }
 
+// A decimal point whatever the program's locale (a Qt program takes the user's).
 bool parseNumber(const std::string &text, double lo, double hi, double &out)
 {
-    const std::string t = trim(text);
-    if (t.empty())
+    std::string t = trim(text);
+    if (!t.empty() && t[0] == '+')
+        t.erase(0, 1);
+    if (t.empty() || t[0] == '+')
         return false;
-    errno = 0;
-    char *end = nullptr;
-    const double v = std::strtod(t.c_str(), &end);
-    if (errno || *end || !std::isfinite(v) || v < lo || v > hi)
+    double v = 0;
+    const char *last = t.data() + t.size();
+    const auto [end, ec] = std::from_chars(t.data(), last, v);
+    if (ec != std::errc() || end != last || !std::isfinite(v) || v < lo || v > hi)
         return false;
     out = v;
     return true;

@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <clocale>
 #include <cstdio>
 #include <dlfcn.h>
 #include <memory>
@@ -263,6 +264,21 @@ void SimConfigTest::numbersAreReadAsWritten()
                                   "x.ini", c, error));
     QCOMPARE(c.devices.at(0).fps, 30); // not octal
     QCOMPARE(c.devices.at(0).failPropertyReads, (std::vector<uint32_t>{16, 17}));
+    QCOMPARE(c.devices.at(0).replugAfterSeconds, 0.25);
+
+    // A program running in a decimal-comma locale reads the file the same way.
+    QTemporaryDir locales;
+    QVERIFY(writeFile(locales.filePath("comma.src"), "LC_NUMERIC\ndecimal_point \",\"\nthousands_sep \".\"\n"
+                                                     "grouping 3;3\nEND LC_NUMERIC\n"));
+    QProcess::execute("localedef",
+                      {"-c", "-i", locales.filePath("comma.src"), "-f", "ANSI_X3.4-1968", locales.filePath("comma")});
+    qputenv("LOCPATH", QFile::encodeName(locales.path()));
+    if (!std::setlocale(LC_NUMERIC, "comma"))
+        QSKIP("localedef cannot build a locale here");
+    const bool read = sim::SimConfig::parse(alta.toStdString() + "replugAfterSeconds = 0.25\n", "x.ini", c, error);
+    std::setlocale(LC_NUMERIC, "C");
+    qunsetenv("LOCPATH");
+    QVERIFY2(read, error.c_str());
     QCOMPARE(c.devices.at(0).replugAfterSeconds, 0.25);
 }
 
