@@ -20,6 +20,13 @@ public:
     // The status the call must fail with, or 0.
     int32_t check(const char *function);
 
+    // The SDK's entry points, the only names a rule can take.
+    static const std::vector<std::string> &sdkFunctions();
+    // name as the SDK spells it (name in any case), or empty.
+    static std::string sdkFunction(const std::string &name);
+    // The entry point a misspelt name most likely means, or empty.
+    static std::string nearestSdkFunction(const std::string &name);
+
 private:
     std::mutex m;
     std::vector<FaultRule> rules;

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
-#include <sstream>
+#include <cstdio>
 
 namespace sim {
 
@@ -49,7 +49,9 @@ const IniEntry *IniSection::find(const std::string &key) const
     return nullptr;
 }
 
-static std::string stripComment(const std::string &line)
+namespace {
+
+std::string stripComment(const std::string &line)
 {
     bool quoted = false;
     for (size_t i = 0; i < line.size(); ++i) {
@@ -62,39 +64,136 @@ static std::string stripComment(const std::string &line)
     return line;
 }
 
+// Why the raw line is no text, or empty: control bytes other than tab, or bytes that are no
+// well-formed UTF-8 (overlong forms and surrogates included).
+std::string notText(const std::string &line)
+{
+    const auto *s = reinterpret_cast<const unsigned char *>(line.data());
+    const size_t n = line.size();
+    for (size_t i = 0; i < n;) {
+        const unsigned c = s[i];
+        if ((c < 0x20 && c != '\t') || c == 0x7F) {
+            char why[64];
+            std::snprintf(why, sizeof why, "binary data (byte 0x%02X), not INI text", c);
+            return why;
+        }
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        const size_t len = c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
+        if (len == 0 || i + len > n)
+            return "not UTF-8 text";
+        for (size_t k = 1; k < len; ++k)
+            if ((s[i + k] & 0xC0) != 0x80)
+                return "not UTF-8 text";
+        const unsigned c1 = s[i + 1];
+        if ((c == 0xE0 && c1 < 0xA0) || (c == 0xED && c1 > 0x9F) || (c == 0xF0 && c1 < 0x90) ||
+            (c == 0xF4 && c1 > 0x8F))
+            return "not UTF-8 text";
+        i += len;
+    }
+    return {};
+}
+
+bool keyCharacter(char c)
+{
+    // ASCII only, whatever the program's locale says.
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+}
+
+bool sectionCharacter(char c)
+{
+    return keyCharacter(c) || c == '.' || c == '-';
+}
+
+} // namespace
+
 IniFile IniFile::parse(const std::string &text)
 {
     IniFile file;
     file.sections.push_back(IniSection{});
-    std::istringstream in(text);
-    std::string raw;
+    auto fail = [&file](int line, const std::string &why) {
+        if (file.error.empty()) {
+            file.errorLine = line;
+            file.error = why;
+        }
+    };
+    size_t at = 0;
     int lineNo = 0;
-    while (std::getline(in, raw)) {
+    while (at < text.size()) {
+        size_t end = text.find('\n', at);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string raw = text.substr(at, end - at);
+        at = end + 1;
         ++lineNo;
         if (lineNo == 1 && raw.compare(0, 3, "\xEF\xBB\xBF") == 0)
             raw.erase(0, 3);
+        if (!raw.empty() && raw.back() == '\r')
+            raw.pop_back();
+        if (const std::string why = notText(raw); !why.empty()) {
+            fail(lineNo, why);
+            continue;
+        }
         const std::string line = trim(stripComment(raw));
         if (line.empty())
             continue;
         if (line.front() == '[') {
-            if (line.back() != ']') {
-                if (file.error.empty())
-                    file.error = "line " + std::to_string(lineNo) + ": section header without ']'";
+            const auto close = line.find(']');
+            if (close == std::string::npos) {
+                fail(lineNo, "section header without ']'");
                 continue;
             }
-            file.sections.push_back(IniSection{trim(line.substr(1, line.size() - 2)), lineNo, {}});
+            if (close + 1 != line.size()) {
+                fail(lineNo, "text after the section header: '" + line.substr(close + 1) + "'");
+                continue;
+            }
+            const std::string name = trim(line.substr(1, close - 1));
+            if (name.empty()) {
+                fail(lineNo, "section header without a name");
+                continue;
+            }
+            if (!std::all_of(name.begin(), name.end(), sectionCharacter)) {
+                fail(lineNo, "section name '" + name + "': only letters, digits, '_', '.' and '-'");
+                continue;
+            }
+            file.sections.push_back(IniSection{name, lineNo, {}});
             continue;
         }
         const auto eq = line.find('=');
-        if (eq == std::string::npos || trim(line.substr(0, eq)).empty()) {
-            if (file.error.empty())
-                file.error = "line " + std::to_string(lineNo) + ": expected 'key = value'";
+        if (eq == std::string::npos) {
+            fail(lineNo, "expected 'key = value'");
+            continue;
+        }
+        const std::string name = trim(line.substr(0, eq));
+        if (name.empty()) {
+            fail(lineNo, "no key before '='");
+            continue;
+        }
+        if (!std::all_of(name.begin(), name.end(), keyCharacter)) {
+            const bool blank = name.find_first_of(" \t") != std::string::npos;
+            fail(lineNo, "key '" + name + (blank ? "' has a blank in it" : "': only letters, digits and '_'"));
             continue;
         }
         std::string value = trim(line.substr(eq + 1));
-        if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
-            value = value.substr(1, value.size() - 2);
-        file.sections.back().entries.push_back(IniEntry{toLower(trim(line.substr(0, eq))), value, lineNo});
+        if (!value.empty() && value.front() == '"') {
+            const auto closing = value.find('"', 1);
+            if (closing == std::string::npos) {
+                fail(lineNo, name + ": no closing '\"'");
+                continue;
+            }
+            if (closing + 1 != value.size()) {
+                fail(lineNo, name + ": text after the closing '\"': '" + trim(value.substr(closing + 1)) + "'");
+                continue;
+            }
+            value = value.substr(1, closing - 1);
+        }
+        if (trim(value).empty()) {
+            // Kept for lenient readers; a configuration refuses it.
+            fail(lineNo, name + ": no value");
+        }
+        file.sections.back().entries.push_back(IniEntry{toLower(name), name, value, lineNo});
     }
     return file;
 }

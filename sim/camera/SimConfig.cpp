@@ -1,15 +1,19 @@
 #include "SimConfig.h"
 
+#include "Faults.h"
 #include "Ini.h"
 
 #include <algorithm>
+#include <arpa/inet.h>
 #include <cerrno>
+#include <charconv>
+#include <climits>
 #include <cmath>
 #include <cstdio>
-#include <climits>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
+#include <cstring>
+#include <map>
+#include <sys/stat.h>
 #include <type_traits>
 #include <unistd.h>
 
@@ -131,28 +135,55 @@ DeviceConfig defaultsFor(const ModelInfo &m, int ordinal, const std::string &sec
 
 // ---- value parsing ----
 
-bool parseLong(const std::string &text, long lo, long hi, long &out)
+// Where a configuration goes wrong: its line and the reason.
+struct Problem
+{
+    int line = 0;
+    std::string why;
+};
+
+// Decimal, or hexadecimal after 0x; a leading zero does not switch to octal.
+bool parseWhole(const std::string &text, long long lo, long long hi, long long &out)
 {
     const std::string t = trim(text);
     if (t.empty())
         return false;
+    const size_t sign = t[0] == '+' || t[0] == '-' ? 1 : 0;
+    const bool hex = t.size() > sign + 1 && t[sign] == '0' && (t[sign + 1] == 'x' || t[sign + 1] == 'X');
     errno = 0;
     char *end = nullptr;
-    const long v = std::strtol(t.c_str(), &end, 0);
-    if (errno || *end || v < lo || v > hi)
+    const long long v = std::strtoll(t.c_str(), &end, hex ? 16 : 10);
+    if (errno || end == t.c_str() || *end || v < lo || v > hi)
         return false;
     out = v;
     return true;
 }
 
-bool parseDoubles(const std::string &text, size_t minCount, size_t maxCount, std::vector<double> &out)
+// A decimal point whatever the program's locale (a Qt program takes the user's).
+bool parseNumber(const std::string &text, double lo, double hi, double &out)
+{
+    std::string t = trim(text);
+    if (!t.empty() && t[0] == '+')
+        t.erase(0, 1);
+    if (t.empty() || t[0] == '+')
+        return false;
+    double v = 0;
+    const char *last = t.data() + t.size();
+    const auto [end, ec] = std::from_chars(t.data(), last, v);
+    if (ec != std::errc() || end != last || !std::isfinite(v) || v < lo || v > hi)
+        return false;
+    out = v;
+    return true;
+}
+
+// minCount..maxCount numbers from lo to hi, separated by ',' or blanks.
+bool parseNumbers(const std::string &text, size_t minCount, size_t maxCount, double lo, double hi,
+                  std::vector<double> &out)
 {
     out.clear();
     for (const std::string &part : splitList(text)) {
-        char *end = nullptr;
-        errno = 0;
-        const double v = std::strtod(part.c_str(), &end);
-        if (errno || *end || !std::isfinite(v))
+        double v = 0;
+        if (!parseNumber(part, lo, hi, v))
             return false;
         out.push_back(v);
     }
@@ -173,28 +204,62 @@ bool parseBool(const std::string &text, bool &out)
     return false;
 }
 
+// Serial numbers also name files in the state folder: plain characters only.
+bool plainSerial(const std::string &s)
+{
+    return !s.empty() && s.size() <= 31 && std::all_of(s.begin(), s.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_' ||
+               c == '.';
+    });
+}
+
+const char *const serialRule = "expected 1 to 31 letters, digits, '-', '_' or '.'";
+
+bool hasBlank(const std::string &s)
+{
+    return s.find_first_of(" \t") != std::string::npos;
+}
+
+bool macAddress(const std::string &s)
+{
+    if (s.size() != 17)
+        return false;
+    for (size_t i = 0; i < s.size(); ++i) {
+        const bool separator = i % 3 == 2;
+        if (separator ? s[i] != s[2] || (s[i] != ':' && s[i] != '-') : !std::isxdigit(static_cast<unsigned char>(s[i])))
+            return false;
+    }
+    return true;
+}
+
+bool ipv4Address(const std::string &s)
+{
+    in_addr address{};
+    return inet_pton(AF_INET, s.c_str(), &address) == 1;
+}
+
 class DeviceParser
 {
 public:
-    DeviceParser(DeviceConfig &d, std::string &error)
+    DeviceParser(DeviceConfig &d, Problem &problem)
         : d(d)
-        , error(error)
+        , problem(problem)
     {
     }
 
     bool apply(const IniEntry &e)
     {
         const std::string &v = e.value;
-        long n = 0;
+        long long n = 0;
         bool b = false;
         std::vector<double> list;
         const std::string &k = e.key;
         auto fail = [&](const std::string &why) {
-            error = "line " + std::to_string(e.line) + ": " + e.key + ": " + why;
+            problem = {e.line, e.name + ": " + why};
             return false;
         };
-        auto integer = [&](long lo, long hi, auto &field) {
-            if (!parseLong(v, lo, hi, n))
+        auto integer = [&](long long lo, long long hi, auto &field) {
+            if (!parseWhole(v, lo, hi, n))
                 return fail("expected a whole number from " + std::to_string(lo) + " to " + std::to_string(hi));
             field = static_cast<std::remove_reference_t<decltype(field)>>(n);
             return true;
@@ -205,32 +270,75 @@ public:
             field = b;
             return true;
         };
+        // One word (no blanks) of at most `max` characters: the record field it fills.
+        auto word = [&](std::string &field, size_t max) {
+            if (v.size() > max || hasBlank(v))
+                return fail("expected at most " + std::to_string(max) + " characters without blanks");
+            field = v;
+            return true;
+        };
         auto text = [&](std::string &field, size_t max) {
             if (v.size() > max)
                 return fail("longer than " + std::to_string(max) + " characters");
             field = v;
             return true;
         };
-        if (k == "model" || k == "type")
+        auto lens = [&](Lens &l, int width, int height) {
+            if (!parseNumbers(v, 4, 4, -1e9, 1e9, list) || list[0] <= 1 || list[0] > 100000 || list[1] <= 1 ||
+                list[1] > 100000 || list[2] < 0 || list[2] > width || list[3] < 0 || list[3] > height)
+                return fail("expected fx, fy (above 1, up to 100000), cx (0 to " + std::to_string(width) +
+                            "), cy (0 to " + std::to_string(height) + ") in pixels at full size");
+            l.fx = list[0];
+            l.fy = list[1];
+            l.cx = list[2];
+            l.cy = list[3];
+            return true;
+        };
+        auto distortion = [&](Lens &l) {
+            if (!parseNumbers(v, 1, 8, -100, 100, list))
+                return fail("expected 1 to 8 coefficients k1 k2 p1 p2 k3 k4 k5 k6, each from -100 to 100");
+            l.dist = {};
+            for (size_t i = 0; i < list.size(); ++i)
+                l.dist[i] = list[i];
+            return true;
+        };
+        if (k == "model")
             return true; // handled first
+        if (k == "type")
+            return integer(0, 255, d.type);
         if (k == "uri")
-            return text(d.uri, 255);
-        if (k == "serial")
-            return text(d.serial, 31);
+            return word(d.uri, 255);
+        if (k == "serial") {
+            if (!plainSerial(v))
+                return fail(serialRule);
+            d.serial = v;
+            return true;
+        }
         if (k == "firmware")
-            return text(d.firmware, 15);
+            return word(d.firmware, 15);
         if (k == "hardware")
             return text(d.hardware, 63);
         if (k == "pcba")
             return text(d.pcba, 63);
-        if (k == "flashtype")
-            return text(d.flashType, 63);
-        if (k == "mac")
-            return text(d.mac, 63);
-        if (k == "ip")
-            return text(d.ip, 63);
-        if (k == "subnetmask")
-            return text(d.subnetMask, 63);
+        if (k == "flashtype") {
+            const std::string t = toLower(v);
+            if (t != "nand" && t != "nor")
+                return fail("expected nand or nor");
+            d.flashType = t;
+            return true;
+        }
+        if (k == "mac") {
+            if (!macAddress(v))
+                return fail("expected six hex pairs such as 02:51:0a:1b:2c:03");
+            d.mac = v;
+            return true;
+        }
+        if (k == "ip" || k == "subnetmask") {
+            if (!ipv4Address(v))
+                return fail("expected an IPv4 address such as 192.168.1.80");
+            (k == "ip" ? d.ip : d.subnetMask) = v;
+            return true;
+        }
         if (k == "depthwidth")
             return integer(16, 1280, d.depthWidth);
         if (k == "depthheight")
@@ -251,53 +359,45 @@ public:
             return integer(0, 8, d.depthRange);
         if (k.size() == 6 && k.compare(0, 5, "range") == 0 && k[5] >= '0' && k[5] <= '8') {
             const int r = k[5] - '0';
-            if (!parseDoubles(v, 3, 3, list))
-                return fail("expected depthMax, effectiveMin, effectiveMax");
-            for (double x : list)
-                if (x < 0 || x > 65535)
-                    return fail("millimetres must lie in 0..65535");
-            d.ranges[r / 3].depthMax[r % 3] = uint16_t(list[0]);
-            d.ranges[r / 3].effectiveMin[r % 3] = uint16_t(list[1]);
-            d.ranges[r / 3].effectiveMax[r % 3] = uint16_t(list[2]);
+            const std::vector<std::string> parts = splitList(v);
+            long long mm[3] = {};
+            bool ok = parts.size() == 3;
+            for (size_t i = 0; ok && i < 3; ++i)
+                ok = parseWhole(parts[i], 0, 65535, mm[i]);
+            if (!ok || mm[1] > mm[2] || mm[2] > mm[0])
+                return fail("expected depthMax, effectiveMin, effectiveMax in whole millimetres from 0 to 65535, "
+                            "with effectiveMin <= effectiveMax <= depthMax");
+            d.ranges[r / 3].depthMax[r % 3] = uint16_t(mm[0]);
+            d.ranges[r / 3].effectiveMin[r % 3] = uint16_t(mm[1]);
+            d.ranges[r / 3].effectiveMax[r % 3] = uint16_t(mm[2]);
             return true;
         }
         if (k == "uncalibratedranges") {
             for (const std::string &part : splitList(v)) {
-                if (!parseLong(part, 0, 8, n))
+                if (!parseWhole(part, 0, 8, n))
                     return fail("expected range numbers 0..8");
                 d.ranges[n / 3].effectiveMax[n % 3] = 0;
                 d.ranges[n / 3].effectiveMin[n % 3] = 0;
             }
             return true;
         }
-        if (k == "depthintrinsics" || k == "colourintrinsics") {
-            if (!parseDoubles(v, 4, 4, list) || list[0] <= 1 || list[1] <= 1)
-                return fail("expected fx, fy, cx, cy (pixels, full resolution)");
-            Lens &l = k[0] == 'd' ? d.calibration.depth : d.calibration.colour;
-            l.fx = list[0];
-            l.fy = list[1];
-            l.cx = list[2];
-            l.cy = list[3];
-            return true;
-        }
-        if (k == "depthdistortion" || k == "colourdistortion") {
-            if (!parseDoubles(v, 1, 8, list))
-                return fail("expected up to 8 coefficients k1 k2 p1 p2 k3 k4 k5 k6");
-            Lens &l = k[0] == 'd' ? d.calibration.depth : d.calibration.colour;
-            l.dist = {};
-            for (size_t i = 0; i < list.size(); ++i)
-                l.dist[i] = list[i];
-            return true;
-        }
+        if (k == "depthintrinsics")
+            return lens(d.calibration.depth, d.depthWidth, d.depthHeight);
+        if (k == "colourintrinsics")
+            return lens(d.calibration.colour, d.colourWidth, d.colourHeight);
+        if (k == "depthdistortion")
+            return distortion(d.calibration.depth);
+        if (k == "colourdistortion")
+            return distortion(d.calibration.colour);
         if (k == "rotation") {
-            if (!parseDoubles(v, 3, 3, list))
-                return fail("expected three angles in degrees about x, y, z");
+            if (!parseNumbers(v, 3, 3, -180, 180, list))
+                return fail("expected three angles about x, y, z, each from -180 to 180 degrees");
             d.calibration.rotation = rotationFromEulerDegrees(list[0], list[1], list[2]);
             return true;
         }
         if (k == "translation") {
-            if (!parseDoubles(v, 3, 3, list))
-                return fail("expected x, y, z in millimetres");
+            if (!parseNumbers(v, 3, 3, -1000, 1000, list))
+                return fail("expected x, y, z, each from -1000 to 1000 millimetres");
             d.calibration.translation = Vec3{list[0], list[1], list[2]};
             return true;
         }
@@ -314,50 +414,67 @@ public:
         if (k == "dropevery")
             return integer(0, 1000000, d.dropEvery);
         if (k == "unplugafterframes")
-            return integer(0, LONG_MAX, d.unplugAfterFrames);
+            return integer(0, 1000000000, d.unplugAfterFrames);
         if (k == "replugafterseconds") {
-            if (!parseDoubles(v, 1, 1, list) || list[0] < 0)
-                return fail("expected seconds");
-            d.replugAfterSeconds = list[0];
+            double seconds = 0;
+            if (!parseNumber(v, 0, 86400, seconds))
+                return fail("expected seconds from 0 to 86400");
+            d.replugAfterSeconds = seconds;
             return true;
         }
         if (k == "failpropertyreads") {
             d.failPropertyReads.clear();
             for (const std::string &part : splitList(v)) {
-                if (!parseLong(part, 0, 0xFFFFFFFFL, n))
-                    return fail("expected property ids such as 0xF0000004");
+                if (!parseWhole(part, 0, 0xFFFFFFFFLL, n))
+                    return fail("expected property ids from 0 to 0xFFFFFFFF, such as 0xF0000004");
                 d.failPropertyReads.push_back(uint32_t(n));
             }
             return true;
         }
-        if (k == "failpropertystatus")
-            return integer(INT32_MIN, INT32_MAX, d.failPropertyStatus);
-        if (k == "upgradefailatstage")
-            return integer(0, 8, d.upgradeFailAtStage);
+        if (k == "failpropertystatus") {
+            // 0 would report success with nothing read.
+            if (!parseWhole(v, INT32_MIN, INT32_MAX, n) || n == 0)
+                return fail("expected a non-zero status from -2147483648 to 2147483647");
+            d.failPropertyStatus = int32_t(n);
+            return true;
+        }
+        if (k == "upgradefailatstage") {
+            if (!parseWhole(v, 0, 8, n) || n == 1)
+                return fail("expected 0 (never) or a stage from 2 to 8");
+            d.upgradeFailAtStage = int(n);
+            return true;
+        }
         return fail("unknown key");
     }
 
 private:
     DeviceConfig &d;
-    std::string &error;
+    Problem &problem;
 };
 
-bool parseFault(const IniEntry &e, FaultRule &rule, std::string &error)
+bool parseFault(const IniEntry &e, FaultRule &rule, Problem &problem)
 {
+    const std::string function = Faults::sdkFunction(e.name);
+    if (function.empty()) {
+        const std::string nearest = Faults::nearestSdkFunction(e.name);
+        problem = {e.line, e.name + ": no such SDK function" +
+                               (nearest.empty() ? std::string() : " (did you mean " + nearest + "?)")};
+        return false;
+    }
     const std::vector<std::string> parts = splitList(e.value);
-    long n = 0;
+    long long n = 0;
     rule.function = e.key;
     auto fail = [&] {
-        error = "line " + std::to_string(e.line) + ": " + e.key +
-                ": expected '<status>', '<status> times <N>' or '<status> after <N>'";
+        problem = {e.line, e.name + ": expected '<status>', '<status> times <N>' or '<status> after <N>' "
+                                    "(status a non-zero 32-bit number, N from 0 to 1000000000)"};
         return false;
     };
-    if (parts.empty() || !parseLong(parts[0], INT32_MIN, INT32_MAX, n) || n == 0)
+    if (parts.empty() || !parseWhole(parts[0], INT32_MIN, INT32_MAX, n) || n == 0)
         return fail();
     rule.status = int32_t(n);
     if (parts.size() == 1)
         return true;
-    if (parts.size() != 3 || !parseLong(parts[2], 0, LONG_MAX, n))
+    if (parts.size() != 3 || !parseWhole(parts[2], 0, 1000000000, n))
         return fail();
     const std::string word = toLower(parts[1]);
     if (word == "times")
@@ -366,7 +483,7 @@ bool parseFault(const IniEntry &e, FaultRule &rule, std::string &error)
         rule.mode = FaultRule::After;
     else
         return fail();
-    rule.count = n;
+    rule.count = long(n);
     return true;
 }
 
@@ -379,6 +496,182 @@ std::string programFolder()
     std::string path(buf, size_t(n));
     const auto slash = path.rfind('/');
     return slash == std::string::npos ? "." : path.substr(0, slash);
+}
+
+// A configuration is a few kilobytes; a larger file is something else.
+constexpr size_t maxConfigSize = 1 << 20;
+
+bool readConfigFile(const std::string &path, std::string &text, std::string &why)
+{
+    struct stat info
+    {
+    };
+    if (stat(path.c_str(), &info) != 0) {
+        why = std::string("cannot be read: ") + std::strerror(errno);
+        return false;
+    }
+    if (S_ISDIR(info.st_mode)) {
+        why = "is a folder, not a file";
+        return false;
+    }
+    if (!S_ISREG(info.st_mode) && !S_ISFIFO(info.st_mode)) {
+        why = "is not a regular file";
+        return false;
+    }
+    std::FILE *f = std::fopen(path.c_str(), "rb");
+    if (!f) {
+        why = std::string("cannot be read: ") + std::strerror(errno);
+        return false;
+    }
+    text.clear();
+    char buf[65536];
+    size_t n = 0;
+    while (text.size() <= maxConfigSize && (n = std::fread(buf, 1, sizeof buf, f)) > 0)
+        text.append(buf, n);
+    const bool failed = std::ferror(f) != 0;
+    const int readErrno = errno;
+    std::fclose(f);
+    if (failed) {
+        why = std::string("cannot be read: ") + std::strerror(readErrno);
+        return false;
+    }
+    if (text.size() > maxConfigSize) {
+        why = "larger than 1 MiB, not a configuration file";
+        return false;
+    }
+    return true;
+}
+
+// Sections and keys name things once; "color" spellings count as "colour".
+bool checkNames(IniFile &ini, Problem &problem)
+{
+    std::map<std::string, int> sections;
+    for (size_t s = 1; s < ini.sections.size(); ++s) {
+        IniSection &sec = ini.sections[s];
+        const std::string name = toLower(sec.name);
+        if (const auto [it, added] = sections.emplace(name, sec.line); !added) {
+            problem = {sec.line, "section [" + sec.name + "] is already on line " + std::to_string(it->second)};
+            return false;
+        }
+        const bool device = name.compare(0, 6, "device") == 0;
+        std::map<std::string, int> keys;
+        for (IniEntry &e : sec.entries) {
+            if (auto at = e.key.find("color"); device && at != std::string::npos)
+                e.key.replace(at, 5, "colour");
+            if (const auto [it, added] = keys.emplace(e.key, e.line); !added) {
+                problem = {e.line, e.name + ": already set on line " + std::to_string(it->second)};
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+bool parseDevice(const IniSection &sec, SimConfig &out, Problem &problem)
+{
+    const IniEntry *model = sec.find("model");
+    const ModelInfo *info = model ? modelByName(model->value) : nullptr;
+    if (!info) {
+        problem = {model ? model->line : sec.line,
+                   "[" + sec.name + "]: model must be one of Alta, Brio, Cima, Dune, Eske, EskeAlias"};
+        return false;
+    }
+    const int ordinal = int(out.devices.size());
+    std::string serial;
+    if (const IniEntry *e = sec.find("serial")) {
+        if (!plainSerial(e->value)) {
+            problem = {e->line, e->name + ": " + serialRule};
+            return false;
+        }
+        serial = e->value;
+    }
+    // Identity and size first: the serial number and resolutions shape the defaults.
+    DeviceConfig d = defaultsFor(*info, ordinal, sec.name, serial);
+    for (const char *dim : {"depthwidth", "depthheight", "colourwidth", "colourheight"})
+        if (const IniEntry *e = sec.find(dim))
+            if (!DeviceParser(d, problem).apply(*e))
+                return false;
+    d.calibration = factoryCalibration(d);
+    for (const IniEntry &e : sec.entries)
+        if (!DeviceParser(d, problem).apply(e))
+            return false;
+    if (std::find(info->dataModes.begin(), info->dataModes.end(), d.dataMode) == info->dataModes.end()) {
+        const IniEntry *e = sec.find("datamode");
+        std::string modes;
+        for (int m : info->dataModes)
+            modes += (modes.empty() ? "" : ", ") + std::to_string(m);
+        problem = {e ? e->line : sec.line, "dataMode " + std::to_string(d.dataMode) + " is not one of the " +
+                                               info->name + "'s data modes (" + modes + ")"};
+        return false;
+    }
+    if (!info->hasColour)
+        d.hasColour = false;
+    // Two cameras with one serial number or uri could not be told apart when opened.
+    for (const DeviceConfig &other : out.devices) {
+        for (const char *key : {"serial", "uri"}) {
+            const bool serialKey = key[0] == 's';
+            if ((serialKey ? other.serial : other.uri) != (serialKey ? d.serial : d.uri))
+                continue;
+            const IniEntry *e = sec.find(key);
+            problem = {e ? e->line : sec.line, "[" + sec.name + "]: " + key + " " + (serialKey ? d.serial : d.uri) +
+                                                   " is already the " + key + " of [" + other.section + "]"};
+            return false;
+        }
+    }
+    out.devices.push_back(d);
+    return true;
+}
+
+bool parseSections(const std::string &text, SimConfig &out, Problem &problem)
+{
+    IniFile ini = IniFile::parse(text);
+    if (!ini.error.empty()) {
+        problem = {ini.errorLine, ini.error};
+        return false;
+    }
+    if (!ini.sections[0].entries.empty()) {
+        problem = {ini.sections[0].entries[0].line, "key outside a section"};
+        return false;
+    }
+    if (!checkNames(ini, problem))
+        return false;
+    for (size_t s = 1; s < ini.sections.size(); ++s) {
+        const IniSection &sec = ini.sections[s];
+        const std::string name = toLower(sec.name);
+        if (name == "sim") {
+            for (const IniEntry &e : sec.entries) {
+                long long n = 0;
+                const long long most = e.key == "rebootms" ? 600000 : 60000;
+                int *field = e.key == "frametimeoutms" ? &out.frameTimeoutMs
+                             : e.key == "rebootms"     ? &out.rebootMs
+                             : e.key == "upgradestepms" ? &out.upgradeStepMs
+                                                        : nullptr;
+                if (!field) {
+                    problem = {e.line, e.name + ": unknown key"};
+                    return false;
+                }
+                if (!parseWhole(e.value, 0, most, n)) {
+                    problem = {e.line, e.name + ": expected milliseconds from 0 to " + std::to_string(most)};
+                    return false;
+                }
+                *field = int(n);
+            }
+        } else if (name == "faults") {
+            for (const IniEntry &e : sec.entries) {
+                FaultRule rule;
+                if (!parseFault(e, rule, problem))
+                    return false;
+                out.faults.push_back(rule);
+            }
+        } else if (name.compare(0, 6, "device") == 0) {
+            if (!parseDevice(sec, out, problem))
+                return false;
+        } else {
+            problem = {sec.line, "unknown section [" + sec.name + "]"};
+            return false;
+        }
+    }
+    return true;
 }
 
 } // namespace
@@ -420,96 +713,10 @@ bool SimConfig::parse(const std::string &text, const std::string &source, SimCon
 {
     out = SimConfig{};
     out.source = source;
-    const IniFile ini = IniFile::parse(text);
-    if (!ini.error.empty()) {
-        error = ini.error;
+    Problem problem;
+    if (!parseSections(text, out, problem)) {
+        error = source + ":" + std::to_string(problem.line) + ": " + problem.why;
         return false;
-    }
-    if (!ini.sections[0].entries.empty()) {
-        error = "line " + std::to_string(ini.sections[0].entries[0].line) + ": key outside a section";
-        return false;
-    }
-    for (size_t s = 1; s < ini.sections.size(); ++s) {
-        IniSection sec = ini.sections[s];
-        for (IniEntry &e : sec.entries)
-            if (auto at = e.key.find("color"); at != std::string::npos)
-                e.key.replace(at, 5, "colour");
-        const std::string name = toLower(sec.name);
-        if (name == "sim") {
-            for (const IniEntry &e : sec.entries) {
-                long n = 0;
-                int *field = e.key == "frametimeoutms" ? &out.frameTimeoutMs
-                             : e.key == "rebootms"     ? &out.rebootMs
-                             : e.key == "upgradestepms" ? &out.upgradeStepMs
-                                                        : nullptr;
-                if (!field) {
-                    error = "line " + std::to_string(e.line) + ": " + e.key + ": unknown key";
-                    return false;
-                }
-                if (!parseLong(e.value, 0, 600000, n)) {
-                    error = "line " + std::to_string(e.line) + ": " + e.key + ": expected milliseconds";
-                    return false;
-                }
-                *field = int(n);
-            }
-        } else if (name == "faults") {
-            for (const IniEntry &e : sec.entries) {
-                FaultRule rule;
-                if (!parseFault(e, rule, error))
-                    return false;
-                // Keys are stored in lower case; the SDK's names are matched without case.
-                out.faults.push_back(rule);
-            }
-        } else if (name.compare(0, 6, "device") == 0) {
-            const IniEntry *model = sec.find("model");
-            const ModelInfo *info = model ? modelByName(model->value) : nullptr;
-            if (!info) {
-                error = "line " + std::to_string(model ? model->line : sec.line) + ": [" + sec.name +
-                        "]: model must be one of Alta, Brio, Cima, Dune, Eske, EskeAlias";
-                return false;
-            }
-            const int ordinal = int(out.devices.size());
-            std::string serial;
-            if (const IniEntry *e = sec.find("serial")) {
-                if (e->value.empty() || e->value.size() > 31) {
-                    error = "line " + std::to_string(e->line) + ": serial: expected 1 to 31 characters";
-                    return false;
-                }
-                serial = e->value;
-            }
-            // Identity and size first: the serial number and resolutions shape the defaults.
-            DeviceConfig d = defaultsFor(*info, ordinal, sec.name, serial);
-            for (const char *dim : {"depthwidth", "depthheight", "colourwidth", "colourheight"})
-                if (const IniEntry *e = sec.find(dim))
-                    if (!DeviceParser(d, error).apply(*e))
-                        return false;
-            d.calibration = factoryCalibration(d);
-            for (const IniEntry &e : sec.entries)
-                if (!DeviceParser(d, error).apply(e))
-                    return false;
-            if (const IniEntry *type = sec.find("type")) {
-                long n = 0;
-                if (!parseLong(type->value, INT32_MIN, INT32_MAX, n)) {
-                    error = "line " + std::to_string(type->line) + ": type: expected a model code";
-                    return false;
-                }
-                d.type = int32_t(n);
-            }
-            bool modeKnown = false;
-            for (int m : info->dataModes)
-                modeKnown |= m == d.dataMode;
-            if (!modeKnown) {
-                error = "[" + sec.name + "]: dataMode " + std::to_string(d.dataMode) + " is not one of the " +
-                        info->name + "'s data modes";
-                return false;
-            }
-            if (!info->hasColour)
-                d.hasColour = false;
-            out.devices.push_back(d);
-        } else {
-            error = "line " + std::to_string(sec.line) + ": unknown section [" + sec.name + "]";
-            return false;
-        }
     }
     return true;
 }
@@ -526,18 +733,12 @@ bool SimConfig::load(SimConfig &out, std::string &error)
             return true;
         }
     }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = path + ": cannot be read";
-        return false;
-    }
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (!parse(text.str(), path, out, error)) {
+    std::string text;
+    if (!readConfigFile(path, text, error)) {
         error = path + ": " + error;
         return false;
     }
-    return true;
+    return parse(text, path, out, error);
 }
 
 } // namespace sim

@@ -71,6 +71,8 @@ struct SimConfig {
     int upgradeStepMs = 150;  // time between two upgrade progress reports
 
     // $QUILLON_SIM_CONFIG, else quillon_sim.ini beside the program, else the built-in set.
+    // A mistake gives "<file>:<line>: <reason>", or "<file>: <reason>" for a file that cannot
+    // be used.
     static bool load(SimConfig &out, std::string &error);
     static bool parse(const std::string &text, const std::string &source, SimConfig &out, std::string &error);
     static SimConfig builtIn();
