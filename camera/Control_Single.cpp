@@ -80,14 +80,19 @@ SdkStatus Control_Single::initializeORB(const QString &uri)
     qDebug().noquote() << "Control_Single::initializeORB"
                        << QStringLiteral("%1    %2").arg(chosen->deviceType).arg(QString::fromLatin1(openUri));
     streamIndex = 0;
+    // A camera that opens but will not stream is closed again: left open, every later attempt
+    // to open it would find it busy.
     status = Lx2_StartStream(deviceHandle, 0);
     if (status != 0) {
         qDebug() << "Control_Single::initializeORB" << "Lx2_StartStream" << status;
+        Lx2_CloseDevice(deviceHandle);
         return status;
     }
     status = Lx2_SetColorPixelFormat(deviceHandle, streamIndex, LX2_PIXEL_RGB888);
     if (status != 0) {
         qDebug() << "Control_Single::initializeORB" << "Lx2_SetColorPixelFormat" << status;
+        Lx2_StopStream(deviceHandle, 0);
+        Lx2_CloseDevice(deviceHandle);
         return status;
     }
     openedDeviceType = chosen->deviceType;

@@ -60,6 +60,10 @@ DepthStudio::DepthStudio(QWidget *parent)
     connect(m_imageWidget, &ImageWidget::sglMeasure, m_ctlWidget, &CtlWidget::slotMeasure);
     connect(m_deviceList, &DeviceList::sglopenCamera, m_ctlWidget, &CtlWidget::openCamera);
     connect(m_deviceList, &DeviceList::sglcloseCamera, m_ctlWidget, &CtlWidget::closeCamera);
+    // A camera that goes away is shown as lost and reopened when it returns.
+    connect(m_imageWidget, &ImageWidget::sglCameraLost, m_deviceList, &DeviceList::slotCameraLost);
+    connect(m_deviceList, &DeviceList::sglcameraLost, m_ctlWidget, &CtlWidget::cameraLost);
+    connect(m_deviceList, &DeviceList::sglreopenCamera, m_ctlWidget, &CtlWidget::reopenCamera);
     connect(m_ctlWidget, &CtlWidget::sglopenCamera, m_deviceList, &DeviceList::slotConnected);
     connect(m_ctlWidget, &CtlWidget::sglUpgrade, m_deviceList, &DeviceList::slotToStop);
     placeInto<QHBoxLayout>(ui->widget_ctl, m_ctlWidget);

@@ -8,16 +8,20 @@
 #include <QDebug>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int scanDelayMs = 3000;
 constexpr int connectDelayMs = 10; // lets "connecting ..." paint before the blocking open
+constexpr int returnWatchMs = 1000;
 
 } // namespace
 
 DeviceList::DeviceList(QWidget *parent)
     : QWidget(parent)
     , ui(std::make_unique<Ui::DeviceList>())
+    , m_returnWatch(new QTimer(this))
 {
     ui->setupUi(this);
     ui->label->setText(QStringLiteral("scaning ..."));
@@ -40,6 +44,9 @@ DeviceList::DeviceList(QWidget *parent)
     connect(ui->treeWidget, &QTreeWidget::itemClicked, this, &DeviceList::itemClick);
     connect(ui->treeWidget, &QTreeWidget::itemDoubleClicked, this, &DeviceList::itemDoubleClick);
     ui->treeWidget->setContextMenuPolicy(Qt::CustomContextMenu);
+
+    m_returnWatch->setInterval(returnWatchMs);
+    connect(m_returnWatch, &QTimer::timeout, this, &DeviceList::reopenWhenBack);
 }
 
 DeviceList::~DeviceList()
@@ -157,13 +164,52 @@ void DeviceList::slotToStop()
         return;
     qDebug() << "DeviceList::slotToStop";
     emit sglcloseCamera();
-    const SdkStatus status = Control_Single::getInstance()->shutdownORB();
-    qDebug() << "DeviceList::slotToStop" << "shutdownORB" << status;
+    if (m_lost) { // its handle is closed already; stop waiting for it
+        m_lost = false;
+        m_returnWatch->stop();
+    } else {
+        const SdkStatus status = Control_Single::getInstance()->shutdownORB();
+        qDebug() << "DeviceList::slotToStop"
+                 << "shutdownORB" << status;
+    }
     ui->btn_Stop->setEnabled(false);
     ui->btn_Start->setEnabled(false);
     ui->btn_Sync->setEnabled(true);
     ui->treeWidget->setEnabled(false);
     ui->label->setText(QStringLiteral("unconnected:%1").arg(m_uri));
     ui->treeWidget->clear();
+    repaint();
+}
+
+void DeviceList::slotCameraLost(int status)
+{
+    if (m_lost || !ui->btn_Stop->isEnabled())
+        return; // stopped meanwhile, or already waiting for it
+    m_lost = true;
+    qDebug() << "DeviceList::slotCameraLost" << m_uri << status;
+    emit sglcameraLost();
+    const SdkStatus closed = Control_Single::getInstance()->shutdownORB();
+    qDebug() << "DeviceList::slotCameraLost"
+             << "shutdownORB" << closed;
+    ui->label->setText(QStringLiteral("unconnected:%1").arg(m_uri));
+    m_returnWatch->start();
+    repaint();
+}
+
+// The same camera is the one the connection would pick: its uri contains the chosen text.
+void DeviceList::reopenWhenBack()
+{
+    Control_Single *camera = Control_Single::getInstance();
+    const std::vector<SdkDeviceInfo> listed = camera->getDeviceList();
+    const bool back = std::any_of(listed.begin(), listed.end(), [this](const SdkDeviceInfo &info) {
+        return QString::fromLatin1(info.uri, int(qstrnlen(info.uri, sizeof info.uri))).contains(m_uri);
+    });
+    if (!back || camera->initializeORB(m_uri) != 0)
+        return; // try again at the next tick
+    m_lost = false;
+    m_returnWatch->stop();
+    qDebug() << "DeviceList::reopenWhenBack" << m_uri;
+    emit sglreopenCamera();
+    emit sgluri(m_uri);
     repaint();
 }

@@ -5,6 +5,7 @@
 
 #include <memory>
 
+class QTimer;
 class QTreeWidgetItem;
 
 namespace Ui {
@@ -28,6 +29,10 @@ signals:
     void sgluri(QString uri);
     void sglopenCamera();
     void sglcloseCamera();
+    // The open camera has gone: the panel and the views stop using it (the handle is closed next).
+    void sglcameraLost();
+    // The lost camera is back and open again; the panel gives it its settings back.
+    void sglreopenCamera();
 
 public slots:
     void SlotTimeOut();
@@ -38,12 +43,18 @@ public slots:
     void itemDoubleClick(QTreeWidgetItem *item, int column);
     void slotConnected();
     void slotOutTimer();
+    // The frame reader found the open camera gone: show it, close the handle and watch the
+    // camera list until the same camera returns, then open it again.
+    void slotCameraLost(int status);
 
 private:
     void showListState();
     void scheduleScan();
+    void reopenWhenBack();
 
     std::unique_ptr<Ui::DeviceList> ui;
     QString m_uri;
     bool m_scanning = false;
+    bool m_lost = false;
+    QTimer *m_returnWatch;
 };

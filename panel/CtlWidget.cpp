@@ -116,6 +116,7 @@ void CtlWidget::openCamera()
     applyModelLayout();
     fillFromCamera(cameraRange);
     setGroupsEnabled(true, false); // the Brio group is enabled by its own layout only
+    m_openedWith = currentSettings();
     emit sglopenCamera();
 }
 
@@ -344,3 +345,40 @@ void CtlWidget::on_pushButton_upgrade_clicked() {}
 void CtlWidget::on_ReadpushButton_clicked() {}
 void CtlWidget::on_WritepushButton_clicked() {}
 void CtlWidget::on_pushButton_Params_clicked() {}
+
+// ---- a lost camera and its return ----
+
+PanelSettings CtlWidget::currentSettings() const
+{
+    PanelSettings s;
+    s.deviceType = Control_Single::getInstance()->getDeviceType();
+    const bool brio = s.deviceType == Brio;
+    s.dataModeIndex = brio ? ui->comboBox_workmode->currentIndex() : ui->dataModeComBox->currentIndex();
+    s.rangeIndex = ui->depRangeComBox->count() > 0 ? selectedRangeIndex() : -1;
+    s.rgbResolution = ui->rgbResolutionComb->isVisibleTo(this) ? ui->rgbResolutionComb->currentIndex() : -1;
+    s.brioResolution = ui->rgbResolutionComb_2->currentIndex();
+    s.mirror = ui->comboBox_mirror->currentIndex();
+    s.threshold = ui->spinBox_BG->value();
+    s.mapDepthToRgb = ui->Mapper_DepthToRGB->isChecked() || ui->PointCloud->isChecked();
+    for (int i = 0; i < PanelSettings::SwitchCount; ++i) {
+        const auto *box = findChild<QCheckBox *>(QLatin1String(PanelSettings::switches()[size_t(i)].control));
+        s.on[size_t(i)] = box && box->isChecked();
+    }
+    return s;
+}
+
+void CtlWidget::cameraLost()
+{
+    m_brioGroupEnabled = ui->groupBox_Brio->isEnabled();
+    setGroupsEnabled(false, true);
+    emit sglcloseCamera();
+}
+
+void CtlWidget::reopenCamera()
+{
+    PanelSettings::restore(*Control_Single::getInstance(), currentSettings(), m_openedWith, m_wdrMode);
+    readFrameModes();
+    setGroupsEnabled(true, false);
+    ui->groupBox_Brio->setEnabled(m_brioGroupEnabled);
+    emit sglopenCamera();
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DataModeTable.h"
+#include "PanelSettings.h"
 
 #include <QString>
 #include <QWidget>
@@ -55,6 +56,10 @@ public slots:
     void on_pushButton_Params_clicked();
     void openCamera();
     void closeCamera();
+    // The open camera was lost: the panel keeps its settings but stops using the camera.
+    void cameraLost();
+    // The lost camera is open again: it gets the panel's settings back.
+    void reopenCamera();
     void initOK();
     void SetDepthRange(int index);
     void ChgProperty(int);
@@ -123,6 +128,7 @@ private:
     void rebuildDataModeList(const QStringList &items);
     bool sameItems(const QStringList &items) const;
     void shutDown();
+    PanelSettings currentSettings() const;
 
     // Camera state (CtlWidget_device.cpp)
     void fillFromCamera(int cameraRange);
@@ -143,4 +149,6 @@ private:
     SdkFrameMode m_irFrameMode{};
     SdkFrameMode m_rgbFrameMode{};
     WdrOutputMode m_wdrMode{};
+    PanelSettings m_openedWith; // the panel right after the camera opened
+    bool m_brioGroupEnabled = false;
 };

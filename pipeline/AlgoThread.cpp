@@ -11,6 +11,7 @@ AlgoThread::AlgoThread(QObject *parent)
     , m_reader(new MyThread(this))
 {
     connect(m_reader, &MyThread::sglclose, this, &AlgoThread::closeOK);
+    connect(m_reader, &MyThread::cameraLost, this, &AlgoThread::cameraLost);
 }
 
 AlgoThread::~AlgoThread()

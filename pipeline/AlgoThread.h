@@ -47,6 +47,7 @@ signals:
     void PointCloudUpdateSignal();
     void sigRefresh();
     void sglclose();
+    void cameraLost(int status); // the reader's, handed on to the GUI thread
 
 public slots:
     void closeOK();

@@ -43,6 +43,7 @@ ImageWidget::ImageWidget(QWidget *parent)
     m_processing = new AlgoThread(this);
     connect(m_processing, &AlgoThread::sigRefresh, this, &ImageWidget::ReadFrame);
     connect(m_processing, &AlgoThread::sglclose, this, &ImageWidget::closeOK);
+    connect(m_processing, &AlgoThread::cameraLost, this, &ImageWidget::sglCameraLost);
 
     m_pointCloudView = new ThrDGLWidget;
     ui->horizontalLayout_pointcloud->addWidget(m_pointCloudView);

@@ -38,6 +38,7 @@ signals:
     void sglMeasure(QString meanValue, QString stddValue, QString varValue);
     void sglLeftRight(int value);
     void sglTopBottom(int value);
+    void sglCameraLost(int status);
 
 public slots:
     void slotopenCamera();

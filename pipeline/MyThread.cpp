@@ -36,6 +36,7 @@ MyThread::~MyThread()
 void MyThread::startReading()
 {
     m_deviceType = Control_Single::getInstance()->getDeviceType();
+    m_freshStart = true;
     m_readingEnabled = true;
 }
 
@@ -79,8 +80,16 @@ void MyThread::run()
             msleep(100);
             continue;
         }
+        if (m_freshStart.exchange(false))
+            m_linkWatch.reset();
         FrameReadyFlags flags = 0;
-        if (Control_Single::getInstance()->ReadNext(&flags) != 0) {
+        const SdkStatus status = Control_Single::getInstance()->ReadNext(&flags);
+        if (m_linkWatch.lostAfter(status, LinkWatch::Clock::now())) {
+            m_readingEnabled = false; // a dead handle is not asked again
+            emit cameraLost(status);
+            continue;
+        }
+        if (status != 0) {
             msleep(5);
             continue;
         }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "LinkWatch.h"
+
 #include <QThread>
 
 #include <opencv2/core.hpp>
@@ -24,6 +26,7 @@ public:
     void stopReading();
     // Ends run() at the next cycle; run() then emits sglclose.
     void requestStop() { m_stopRequested = true; }
+    bool isReading() const { return m_readingEnabled; }
 
     // Deep copies of the newest frame set, for the kinds asked for. False when nothing new
     // arrived since the last call; kinds not asked for are left untouched.
@@ -34,6 +37,9 @@ public:
 signals:
     void RefreshRGB();
     void sglclose();
+    // The camera stopped answering for good (unplugged, or its reads fail without end); the
+    // reader has stopped reading. Emitted once per loss.
+    void cameraLost(int status);
 
 protected:
     void run() override;
@@ -54,6 +60,8 @@ private:
     std::atomic<bool> m_stopRequested{false};
     std::atomic<bool> m_readingEnabled{false};
     std::atomic<int> m_deviceType{0};
+    std::atomic<bool> m_freshStart{false};
+    LinkWatch m_linkWatch; // the reader's thread only
     int m_lastStatus = 0;
 
     std::mutex m_frameLock; // guards everything below

@@ -115,6 +115,8 @@ SdkStatus Device::open(uint32_t &e)
     std::lock_guard<std::mutex> lock(m);
     if (opened)
         return LX2_E_BUSY;
+    if (std::exchange(powerCycled, false))
+        state.powerOn();
     opened = true;
     lost = false;
     streaming = false;
@@ -334,6 +336,7 @@ SdkStatus Device::readNextFrame(uint32_t e, FrameReadyFlags *flags)
                 absentUntil = Clock::now() + std::chrono::milliseconds(long(cfg.replugAfterSeconds * 1000));
             else
                 unplugged = true;
+            powerCycled = true;
             dropConnection();
             return LX2_E_DEVICE_GONE;
         }

@@ -80,6 +80,7 @@ private:
     uint32_t epoch = 0;
     bool lost = false;      // the open connection died with the camera
     bool unplugged = false; // gone after its frame budget
+    bool powerCycled = false; // replugged: its settings start afresh at the next open
     Clock::time_point absentUntil{};
     bool inLoader = false;
     bool upgrading = false;

@@ -64,20 +64,26 @@ std::array<double, 9> doublesOf(const std::array<uint8_t, 72> &block)
 
 } // namespace
 
+void DeviceState::powerOn()
+{
+    settings = DeviceSettings{};
+    settings.dataMode = cfg.dataMode;
+    settings.depthRange = cfg.depthRange;
+    settings.rgbResolution = cfg.hasColour ? cfg.rgbResolution : 0;
+    settings.spatialFilter = cfg.spatialFilter;
+    settings.timeFilter = cfg.timeFilter;
+    settings.mapDepthToRgb = cfg.mapDepthToRgb;
+    settings.mapRgbToDepth = cfg.mapRgbToDepth;
+    settings.mapRgbToIr = cfg.mapRgbToIr;
+}
+
 DeviceState::DeviceState(const DeviceConfig &config)
     : firmware(config.firmware)
     , cfg(config)
     , ranges(config.ranges)
     , registers(65536, 0)
 {
-    settings.dataMode = config.dataMode;
-    settings.depthRange = config.depthRange;
-    settings.rgbResolution = config.hasColour ? config.rgbResolution : 0;
-    settings.spatialFilter = config.spatialFilter;
-    settings.timeFilter = config.timeFilter;
-    settings.mapDepthToRgb = config.mapDepthToRgb;
-    settings.mapRgbToDepth = config.mapRgbToDepth;
-    settings.mapRgbToIr = config.mapRgbToIr;
+    powerOn();
 
     texts[LX2_PROP_SN] = config.serial;
     texts[LX2_PROP_HM_VER] = config.hardware;

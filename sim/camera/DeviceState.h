@@ -47,6 +47,9 @@ public:
     // enterLoader is set when the work mode hands the camera to its loader.
     SdkStatus setProperty(PropertyId id, const void *buffer, int32_t length, bool &enterLoader);
 
+    // The settings a camera starts with after power comes back; what it stores in flash stays.
+    void powerOn();
+
     SdkStatus setDataMode(int mode);
     bool supportsDataMode(int mode) const;
     MeasuringRange measuringRange(int depthMode) const;

@@ -42,6 +42,8 @@ private slots:
     void readFailuresLogOncePerRun();
     void closedCameraHasZeroIntrinsics();
     void failingStopIsLoggedAndTheCameraStillCloses();
+    void cameraThatWillNotStreamIsClosedAgain_data();
+    void cameraThatWillNotStreamIsClosedAgain();
 
 private:
     void useConfig(const QByteArray &ini);
@@ -168,6 +170,22 @@ void ControlSingleTest::failingStopIsLoggedAndTheCameraStillCloses()
     SdkHandle handle = 0;
     QCOMPARE(Lx2_OpenDevice("usb&2bc5&0401&CAM-A1&1-1", &handle), 0); // closed after all
     Lx2_CloseDevice(handle);
+}
+
+void ControlSingleTest::cameraThatWillNotStreamIsClosedAgain_data()
+{
+    QTest::addColumn<QByteArray>("fault");
+    QTest::newRow("stream") << QByteArray("Lx2_StartStream = -6 times 1\n");
+    QTest::newRow("pixel format") << QByteArray("Lx2_SetColorPixelFormat = -5 times 1\n");
+}
+
+// A failed open leaves nothing open: the next attempt, once the fault has passed, succeeds.
+void ControlSingleTest::cameraThatWillNotStreamIsClosedAgain()
+{
+    QFETCH(QByteArray, fault);
+    useConfig(cameras + "[faults]\n" + fault);
+    QVERIFY(control->initializeORB(QStringLiteral("CAM-A1")) != 0);
+    QCOMPARE(control->initializeORB(QStringLiteral("CAM-A1")), 0);
 }
 
 QTEST_GUILESS_MAIN(ControlSingleTest)

@@ -1,9 +1,15 @@
 #include "AlgoThread.h"
+#include "Control_Single.h"
+#include "DataModeTable.h"
 #include "DepthStudio.h"
+#include "DeviceList.h"
 #include "ImageWidget.h"
+#include "MyThread.h"
+#include "SdkTypes.h"
 #include "SimConfigFile.h"
 
 #include <QtTest>
+#include <QtWidgets>
 
 class DepthStudioTest : public QObject
 {
@@ -31,6 +37,49 @@ private slots:
         QVERIFY(shown("widget_ctl"));
         window.slotTopBottom(0);
         QVERIFY(!shown("widget_ctl"));
+    }
+
+    // An unplugged camera is shown as lost, and when it comes back (with its start-up
+    // settings, as after any power cut) it is opened again with the panel's settings.
+    void lostCameraComesBackWithThePanelsSettings()
+    {
+        const SimConfigFile config(fastSim() + "[device.a]\nmodel = Alta\nserial = ALT-LOST-1\n"
+                                               "unplugAfterFrames = 60\nreplugAfterSeconds = 0.5\n");
+        DepthStudio window;
+        window.show();
+        auto *list = window.findChild<DeviceList *>();
+        auto *label = list->findChild<QLabel *>(QStringLiteral("label"));
+        auto *tree = list->findChild<QTreeWidget *>();
+        list->SlotTimeOut();
+        QCOMPARE(tree->topLevelItemCount(), 1);
+        list->itemDoubleClick(tree->topLevelItem(0)->child(0), 0);
+        QTRY_COMPARE(label->text(), QStringLiteral("connected:ALT-LOST-1"));
+
+        auto *dataModes = window.findChild<QComboBox *>(QStringLiteral("dataModeComBox"));
+        dataModes->setCurrentIndex(DataModeTable::indexForValue(Alta, 2, dataModes->count()));
+        window.findChild<QCheckBox *>(QStringLiteral("TimeFilter"))->setChecked(true);
+        window.findChild<QCheckBox *>(QStringLiteral("checkBox_AntiInterference"))->setChecked(true);
+        auto *group = window.findChild<QGroupBox *>(QStringLiteral("groupBox_ALGO"));
+        MyThread *reader = window.imageWidget()->processing()->reader();
+
+        QTRY_COMPARE_WITH_TIMEOUT(label->text(), QStringLiteral("unconnected:ALT-LOST-1"), 10000);
+        QVERIFY(!group->isEnabled());
+        QVERIFY(!reader->isReading());
+
+        QTRY_COMPARE_WITH_TIMEOUT(label->text(), QStringLiteral("connected:ALT-LOST-1"), 10000);
+        Control_Single *camera = Control_Single::getInstance();
+        uint8_t mode = 0;
+        QCOMPARE(camera->getDataModeProperty(&mode), 0);
+        QCOMPARE(int(mode), 2);
+        QCOMPARE(int(camera->getTimeFilterEnabled()), 1);
+        QVERIFY(group->isEnabled());
+        QVERIFY(reader->isReading());
+
+        // Stop while it is away: no more waiting for it.
+        QTRY_COMPARE_WITH_TIMEOUT(label->text(), QStringLiteral("unconnected:ALT-LOST-1"), 10000);
+        list->slotToStop();
+        QVERIFY(!list->findChild<QTimer *>()->isActive());
+        QCOMPARE(list->findChild<QPushButton *>(QStringLiteral("btn_Stop"))->isEnabled(), false);
     }
 };
 

@@ -2,6 +2,7 @@
 // request leaves on disk.
 #include "Control_Single.h"
 #include "DisplaySwitches.h"
+#include "LinkWatch.h"
 #include "LogCapture.h"
 #include "MyThread.h"
 #include "SimConfigFile.h"
@@ -43,6 +44,9 @@ private slots:
     void brioSavesOnlyWholeMappedSets_data();
     void brioSavesOnlyWholeMappedSets();
     void savedFilesHoldTheFramesAndThePointCloud();
+    void lossNeedsAGoneCameraOrLastingFailures();
+    void lostCameraIsReportedOnceAndNoLongerRead_data();
+    void lostCameraIsReportedOnceAndNoLongerRead();
 
 private:
     void open(const QByteArray &ini);
@@ -269,6 +273,67 @@ void ReaderTest::savedFilesHoldTheFramesAndThePointCloud()
         QCOMPARE(numbers[2].chopped(1).toFloat(&ok[2]), float(depths[size_t(i)]));
         QVERIFY2(ok[0] && ok[1] && ok[2], lines[i].constData());
     }
+}
+
+void ReaderTest::lossNeedsAGoneCameraOrLastingFailures()
+{
+    using namespace std::chrono;
+    const LinkWatch::Clock::time_point t0{};
+    struct Read
+    {
+        SdkStatus status;
+        int ms;
+        bool lost;
+    };
+    const std::vector<std::vector<Read>> runs = {
+        {{LX2_E_DEVICE_GONE, 0, true}, {LX2_E_DEVICE_GONE, 1, false}}, // once only
+        {{LX2_E_INVALID_DEVICE, 0, true}},
+        // Time-outs are standby, a waiting slave or a dropped set: never a loss.
+        {{LX2_E_TIMEOUT, 0, false}, {LX2_E_TIMEOUT, 60000, false}},
+        {{LX2_E_FAILED, 0, false}, {LX2_E_FAILED, 1999, false}, {LX2_E_FAILED, 2000, true}},
+        // One good read starts the grace afresh.
+        {{LX2_E_FAILED, 0, false},
+         {LX2_OK, 1500, false},
+         {LX2_E_FAILED, 1600, false},
+         {LX2_E_FAILED, 3500, false},
+         {LX2_E_NOT_STREAMING, 3600, true}},
+    };
+    for (const std::vector<Read> &run : runs) {
+        LinkWatch watch;
+        for (const Read &r : run)
+            QCOMPARE(watch.lostAfter(r.status, t0 + milliseconds(r.ms)), r.lost);
+        watch.reset();
+        QCOMPARE(watch.lostAfter(LX2_E_DEVICE_GONE, t0 + milliseconds(90000)), true);
+    }
+}
+
+void ReaderTest::lostCameraIsReportedOnceAndNoLongerRead_data()
+{
+    QTest::addColumn<QByteArray>("ini");
+    QTest::addColumn<int>("status");
+    QTest::newRow("unplugged") << alta + "unplugAfterFrames = 3\n" << int(LX2_E_DEVICE_GONE);
+    QTest::newRow("reads fail for good") << alta + "[faults]\nLx2_ReadNextFrame = -1 after 3\n" << -1;
+    QTest::newRow("sets dropped now and then") << alta + "dropEvery = 2\n" << 0;
+}
+
+void ReaderTest::lostCameraIsReportedOnceAndNoLongerRead()
+{
+    QFETCH(QByteArray, ini);
+    QFETCH(int, status);
+    open(ini);
+    QSignalSpy lost(reader.get(), &MyThread::cameraLost);
+    Frames f;
+    if (status == 0) {
+        for (int i = 0; i < 20; ++i)
+            QVERIFY(nextSet(f));
+        QCOMPARE(lost.count(), 0);
+        QVERIFY(reader->isReading());
+        return;
+    }
+    QVERIFY(lost.wait(10000));
+    QCOMPARE(lost.takeFirst().at(0).toInt(), status);
+    QVERIFY(!reader->isReading());
+    QVERIFY(!lost.wait(300)); // reported once
 }
 
 QTEST_GUILESS_MAIN(ReaderTest)

@@ -165,6 +165,9 @@ void SimSdkTest::framesDropAndCamerasUnplug()
                                         "unplugAfterFrames = 3\nreplugAfterSeconds = 0.2\n",
                               "usb&2bc5&0403&LOSSY&1-3");
     QVERIFY(h);
+    QCOMPARE(Lx2_SetTimeFilterEnabled(h, 0, 1), 0);
+    const char serial[] = "RENAMED";
+    QCOMPARE(Lx2_SetProperty(h, 0, LX2_PROP_SN, serial, int32_t(sizeof serial)), 0);
     QList<int> results;
     for (int i = 0; i < 7 && !results.contains(LX2_E_DEVICE_GONE); ++i) {
         FrameReadyFlags flags = 0;
@@ -178,6 +181,18 @@ void SimSdkTest::framesDropAndCamerasUnplug()
     QCOMPARE(Lx2_GetFrame(h, 0, DepthFrame, &frame), int(LX2_E_DEVICE_GONE));
     QCOMPARE(Lx2_CloseDevice(h), 0);
     QTRY_COMPARE_WITH_TIMEOUT(deviceCount(), 3u, 2000);
+
+    // Back after a power cut: the settings start afresh, what the camera stores stays.
+    SdkHandle again = 0;
+    QCOMPARE(Lx2_OpenDevice("usb&2bc5&0403&LOSSY&1-3", &again), 0);
+    uint8_t filter = 9;
+    QCOMPARE(Lx2_GetTimeFilterEnabled(again, 0, &filter), 0);
+    QCOMPARE(int(filter), 0);
+    char text[32] = {};
+    int32_t length = sizeof text;
+    QCOMPARE(Lx2_GetProperty(again, 0, LX2_PROP_SN, text, &length), 0);
+    QCOMPARE(QByteArray(text), QByteArray(serial));
+    Lx2_CloseDevice(again);
 }
 
 void SimSdkTest::faultyDevicesFromTheIni()
