@@ -4,6 +4,7 @@
 #include "DataModeTable.h"
 #include "DisplaySwitches.h"
 #include "LogCapture.h"
+#include "ModelPresets.h"
 #include "SimConfigFile.h"
 #include "TestFiles.h"
 
@@ -136,6 +137,54 @@ private slots:
         QCOMPARE(get("checkBox_irenabled")->isHidden(), brio);
         if (brio) // the manual exposure waits until the automatic one is switched off
             QVERIFY(get("checkBox_rgbaecenabled")->isChecked() && !get<QWidget>("doubleSpinBox_gain")->isEnabled());
+    }
+
+    void presetRowsNameEveryControlOnce()
+    {
+        const CtlWidget panel;
+        QStringList names = controlNames(ModelPresets::rowFor(Alta));
+        QCOMPARE(names.removeDuplicates(), 0);
+        for (const QString &name : names)
+            QVERIFY2(panel.findChild<QWidget *>(name), qPrintable(name));
+        for (int32_t model : {Brio, Cima, EskeAlias, Dune, Eske})
+            QCOMPARE(controlNames(ModelPresets::rowFor(model)), names);
+        QVERIFY(ModelPresets::rowFor(0).empty()); // no device: no layout of its own
+    }
+
+    void modelAfterModelLooksFresh_data()
+    {
+        QTest::addColumn<QByteArray>("previous");
+        QTest::addColumn<QByteArray>("uri");
+        QTest::addColumn<int>("user");
+        const char *const models[][2] = {{"Alta", "ALTA-1"},       {"Brio", "BRIO-1"},   {"Cima", "CIMA-1"},
+                                         {"EskeAlias", "ALIAS-1"}, {"Dune", "10.0.0.5"}, {"Eske", "10.0.0.6"}};
+        for (int user : {0, 7, 255})
+            for (const auto &previous : models)
+                for (const auto &model : models)
+                    QTest::addRow("%s after %s, user %d", model[0], previous[0], user)
+                        << QByteArray(previous[1]) << QByteArray(model[1]) << user;
+    }
+
+    // What a camera's panel shows does not depend on the camera opened before it.
+    void modelAfterModelLooksFresh()
+    {
+        QFETCH(QByteArray, previous);
+        QFETCH(QByteArray, uri);
+        QFETCH(int, user);
+        QVERIFY(open(uri, user));
+        const QStringList fresh = shownControls();
+        QVERIFY(open(previous, user));
+        m_panel->closeCamera();
+        m_camera->shutdownORB();
+        QCOMPARE(m_camera->initializeORB(QLatin1String(uri)), 0);
+        m_panel->openCamera();
+        const QStringList now = shownControls();
+        QStringList missing = fresh, extra = now;
+        for (const QString &name : now)
+            missing.removeOne(name);
+        for (const QString &name : fresh)
+            extra.removeOne(name);
+        QVERIFY2(now == fresh, qPrintable("missing: " + missing.join(", ") + "; extra: " + extra.join(", ")));
     }
 
     void fullUserListIsRestoredAfterAnotherModel()
@@ -451,6 +500,25 @@ private:
         return m_panel->findChild<T *>(QLatin1String(name));
     }
     QComboBox *combo(const char *name) const { return get<QComboBox>(name); }
+
+    static QStringList controlNames(const ModelPresets::Row &row)
+    {
+        QStringList names;
+        for (const ModelPresets::ControlState &state : row)
+            names << state.control;
+        return names;
+    }
+
+    // Every control the user can see, with whether it takes input.
+    QStringList shownControls() const
+    {
+        QStringList shown;
+        for (const QWidget *w : m_panel->findChildren<QWidget *>())
+            if (!w->objectName().isEmpty() && !w->objectName().startsWith("qt_") && w->isVisibleTo(m_panel.get()))
+                shown << w->objectName() + (w->isEnabled() ? "" : " (disabled)");
+        shown.sort();
+        return shown;
+    }
 
     QStringList toggleStates() const // "<enabled><checked>" per view toggle
     {
