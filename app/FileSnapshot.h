@@ -47,7 +47,7 @@ public:
             }
             value = m_value;
         }
-        // Outside the lock: the log handler may well read files of its own.
+        // Outside the lock, so that a message handler may read settings too.
         for (const QString &warning : qAsConst(warnings))
             qWarning() << warning;
         return value;

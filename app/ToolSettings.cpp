@@ -54,8 +54,8 @@ public:
             return fallback;
         bool ok = false;
         const double x = text(value).toDouble(&ok);
-        ok = ok && std::isfinite(x);
-        if (!ok || x < min || x > max) { // NaN fails the comparisons: not ok above
+        ok = ok && std::isfinite(x); // "nan" and "inf" parse, but are no size
+        if (!ok || x < min || x > max) {
             warn(key, value, QString::number(double(fallback)), ok, QString::number(double(min)),
                  QString::number(double(max)));
             return fallback;
