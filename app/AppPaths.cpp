@@ -6,6 +6,7 @@
 
 #include <climits>
 #include <cstdlib>
+#include <mutex>
 #include <unistd.h>
 
 namespace {
@@ -24,6 +25,9 @@ QString executableDir()
     return dir;
 }
 
+std::mutex installOverrideLock;
+QString installOverride; // guarded by installOverrideLock
+
 } // namespace
 
 QString AppPaths::appDir()
@@ -37,4 +41,25 @@ QString AppPaths::appDir()
 QString AppPaths::filePath(const QString &name)
 {
     return appDir() + QLatin1Char('/') + name;
+}
+
+QString AppPaths::installDir()
+{
+    {
+        const std::lock_guard<std::mutex> lock(installOverrideLock);
+        if (!installOverride.isEmpty())
+            return installOverride;
+    }
+    return executableDir();
+}
+
+QString AppPaths::installFilePath(const QString &name)
+{
+    return installDir() + QLatin1Char('/') + name;
+}
+
+void AppPaths::setInstallDirForTests(const QString &dir)
+{
+    const std::lock_guard<std::mutex> lock(installOverrideLock);
+    installOverride = dir.isEmpty() ? QString() : QDir::cleanPath(QDir(dir).absolutePath());
 }

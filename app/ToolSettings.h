@@ -4,12 +4,25 @@
 
 #include <sdk/quillon_api.h>
 
-// Read-only access to the hand-edited files beside the program: Lumidesk.ini and version.
-// Every read opens the file anew, so an edit takes effect at the next read; a missing file
-// or key yields the built-in default.
+#include <memory>
+
+// Read-only access to the hand-edited files: Lumidesk.ini in the data folder and version in
+// the installation folder (AppPaths). Each file is parsed once and again only when it changes
+// on disk, so an edit takes effect at the next read; a missing file or key yields the
+// built-in default. A value that is not a number or lies outside its range below also yields
+// the default and is logged once per parse. Safe from any thread.
 class ToolSettings
 {
 public:
+    // The accepted ranges, both ends included.
+    static constexpr int minUserType = 0, maxUserType = 255;
+    static constexpr float minPointSize = 0.5f, maxPointSize = 16.0f; // pixels
+    static constexpr int minSampleStep = 1, maxSampleStep = 64;       // pixels
+    static constexpr int minTftpPort = 1, maxTftpPort = 65535;
+    static constexpr int minWdrTotalRange = 1, maxWdrTotalRange = 3; // ranges in the set
+    static constexpr int minWdrRange = 0, maxWdrRange = 8;           // depth range numbers
+    static constexpr int minWdrCount = 1, maxWdrCount = 255;         // frames per range
+
     static const ToolSettings &getInstance();
 
     int userType() const;
@@ -21,6 +34,16 @@ public:
     int tftpPort() const;
     QString version() const;
 
+    // Tests: how often Lumidesk.ini has been parsed so far.
+    int settingsParseCount() const;
+
+    struct Values; // Lumidesk.ini as last parsed
+
 private:
-    ToolSettings() = default;
+    ToolSettings();
+    ~ToolSettings();
+    Values settings() const;
+
+    struct Files;
+    const std::unique_ptr<Files> m_files;
 };

@@ -12,7 +12,6 @@ fi
 seconds=${1:-30}
 home=$(mktemp -d)
 trap 'kill "$pid" 2>/dev/null || true; rm -rf "$home"' EXIT
-cp build/bin/version "$home/"
 LUMIDESK_HOME="$home" LUMIDESK_STATS=1 build/bin/Lumidesk >"$home/stdout.txt" 2>&1 &
 pid=$!
 

@@ -3,6 +3,7 @@
 #include "Control_Single.h"
 #include "DisplaySwitches.h"
 #include "MessageBoxes.h"
+#include "ModelPresets.h"
 #include "SdkTypes.h"
 #include "ToolSettings.h"
 #include "ui_CtlWidget.h"
@@ -151,15 +152,28 @@ void CtlWidget::applyModelLayout()
     ui->pushButton_Params->setVisible(userType != 0);
     ui->paramsTextEdit->setMaximumBlockCount(1000);
 
+    // What each model shows and enables is its preset row, applied in full: nothing that the
+    // previous camera hid or disabled stays so.
     const int32_t model = Control_Single::getInstance()->getDeviceType();
-    if (model == Alta) {
+    applyPresetRow(ModelPresets::rowFor(model), userType);
+    if (model == Alta)
         applyAltaPreset(userType);
-    } else if (model == Brio) {
-        applyBrioPreset(userType);
-    } else if (isCimaGroup(model)) {
-        applyCimaPreset(userType);
-        if (model == Cima || model == EskeAlias)
-            ui->pushButton_upgrade->hide();
+    else if (model == Brio)
+        applyBrioPreset();
+    else if (isCimaGroup(model))
+        applyCimaPreset();
+}
+
+void CtlWidget::applyPresetRow(const ModelPresets::Row &row, int userType)
+{
+    for (const ModelPresets::ControlState &state : row) {
+        QWidget *control = findChild<QWidget *>(state.control);
+        Q_ASSERT(control);
+        if (!control)
+            continue;
+        control->setVisible(ModelPresets::isShown(state.shown, userType));
+        if (state.enabled != ModelPresets::Enabled::Keep)
+            control->setEnabled(ModelPresets::isEnabled(state.enabled, userType));
     }
 }
 
@@ -173,27 +187,12 @@ void CtlWidget::applyAltaPreset(int userType)
     sw.showMappedRgb = false;
     sw.showMappedDepth = false;
     sw.showMappedIr = false;
-    ui->groupBox_Brio->setEnabled(false);
-    ui->groupBox_Brio->hide();
-    setGroupsEnabled(false, false);
-    for (QGroupBox *group : {ui->groupBox_COM, ui->groupBox_ALGO, ui->groupBox_SHOW, ui->groupBox_F, ui->groupBox_RW})
-        group->show();
-    ui->label_rgb->show();
-    ui->rgbResolutionComb->show();
     ui->checkBox_rgb->setChecked(true);
-    ui->checkBox_rgb->show();
-    ui->checkBox_rgb->setEnabled(true);
     ui->RGBDistortion->setChecked(true);
-    ui->RGBDistortion->show();
-    ui->RGBDistortion->setEnabled(true);
     m_wdrMode = ToolSettings::getInstance().wdrOutputMode(1);
     sw.rangeMaxDepth = 0;
     sw.currentDataMode = 0;
 
-    if (userType == 0) {
-        ui->groupBox_F->hide();
-        ui->groupBox_RW->hide();
-    }
     if (userType != 255) {
         rebuildDataModeList(DataModeTable::altaItems());
     } else if (!sameItems(DataModeTable::altaFullItems())) {
@@ -203,18 +202,10 @@ void CtlWidget::applyAltaPreset(int userType)
     }
 }
 
-void CtlWidget::applyCimaPreset(int userType)
+void CtlWidget::applyCimaPreset()
 {
     DisplaySwitches &sw = DisplaySwitches::instance();
-    ui->groupBox_Brio->setEnabled(false);
-    ui->groupBox_Brio->hide();
-    setGroupsEnabled(false, false);
-    ui->checkBox_wdrstyle->hide();
-    for (QGroupBox *group : {ui->groupBox_COM, ui->groupBox_ALGO, ui->groupBox_SHOW, ui->groupBox_F, ui->groupBox_RW})
-        group->show();
     m_wdrMode = ToolSettings::getInstance().wdrOutputMode(1);
-    for (QCheckBox *box : {ui->Mapper_RGBToIR, ui->checkBox_3DMap, ui->Mapper_DepthToRGB, ui->Mapper_RGBToDepth})
-        box->hide();
     sw.showRgb = false;
     sw.showMappedRgb = false;
     sw.showMappedDepth = false;
@@ -222,35 +213,16 @@ void CtlWidget::applyCimaPreset(int userType)
     sw.showPointCloud = false;
     sw.showDepth = true;
     sw.showIr = false;
-    ui->label_rgb->hide();
-    ui->rgbResolutionComb->hide();
     ui->checkBox_rgb->setChecked(false);
-    ui->checkBox_rgb->hide();
-    ui->checkBox_rgb->setEnabled(false);
     ui->RGBDistortion->setChecked(false);
-    ui->RGBDistortion->hide();
-    ui->RGBDistortion->setEnabled(false);
     sw.rangeMaxDepth = 0;
     sw.currentDataMode = 0;
-    if (userType == 0) {
-        ui->groupBox_F->hide();
-        ui->groupBox_RW->hide();
-    }
     rebuildDataModeList(DataModeTable::cimaItems());
 }
 
-void CtlWidget::applyBrioPreset(int userType)
+void CtlWidget::applyBrioPreset()
 {
     DisplaySwitches &sw = DisplaySwitches::instance();
-    ui->groupBox_Brio->setEnabled(true);
-    ui->groupBox_Brio->show();
-    for (QGroupBox *group : {ui->groupBox_COM, ui->groupBox_ALGO, ui->groupBox_SHOW, ui->groupBox_F, ui->groupBox_RW}) {
-        group->setEnabled(false);
-        group->hide();
-    }
-    for (QCheckBox *box : {ui->checkBox_IR_BG, ui->LowPowerMode, ui->checkBox_AntiInterference, ui->SlaveMode,
-                           ui->checkBox_irenabled, ui->checkBox_rgbenabled, ui->checkBox_tofaecenabled})
-        box->hide();
     sw.showRgb = true;
     sw.showMappedDepth = true;
     sw.showMappedIr = true;
@@ -258,10 +230,6 @@ void CtlWidget::applyBrioPreset(int userType)
     sw.showIr = false;
     sw.showMappedRgb = false;
     sw.showPointCloud = false;
-    if (userType != 0) {
-        ui->groupBox_RW->setEnabled(true);
-        ui->groupBox_RW->show();
-    }
     ui->comboBox_workmode->setCurrentIndex(0);
     SetWorkMode_T(0);
     ui->comboBox_mirror->setCurrentIndex(0);
@@ -271,9 +239,7 @@ void CtlWidget::applyBrioPreset(int userType)
     for (QCheckBox *box :
          {ui->checkBox_depthenabled, ui->checkBox_rgbaecenabled, ui->checkBox_irenabled, ui->checkBox_rgbenabled})
         box->setChecked(true);
-    ui->doubleSpinBox_exploretime->setEnabled(false);
-    ui->doubleSpinBox_gain->setEnabled(false);
-    ui->pushButton_Tset->setEnabled(false);
+    // Checking "RgbAecEnabled" keeps the manual exposure disabled, as the preset left it.
 }
 
 // Clearing the list runs SetDataMode(-1) and its first entry SetDataMode(0): the camera

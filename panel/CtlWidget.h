@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DataModeTable.h"
+#include "ModelPresets.h"
 #include "PanelSettings.h"
 
 #include <QString>
@@ -122,9 +123,10 @@ private:
 
     // Model layouts (CtlWidget.cpp)
     void applyModelLayout();
+    void applyPresetRow(const ModelPresets::Row &row, int userType);
     void applyAltaPreset(int userType);
-    void applyCimaPreset(int userType);
-    void applyBrioPreset(int userType);
+    void applyCimaPreset();
+    void applyBrioPreset();
     void rebuildDataModeList(const QStringList &items);
     bool sameItems(const QStringList &items) const;
     void shutDown();

@@ -2,6 +2,7 @@
 
 #include "AlgoThread.h"
 #include "FrameConvert.h"
+#include "ToolSettings.h"
 
 #include <sdk/quillon_api.h>
 
@@ -76,9 +77,13 @@ bool PointCloudScene::buildPoints(const Style &style, std::vector<float> &xyz, s
 
     // An index below 0 (an empty range list) would divide by zero.
     const float zBase = float(style.colourMapMax / ((std::max(style.rangeIndex, 0) + 1) * 2));
-    const int step = std::max(sampleStep, 1);
+    // A step past the image's larger side draws the first pixel only, like any larger one;
+    // keeping it there keeps row + step and col + step far from overflowing.
+    const int step = std::clamp(sampleStep, 1, std::max(m_depth.rows, m_depth.cols));
     const bool grey = m_colours.channels() == 1;
-    xyz.reserve(size_t(m_depth.total() / size_t(step * step)) * 3);
+    const size_t sampledRows = size_t(m_depth.rows + step - 1) / size_t(step);
+    const size_t sampledCols = size_t(m_depth.cols + step - 1) / size_t(step);
+    xyz.reserve(sampledRows * sampledCols * 3);
     rgb.reserve(xyz.capacity());
     for (int row = 0; row < m_depth.rows; row += step) {
         const auto *d = m_depth.ptr<uint16_t>(row);
@@ -99,6 +104,14 @@ bool PointCloudScene::buildPoints(const Style &style, std::vector<float> &xyz, s
         }
     }
     return true;
+}
+
+float PointCloudScene::drawnPointSize(float configured, float driverMin, float driverMax)
+{
+    if (!std::isfinite(configured))
+        configured = 1.5f;
+    const float high = std::min(driverMax, ToolSettings::maxPointSize);
+    return std::max(std::min(configured, high), std::max(driverMin, 0.0f));
 }
 
 void PointCloudScene::resetCamera()

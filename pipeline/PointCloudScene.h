@@ -35,6 +35,11 @@ public:
     // False, with nothing filled, when the colouring's frame is missing or of another size.
     bool buildPoints(const Style &style, std::vector<float> &xyz, std::vector<float> &rgb);
 
+    // The size points are drawn at: the configured size within the driver's range and at most
+    // ToolSettings::maxPointSize (a huge size stalls a software rasteriser); the default size
+    // when the configured one is not a number.
+    static float drawnPointSize(float configured, float driverMin, float driverMax);
+
     void resetCamera();
     void rotate(int dx, int dy);
     void zoom(int wheelDelta);

@@ -77,7 +77,9 @@ void ThrDGLWidget::initializeGL()
     glClearStencil(0);
     glClearDepth(1.0);
     glDepthFunc(GL_LEQUAL);
-    glPointSize(ToolSettings::getInstance().pointSize());
+    GLfloat sizes[2] = {1.0f, 1.0f};
+    glGetFloatv(GL_ALIASED_POINT_SIZE_RANGE, sizes);
+    glPointSize(PointCloudScene::drawnPointSize(ToolSettings::getInstance().pointSize(), sizes[0], sizes[1]));
     scene().pitch = -4.0f;
     updateViewSize();
 }

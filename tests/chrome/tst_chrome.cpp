@@ -1,3 +1,4 @@
+#include "AppPaths.h"
 #include "FramelessHelper.h"
 #include "MyTitleBar.h"
 #include "TestFiles.h"
@@ -168,9 +169,14 @@ private slots:
     void titleShowsTheVersion()
     {
         const auto title = [] { return titlebarWindow().titleBar()->findChild<QLabel *>("TitleContent")->text(); };
+        // The version file belongs to the installation, not to the data folder.
+        const QTemporaryDir install;
+        AppPaths::setInstallDirForTests(install.path());
+        QVERIFY(writeFile(m_home->filePath(QStringLiteral("version")), "version=9.9.9.9\n"));
         QCOMPARE(title(), "   0.0.0.0"); // no version file
-        QVERIFY(writeFile(m_home->filePath(QStringLiteral("version")), "version=1.2.3.4\n"));
+        QVERIFY(writeFile(install.filePath(QStringLiteral("version")), "version=1.2.3.4\n"));
         QCOMPARE(title(), "   1.2.3.4");
+        AppPaths::setInstallDirForTests(QString());
     }
 
     void rollingTitle()

@@ -16,11 +16,10 @@ trap cleanup EXIT
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-# new_home: a program folder holding the built version file.
+# new_home: an empty data folder (settings, log, saved files); the version file stays beside
+# the program.
 new_home() {
-  local home; home=$(mktemp -d -p "$E2E_TMP" home.XXXX)
-  cp "$LUMIDESK_BIN_DIR/version" "$home/"
-  echo "$home"
+  mktemp -d -p "$E2E_TMP" home.XXXX
 }
 
 # start_program HOME [VAR=value...]: starts a copy in the background; sets PROGRAM_PID.

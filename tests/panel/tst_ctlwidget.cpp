@@ -4,6 +4,7 @@
 #include "DataModeTable.h"
 #include "DisplaySwitches.h"
 #include "LogCapture.h"
+#include "ModelPresets.h"
 #include "SimConfigFile.h"
 #include "TestFiles.h"
 
@@ -138,6 +139,54 @@ private slots:
             QVERIFY(get("checkBox_rgbaecenabled")->isChecked() && !get<QWidget>("doubleSpinBox_gain")->isEnabled());
     }
 
+    void presetRowsNameEveryControlOnce()
+    {
+        const CtlWidget panel;
+        QStringList names = controlNames(ModelPresets::rowFor(Alta));
+        QCOMPARE(names.removeDuplicates(), 0);
+        for (const QString &name : names)
+            QVERIFY2(panel.findChild<QWidget *>(name), qPrintable(name));
+        for (int32_t model : {Brio, Cima, EskeAlias, Dune, Eske})
+            QCOMPARE(controlNames(ModelPresets::rowFor(model)), names);
+        QVERIFY(ModelPresets::rowFor(0).empty()); // no device: no layout of its own
+    }
+
+    void modelAfterModelLooksFresh_data()
+    {
+        QTest::addColumn<QByteArray>("previous");
+        QTest::addColumn<QByteArray>("uri");
+        QTest::addColumn<int>("user");
+        const char *const models[][2] = {{"Alta", "ALTA-1"},       {"Brio", "BRIO-1"},   {"Cima", "CIMA-1"},
+                                         {"EskeAlias", "ALIAS-1"}, {"Dune", "10.0.0.5"}, {"Eske", "10.0.0.6"}};
+        for (int user : {0, 7, 255})
+            for (const auto &previous : models)
+                for (const auto &model : models)
+                    QTest::addRow("%s after %s, user %d", model[0], previous[0], user)
+                        << QByteArray(previous[1]) << QByteArray(model[1]) << user;
+    }
+
+    // What a camera's panel shows does not depend on the camera opened before it.
+    void modelAfterModelLooksFresh()
+    {
+        QFETCH(QByteArray, previous);
+        QFETCH(QByteArray, uri);
+        QFETCH(int, user);
+        QVERIFY(open(uri, user));
+        const QStringList fresh = shownControls();
+        QVERIFY(open(previous, user));
+        m_panel->closeCamera();
+        m_camera->shutdownORB();
+        QCOMPARE(m_camera->initializeORB(QLatin1String(uri)), 0);
+        m_panel->openCamera();
+        const QStringList now = shownControls();
+        QStringList missing = fresh, extra = now;
+        for (const QString &name : now)
+            missing.removeOne(name);
+        for (const QString &name : fresh)
+            extra.removeOne(name);
+        QVERIFY2(now == fresh, qPrintable("missing: " + missing.join(", ") + "; extra: " + extra.join(", ")));
+    }
+
     void fullUserListIsRestoredAfterAnotherModel()
     {
         QVERIFY(open("CIMA-1", 255));
@@ -262,7 +311,7 @@ private slots:
         const QByteArray three = "t1_totalRange=3\nt1_range1=3\nt1_range2=4\nt1_range3=8\n"
                                  "t1_range1Count=1\nt1_range2Count=1\nt1_range3Count=1\n";
         QTest::newRow("three ranges") << three << 200 << 7400 << 8000;
-        QTest::newRow("four ranges") << QByteArray("t1_totalRange=4\n") << 300 << 3200 << 3500;
+        QTest::newRow("one range") << QByteArray("t1_totalRange=1\n") << 300 << 3200 << 3500;
         QTest::newRow("far range 0") << QByteArray("t1_totalRange=2\nt1_range1=6\nt1_range2=0\n") << 300 << 3200
                                      << 3500;
     }
@@ -451,6 +500,25 @@ private:
         return m_panel->findChild<T *>(QLatin1String(name));
     }
     QComboBox *combo(const char *name) const { return get<QComboBox>(name); }
+
+    static QStringList controlNames(const ModelPresets::Row &row)
+    {
+        QStringList names;
+        for (const ModelPresets::ControlState &state : row)
+            names << state.control;
+        return names;
+    }
+
+    // Every control the user can see, with whether it takes input.
+    QStringList shownControls() const
+    {
+        QStringList shown;
+        for (const QWidget *w : m_panel->findChildren<QWidget *>())
+            if (!w->objectName().isEmpty() && !w->objectName().startsWith("qt_") && w->isVisibleTo(m_panel.get()))
+                shown << w->objectName() + (w->isEnabled() ? "" : " (disabled)");
+        shown.sort();
+        return shown;
+    }
 
     QStringList toggleStates() const // "<enabled><checked>" per view toggle
     {

@@ -4,6 +4,7 @@
 #include "DisplaySwitches.h"
 #include "PointCloudScene.h"
 #include "SimConfigFile.h"
+#include "TestFiles.h"
 #include "ThrDGLWidget.h"
 
 #include <sdk/quillon_api.h>
@@ -11,6 +12,8 @@
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
 #include <QtTest>
+
+#include <climits>
 
 namespace {
 
@@ -40,6 +43,7 @@ private slots:
     void cleanup();
     void pointsFollowStepAndLimits_data();
     void pointsFollowStepAndLimits();
+    void pointSizeAndStepFromABadSettingsFile();
     void virtualRoomRendersAsACloud();
     void mismatchedColourFrameDrawsNothing();
     void wheelZoomsByWholeSteps_data();
@@ -48,6 +52,7 @@ private slots:
     void rightDragToTheCentreGivesNoPan();
 
 private:
+    QTemporaryDir home;
     std::unique_ptr<ThrDGLWidget> view;
     DisplaySwitches &sw = DisplaySwitches::instance();
     const cv::Mat depth = cv::Mat(480, 640, CV_16UC1, cv::Scalar(800));
@@ -55,6 +60,8 @@ private:
 
 void PointCloudTest::init()
 {
+    qputenv("LUMIDESK_HOME", home.path().toLocal8Bit());
+    QFile::remove(home.filePath("Lumidesk.ini"));
     sw.resetToDefaults();
     sw.pointCloudActive = 1;
     sw.pointCloudViewWidth = 640;
@@ -88,6 +95,14 @@ void PointCloudTest::pointsFollowStepAndLimits_data()
     QTest::newRow("at the upper limit") << 1 << 1450 << 250 << 0;
     QTest::newRow("just inside") << 1 << 251 << 250 << all;
     QTest::newRow("no depth, even with a limit below 0") << 1 << 0 << -10 << 0;
+    // Steps whose square overflows 32 bits, or whose next row or column would.
+    QTest::newRow("step 300") << 300 << 800 << 250 << 2 * 3;
+    QTest::newRow("step 639: first and last column") << 639 << 800 << 250 << 2;
+    QTest::newRow("step 640") << 640 << 800 << 250 << 1;
+    QTest::newRow("step 46341") << 46341 << 800 << 250 << 1;
+    QTest::newRow("step 65536") << 65536 << 800 << 250 << 1;
+    QTest::newRow("step INT_MAX") << INT_MAX << 800 << 250 << 1;
+    QTest::newRow("step INT_MIN") << INT_MIN << 800 << 250 << all;
 }
 
 void PointCloudTest::pointsFollowStepAndLimits()
@@ -104,6 +119,27 @@ void PointCloudTest::pointsFollowStepAndLimits()
     std::vector<float> xyz, rgb;
     scene.buildPoints(style, xyz, rgb);
     QCOMPARE(int(xyz.size() / 3), points);
+}
+
+void PointCloudTest::pointSizeAndStepFromABadSettingsFile()
+{
+    QVERIFY(writeFile(home.filePath("Lumidesk.ini"), "pointsize=1e38\nsample=65536\n"));
+    view = std::make_unique<ThrDGLWidget>(); // initialised afresh: reads the point size
+    view->show();
+    QVERIFY(QTest::qWaitForWindowExposed(view.get()));
+    view->makeCurrent();
+    GLfloat size = 0;
+    QOpenGLContext::currentContext()->functions()->glGetFloatv(GL_POINT_SIZE, &size);
+    QCOMPARE(size, 1.5f);
+    view->setSource(nullptr);
+    QCOMPARE(view->scene().sampleStep, 2);
+
+    // Whatever reaches the view, the point stays drawable.
+    QCOMPARE(PointCloudScene::drawnPointSize(1e38f, 1, 255), 16.0f);
+    QCOMPARE(PointCloudScene::drawnPointSize(12, 1, 10), 10.0f);
+    QCOMPARE(PointCloudScene::drawnPointSize(0.25f, 1, 255), 1.0f);
+    QCOMPARE(PointCloudScene::drawnPointSize(std::nanf(""), 1, 255), 1.5f);
+    QCOMPARE(PointCloudScene::drawnPointSize(-INFINITY, 1, 255), 1.5f);
 }
 
 void PointCloudTest::virtualRoomRendersAsACloud()
