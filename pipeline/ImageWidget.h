@@ -38,6 +38,8 @@ signals:
     void sglMeasure(QString meanValue, QString stddValue, QString varValue);
     void sglLeftRight(int value);
     void sglTopBottom(int value);
+    // A continuous save ended on a failed write; the panel unticks its switch.
+    void sglSaveStopped();
 
 public slots:
     void slotopenCamera();

@@ -1,8 +1,10 @@
 #include "AlgoThread.h"
+#include "CtlWidget.h"
 #include "DepthStudio.h"
 #include "ImageWidget.h"
 #include "SimConfigFile.h"
 
+#include <QCheckBox>
 #include <QtTest>
 
 class DepthStudioTest : public QObject
@@ -31,6 +33,20 @@ private slots:
         QVERIFY(shown("widget_ctl"));
         window.slotTopBottom(0);
         QVERIFY(!shown("widget_ctl"));
+    }
+
+    // The image view hands a continuous save that ended on a failed write back to the panel.
+    void endedContinuousSaveUnticksThePanel()
+    {
+        QTemporaryDir home; // the save set's folders go here
+        qputenv("LUMIDESK_HOME", home.path().toLocal8Bit());
+        const SimConfigFile config(fastSim() + "[device.a]\nmodel = Alta\n");
+        DepthStudio window;
+        auto *continuous = window.ctlWidget()->findChild<QCheckBox *>(QStringLiteral("SaveImage"));
+        continuous->setChecked(true);
+        emit window.imageWidget()->sglSaveStopped();
+        QVERIFY(!continuous->isChecked());
+        qunsetenv("LUMIDESK_HOME");
     }
 };
 
