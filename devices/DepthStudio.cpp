@@ -58,6 +58,7 @@ DepthStudio::DepthStudio(QWidget *parent)
     connect(m_ctlWidget, &CtlWidget::sglresetCyckeQueue, m_imageWidget, &ImageWidget::slotresetCyckeQueue);
     connect(m_ctlWidget, &CtlWidget::sglreFlash, m_imageWidget, &ImageWidget::soltreFlash);
     connect(m_imageWidget, &ImageWidget::sglMeasure, m_ctlWidget, &CtlWidget::slotMeasure);
+    connect(m_imageWidget, &ImageWidget::sglSaveStopped, m_ctlWidget, &CtlWidget::slotSaveStopped);
     connect(m_deviceList, &DeviceList::sglopenCamera, m_ctlWidget, &CtlWidget::openCamera);
     connect(m_deviceList, &DeviceList::sglcloseCamera, m_ctlWidget, &CtlWidget::closeCamera);
     // A camera that goes away is shown as lost and reopened when it returns.

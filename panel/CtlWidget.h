@@ -91,6 +91,8 @@ public slots:
     void ComputeRealDepthStateChanged(int);
     void SlotRefreshRGB();
     void SaveImageStateChanged(int);
+    // The frame reader ended a continuous save on its own (a failed write).
+    void slotSaveStopped();
     void AntiInterferenceStateChanged(int);
     void MapStateChanged(int);
     void AllStateChanged(int);
@@ -144,7 +146,7 @@ private:
     int selectedRangeIndex() const;
 
     // Saving (CtlWidget_save.cpp)
-    void requestSave();
+    void requestSave(bool continuous);
 
     std::unique_ptr<Ui::CtlWidget> ui;
     SdkFrameMode m_depthFrameMode{};

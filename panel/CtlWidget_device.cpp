@@ -248,8 +248,7 @@ void CtlWidget::SetDepthRange(int)
 void CtlWidget::SetWorkMode_T(int index)
 {
     DisplaySwitches &sw = DisplaySwitches::instance();
-    sw.saveState = 3;
-    sw.continuousSave = false;
+    sw.stopSave();
     ui->SaveImage->setChecked(false);
 
     const auto allShowSwitchesOffBut = [&sw](bool rgb) {

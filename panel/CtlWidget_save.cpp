@@ -11,37 +11,38 @@
 
 #include <QDateTime>
 
-// The folders first, the request last with release: the reader acquires the request before
-// it reads the folders.
-void CtlWidget::requestSave()
+// The folders first, the request last: the reader sees the request together with its
+// folders.
+void CtlWidget::requestSave(bool continuous)
 {
     DisplaySwitches &sw = DisplaySwitches::instance();
     const bool brio = Control_Single::getInstance()->getDeviceType() == Brio;
     const QString stamp = SaveFolders::stampOf(QDateTime::currentDateTime());
-    sw.setSaveTarget(SaveFolders::prepare(AppPaths::appDir(), stamp, SaveFolders::fromSwitches(brio), sw.saveTarget()));
-    sw.clearSaveFailures();
-    sw.saveIndex = 1;
-    sw.saveState.storeRelease(1);
+    sw.requestSave(SaveFolders::prepare(AppPaths::appDir(), stamp, SaveFolders::fromSwitches(brio), sw.saveTarget()),
+                   continuous);
 }
 
 void CtlWidget::on_pushButton_save_clicked()
 {
-    requestSave();
+    requestSave(false);
 }
 
 void CtlWidget::SaveImageStateChanged(int state)
 {
     DisplaySwitches &sw = DisplaySwitches::instance();
     if (state == Qt::Checked) {
-        // Continuous before the request: a reader that saw the request alone would save
-        // one set, report it and stop. The running number is reset before the request
-        // only; resetting it after would let the next set overwrite the first.
-        sw.continuousSave = true;
-        requestSave();
+        // Continuous together with the request: a reader that saw the request alone would
+        // save one set, report it and stop.
+        requestSave(true);
         ui->pushButton_save->setEnabled(false);
     } else if (state == Qt::Unchecked) {
-        sw.saveState = 3;
-        sw.continuousSave = false;
+        sw.stopSave();
         ui->pushButton_save->setEnabled(true);
     }
+}
+
+void CtlWidget::slotSaveStopped()
+{
+    // The run is over and already reported; unticking only brings the controls back.
+    ui->SaveImage->setChecked(false);
 }

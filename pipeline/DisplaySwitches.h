@@ -41,6 +41,30 @@ struct SaveTarget
     QString dirDepth, dirIr, dirRgb, dirWdrDepth, dirMappedRgb, dirMappedDepth, dirMappedIr;
 };
 
+// The save request as the frame reader found it at one moment; a reader cycle works from one
+// such copy throughout, so a request changed meanwhile cannot mix two requests in one cycle.
+struct SaveRequest
+{
+    bool pending = false; // a save is requested (state 1)
+    bool continuous = false;
+    int32_t index = 1;   // running number of this cycle's files
+    uint32_t serial = 0; // which request this is
+    SaveTarget target;
+};
+
+// How a save ended, for the notice: success when failedPath is empty. A continuous run is
+// reported only when it failed, with the sets written before.
+struct SaveReport
+{
+    QString failedPath; // the first file that could not be written
+    bool continuous = false;
+    int setsWritten = 0;
+    int setsFailed = 0;
+
+    // "Save failed: <path>", and for a continuous run a second line with the set counts.
+    QString failureText() const;
+};
+
 // The one process-wide set of switches through which the GUI steers the frame pipeline and
 // the pipeline reports a completed save.
 struct DisplaySwitches
@@ -79,12 +103,11 @@ struct DisplaySwitches
 
     // Saving: 1 = requested, 2 = completed, 3 = idle. The GUI writes the target first and
     // then stores 1 with release; the reader loads with acquire before reading the target.
+    // The GUI changes a request only through requestSave and stopSave, the reader reads it
+    // only through saveRequest, so that it never sees half of a change.
     Shared<int32_t> saveState{0};
     Shared<bool> continuousSave{false};
     Shared<int32_t> saveIndex{1};
-    // Count of files in the current save request that could not be written, and the first
-    // such path: a failed write is reported instead of "Save success".
-    Shared<int32_t> saveFailures{0};
 
     // Loader upgrade done: 2 asks the reader for a device-information refresh.
     Shared<int32_t> refreshRequest{0};
@@ -94,9 +117,22 @@ struct DisplaySwitches
 
     void setSaveTarget(const SaveTarget &target);
     SaveTarget saveTarget() const;
-    void setFirstSaveFailure(const QString &path); // keeps the first one of a request
-    QString firstSaveFailure() const;
-    void clearSaveFailures();
+
+    // GUI: a new request for target, numbered from 1; a continuous one runs until stopped.
+    void requestSave(const SaveTarget &target, bool continuous);
+    // GUI: withdraws the request (idle, not continuous); a completed save still awaiting its
+    // notice keeps it.
+    void stopSave();
+    // Reader: the request as it stands.
+    SaveRequest saveRequest() const;
+    // Reader: the files of request's cycle are written; failedPath is the first that could
+    // not be, or empty. A single save completes; a continuous run counts the set and moves on
+    // to the next number, or ends at its first failed set. A failure is reported even when
+    // the request was withdrawn during the cycle; a request replaced by a newer one is left
+    // alone.
+    void finishSaveCycle(const SaveRequest &request, const QString &failedPath);
+    // GUI: the report of the save that completed, which is then forgotten.
+    SaveReport takeSaveReport();
 
     // Back to the start-up values (tests).
     void resetToDefaults();
@@ -105,8 +141,11 @@ private:
     DisplaySwitches() = default;
 
     // The texts are read by the reader thread while the GUI may prepare the next request;
-    // a small lock keeps a late reader from seeing a half-written text.
+    // a small lock keeps a late reader from seeing a half-written text, and keeps a request
+    // and its flags together.
     mutable std::mutex m_textLock;
     SaveTarget m_target;
-    QString m_firstFailure;
+    uint32_t m_saveSerial = 0;
+    int m_setsWritten = 0; // sets of the current request written so far
+    SaveReport m_report;
 };

@@ -222,7 +222,7 @@ void ImageWidget::ReadFrame()
     if (sw.rgbFullScreen)
         return;
 
-    // Acquire: the reader's failure count is published with the completed state.
+    // Acquire: the reader publishes its report with the completed state.
     if (sw.saveState.loadAcquire() == 2)
         announceSave();
 }
@@ -232,13 +232,15 @@ void ImageWidget::announceSave()
     DisplaySwitches &sw = DisplaySwitches::instance();
     // Idle before the box: the box's own event loop runs further refreshes.
     sw.saveState = 3;
-    if (sw.saveFailures > 0) {
-        const QString path = sw.firstSaveFailure();
-        sw.clearSaveFailures();
-        MessageBoxes::warning(nullptr, QStringLiteral("Warning"), QStringLiteral("Save failed: ") + path);
+    const SaveReport report = sw.takeSaveReport();
+    if (report.failedPath.isEmpty()) {
+        MessageBoxes::information(nullptr, QStringLiteral("Notice"), QStringLiteral("Save success"));
         return;
     }
-    MessageBoxes::information(nullptr, QStringLiteral("Notice"), QStringLiteral("Save success"));
+    // The reader has ended the run; the panel follows before the user reads why.
+    if (report.continuous)
+        emit sglSaveStopped();
+    MessageBoxes::warning(nullptr, QStringLiteral("Warning"), report.failureText());
 }
 
 void ImageWidget::showImage(Area &area, const cv::Mat &image)

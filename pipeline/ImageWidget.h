@@ -39,6 +39,8 @@ signals:
     void sglLeftRight(int value);
     void sglTopBottom(int value);
     void sglCameraLost(int status);
+    // A continuous save ended on a failed write; the panel unticks its switch.
+    void sglSaveStopped();
 
 public slots:
     void slotopenCamera();

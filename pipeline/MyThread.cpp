@@ -4,13 +4,11 @@
 #include "DisplaySwitches.h"
 #include "FrameConvert.h"
 #include "PipelineStats.h"
-
-#include <QFile>
+#include "SaveFile.h"
 
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
-#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -18,7 +16,6 @@
 namespace {
 
 constexpr int wdrDataMode = 11;
-constexpr int lastSaveIndex = 99999999;
 
 } // namespace
 
@@ -140,23 +137,14 @@ void MyThread::readCycle(uint32_t ready)
     if (sw.showRgb && (ready & rgbReady))
         got.rgb = fetch(RGBFrame, CV_8UC3, m_rgb, m_rgbCopy, frame);
 
-    if (sw.saveState.loadAcquire() == 1) {
-        // Failures count per saving cycle: one left over from an earlier request (a
-        // continuous run stopped by the panel) must not spoil the next report.
-        sw.clearSaveFailures();
-        const SaveTarget target = sw.saveTarget();
-        if (saveImages(got, target)) {
-            if (sw.continuousSave) {
-                const int next = sw.saveIndex + 1;
-                sw.saveIndex = next > lastSaveIndex ? 0 : next;
-            } else {
-                // Only from a depth frame of this cycle: a record left over from an earlier
-                // cycle no longer points at valid pixels.
-                if (sw.showPointCloud && !m_depth.empty() && depthFrame.frameData)
-                    writePointCloud(depthFrame, target);
-                sw.saveState.storeRelease(2);
-            }
-        }
+    // One copy of the request serves the whole cycle: a run stopped while its files are
+    // written must not end as a single save.
+    const SaveRequest request = sw.saveRequest();
+    if (request.pending) {
+        saveCycle(got, depthFrame, request);
+    } else if (!m_encoded.empty() || !m_bgr.empty()) {
+        m_bgr.release();
+        std::vector<uchar>().swap(m_encoded);
     }
 
     if (m_lastStatus == 0 && sw.refreshRequest == 2) {
@@ -166,39 +154,53 @@ void MyThread::readCycle(uint32_t ready)
     m_framesReady = true;
 }
 
-bool MyThread::writeImage(const cv::Mat &image, const QString &dir, bool jpeg)
+void MyThread::saveCycle(const Fetched &got, SdkFrame &depthFrame, const SaveRequest &request)
 {
-    if (image.empty())
-        return false;
-    const int index = DisplaySwitches::instance().saveIndex;
+    QString failedPath;
+    if (!saveImages(got, request, failedPath))
+        return; // nothing of this cycle was due: the next one tries again
+    // Only from a depth frame of this cycle: a record left over from an earlier cycle no
+    // longer points at valid pixels.
+    if (!request.continuous && DisplaySwitches::instance().showPointCloud && !m_depth.empty() && depthFrame.frameData)
+        writePointCloud(depthFrame, request.target, failedPath);
+    DisplaySwitches::instance().finishSaveCycle(request, failedPath);
+}
+
+void MyThread::writeImage(const cv::Mat &image, const QString &dir, bool jpeg, int index, QString &failedPath)
+{
     const QString path = FrameConvert::saveFileName(dir, index, jpeg ? QStringLiteral("jpg") : QStringLiteral("png"));
     const std::vector<int> params = jpeg ? std::vector<int>{cv::IMWRITE_JPEG_QUALITY, 100}
                                          : std::vector<int>{cv::IMWRITE_PNG_COMPRESSION, 0};
     bool written = false;
     try {
+        const cv::Mat *source = &image;
         if (image.type() == CV_8UC3) {
             // Files hold B, G, R; convert a copy rather than the SDK's buffer.
-            cv::Mat bgr;
-            cv::cvtColor(image, bgr, cv::COLOR_RGB2BGR);
-            written = cv::imwrite(QFile::encodeName(path).toStdString(), bgr, params);
-        } else {
-            written = cv::imwrite(QFile::encodeName(path).toStdString(), image, params);
+            cv::cvtColor(image, m_bgr, cv::COLOR_RGB2BGR);
+            source = &m_bgr;
         }
+        // Encoded in memory, so that every byte's way to the disk can be checked.
+        written = cv::imencode(jpeg ? ".jpg" : ".png", *source, m_encoded, params) &&
+                  SaveFile::write(path, m_encoded.data(), m_encoded.size());
     } catch (const cv::Exception &) {
         written = false;
     }
-    if (!written)
-        DisplaySwitches::instance().setFirstSaveFailure(path);
-    return true; // a file was due: the set counts as saved even when the write failed
+    if (!written && failedPath.isEmpty())
+        failedPath = path;
 }
 
-bool MyThread::saveImages(const Fetched &got, const SaveTarget &target)
+bool MyThread::saveImages(const Fetched &got, const SaveRequest &request, QString &failedPath)
 {
     const DisplaySwitches &sw = DisplaySwitches::instance();
+    const SaveTarget &target = request.target;
     bool saved = false;
+    // A file that was due counts as saved even when it could not be written: the failure is
+    // reported instead.
     const auto save = [&](bool fetched, const cv::Mat &image, const QString &dir, bool jpeg) {
-        if (fetched && writeImage(image, dir, jpeg))
-            saved = true;
+        if (!fetched || image.empty())
+            return;
+        writeImage(image, dir, jpeg, request.index, failedPath);
+        saved = true;
     };
     if (m_deviceType == DeviceTypeCode::Brio) {
         // This model delivers its depth and IR registered to the colour image.
@@ -221,26 +223,22 @@ bool MyThread::saveImages(const Fetched &got, const SaveTarget &target)
     return saved;
 }
 
-void MyThread::writePointCloud(SdkFrame &depthFrame, const SaveTarget &target)
+void MyThread::writePointCloud(SdkFrame &depthFrame, const SaveTarget &target, QString &failedPath)
 {
     const QString path = QStringLiteral("%1/PointCloud_%2.txt").arg(target.rootDir, target.stamp);
     const size_t count = size_t(depthFrame.width) * depthFrame.height;
     std::unique_ptr<WorldPoint[]> points(new WorldPoint[count]());
-    if (Control_Single::getInstance()->convertDepthToWorld(&depthFrame, points.get()) != 0) {
-        DisplaySwitches::instance().setFirstSaveFailure(path);
-        return;
+    bool written = false;
+    if (Control_Single::getInstance()->convertDepthToWorld(&depthFrame, points.get()) == 0) {
+        std::string text;
+        text.reserve(count * 16);
+        for (size_t i = 0; i < count; ++i) {
+            const WorldPoint &p = points[i];
+            if (p.z != 0.0f && p.z != 65535.0f)
+                FrameConvert::appendPointLine(text, p.x, p.y, p.z);
+        }
+        written = SaveFile::write(path, text.data(), text.size());
     }
-    std::string text;
-    text.reserve(count * 16);
-    for (size_t i = 0; i < count; ++i) {
-        const WorldPoint &p = points[i];
-        if (p.z != 0.0f && p.z != 65535.0f)
-            FrameConvert::appendPointLine(text, p.x, p.y, p.z);
-    }
-    std::FILE *file = std::fopen(QFile::encodeName(path).constData(), "wb");
-    const bool written = file && std::fwrite(text.data(), 1, text.size(), file) == text.size();
-    if (file && std::fclose(file) != 0)
-        DisplaySwitches::instance().setFirstSaveFailure(path);
-    else if (!written)
-        DisplaySwitches::instance().setFirstSaveFailure(path);
+    if (!written && failedPath.isEmpty())
+        failedPath = path;
 }

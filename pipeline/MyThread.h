@@ -8,7 +8,9 @@
 
 #include <atomic>
 #include <mutex>
+#include <vector>
 
+struct SaveRequest;
 struct SaveTarget;
 struct SdkFrame;
 
@@ -53,9 +55,10 @@ private:
 
     void readCycle(uint32_t readyFlags);
     bool fetch(int kind, int cvType, cv::Mat &view, cv::Mat &copy, SdkFrame &frame);
-    bool saveImages(const Fetched &got, const SaveTarget &target);
-    bool writeImage(const cv::Mat &image, const QString &dir, bool jpeg);
-    void writePointCloud(SdkFrame &depthFrame, const SaveTarget &target);
+    void saveCycle(const Fetched &got, SdkFrame &depthFrame, const SaveRequest &request);
+    bool saveImages(const Fetched &got, const SaveRequest &request, QString &failedPath);
+    void writeImage(const cv::Mat &image, const QString &dir, bool jpeg, int index, QString &failedPath);
+    void writePointCloud(SdkFrame &depthFrame, const SaveTarget &target, QString &failedPath);
 
     std::atomic<bool> m_stopRequested{false};
     std::atomic<bool> m_readingEnabled{false};
@@ -68,4 +71,8 @@ private:
     bool m_framesReady = false;
     cv::Mat m_depth, m_ir, m_rgb, m_mappedRgb, m_mappedDepth, m_mappedIr; // over SDK buffers
     cv::Mat m_depthCopy, m_irCopy, m_rgbCopy, m_mappedRgbCopy, m_mappedDepthCopy, m_mappedIrCopy;
+
+    // Work space of the file writing, kept between the cycles of a save and freed after it.
+    cv::Mat m_bgr;
+    std::vector<uchar> m_encoded;
 };

@@ -1,5 +1,6 @@
 #include "AlgoThread.h"
 #include "Control_Single.h"
+#include "CtlWidget.h"
 #include "DataModeTable.h"
 #include "DepthStudio.h"
 #include "DeviceList.h"
@@ -8,6 +9,7 @@
 #include "SdkTypes.h"
 #include "SimConfigFile.h"
 
+#include <QCheckBox>
 #include <QtTest>
 #include <QtWidgets>
 
@@ -80,6 +82,20 @@ private slots:
         list->slotToStop();
         QVERIFY(!list->findChild<QTimer *>()->isActive());
         QCOMPARE(list->findChild<QPushButton *>(QStringLiteral("btn_Stop"))->isEnabled(), false);
+    }
+
+    // The image view hands a continuous save that ended on a failed write back to the panel.
+    void endedContinuousSaveUnticksThePanel()
+    {
+        QTemporaryDir home; // the save set's folders go here
+        qputenv("LUMIDESK_HOME", home.path().toLocal8Bit());
+        const SimConfigFile config(fastSim() + "[device.a]\nmodel = Alta\n");
+        DepthStudio window;
+        auto *continuous = window.ctlWidget()->findChild<QCheckBox *>(QStringLiteral("SaveImage"));
+        continuous->setChecked(true);
+        emit window.imageWidget()->sglSaveStopped();
+        QVERIFY(!continuous->isChecked());
+        qunsetenv("LUMIDESK_HOME");
     }
 };
 

@@ -469,6 +469,26 @@ private slots:
         QVERIFY(!sw.continuousSave);
         QVERIFY(get<QPushButton>("pushButton_save")->isEnabled());
 
+        // A run the reader ended on a failed write, already reported: the switch goes off
+        // and "Once Save" comes back, without a second report.
+        {
+            BoxRecorder boxes;
+            continuous->setChecked(true);
+            m_panel->slotSaveStopped();
+            QVERIFY(!continuous->isChecked());
+            QVERIFY(get<QPushButton>("pushButton_save")->isEnabled());
+            QCOMPARE(int(sw.saveState), 3);
+            QVERIFY(!sw.continuousSave);
+            QVERIFY(boxes.boxes().isEmpty());
+        }
+        // A failure the image view has not announced yet (no frames since) survives an untick.
+        continuous->setChecked(true);
+        sw.finishSaveCycle(sw.saveRequest(), QStringLiteral("/x/00000001.png"));
+        continuous->setChecked(false);
+        QCOMPARE(int(sw.saveState), 2);
+        QCOMPARE(sw.takeSaveReport().failureText(),
+                 QStringLiteral("Save failed: /x/00000001.png\n0 sets written, 1 failed"));
+
         // A folder that cannot be made is logged; the reader still gets the request.
         const QString blocked = m_home.filePath("not-a-folder");
         QVERIFY(writeFile(blocked, {}));

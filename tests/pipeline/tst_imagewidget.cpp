@@ -47,6 +47,7 @@ private slots:
     void measurementWindowIsClippedToTheImage_data();
     void measurementWindowIsClippedToTheImage();
     void pointCloudSwitchIgnoresThePartialState();
+    void failedSaveIsReported_data();
     void failedSaveIsReported();
     void closeHandshakeEndsBothThreads();
 
@@ -212,17 +213,27 @@ void ImageWidgetTest::pointCloudSwitchIgnoresThePartialState()
     }
 }
 
+void ImageWidgetTest::failedSaveIsReported_data()
+{
+    QTest::addColumn<bool>("continuous");
+    QTest::addColumn<QString>("secondLine");
+    QTest::newRow("single save") << false << QString();
+    QTest::newRow("continuous save") << true << QStringLiteral("\n0 sets written, 1 failed");
+}
+
 // A write that fails is reported as such (the success notice is the full-screen test's and the
-// end-to-end test's).
+// end-to-end test's); a continuous run it ends is handed back to the panel once.
 void ImageWidgetTest::failedSaveIsReported()
 {
+    QFETCH(bool, continuous);
+    QFETCH(QString, secondLine);
     BoxRecorder boxes(QMessageBox::Ok);
+    QSignalSpy stopped(view.get(), &ImageWidget::sglSaveStopped);
     QTemporaryDir root;
     SaveTarget target;
     target.rootDir = root.path();
     target.dirDepth = root.filePath("missing/Depth");
     target.dirRgb = root.path();
-    sw.setSaveTarget(target);
 
     Lx2_Shutdown();
     SimConfigFile config(fastSim() + "[device.alta]\nmodel = Alta\n");
@@ -231,13 +242,14 @@ void ImageWidgetTest::failedSaveIsReported()
     QCOMPARE(control->initializeORB(QString()), 0);
     view->start();
     view->slotopenCamera();
-    sw.saveState.storeRelease(1);
+    sw.requestSave(target, continuous);
     QTRY_COMPARE_WITH_TIMEOUT(boxes.boxes().size(), 1, 20000);
     view->slotcloseCamera();
     control->shutdownORB();
     control->shutdownSDK();
 
-    QCOMPARE(boxes.shown(), QStringList("Warning\tSave failed: " + target.dirDepth + "/00000001.png"));
+    QCOMPARE(boxes.shown(), QStringList("Warning\tSave failed: " + target.dirDepth + "/00000001.png" + secondLine));
+    QCOMPARE(stopped.size(), continuous ? 1 : 0);
     QCOMPARE(int(sw.saveState), 3);
     QVERIFY(QFile::exists(root.filePath("00000001.jpg"))); // the colour file still went out
 }
