@@ -338,6 +338,20 @@ void CtlWidget::cameraLost()
     m_brioGroupEnabled = ui->groupBox_Brio->isEnabled();
     setGroupsEnabled(false, true);
     emit sglcloseCamera();
+    // A save still waiting for frame sets gets none: it ends here, and says so.
+    bool continuous = false;
+    int written = 0;
+    if (!DisplaySwitches::instance().abandonSave(continuous, written))
+        return;
+    if (continuous)
+        ui->SaveImage->setChecked(false);
+    const QString text = continuous ? QStringLiteral("Save stopped: the camera was lost\n%1 %2 written")
+                                          .arg(written)
+                                          .arg(written == 1 ? QStringLiteral("set") : QStringLiteral("sets"))
+                                    : QStringLiteral("Save failed: the camera was lost before a frame set arrived");
+    // After the loss is handled: the box's own event loop must not run into a half-closed camera.
+    QMetaObject::invokeMethod(
+        this, [text] { MessageBoxes::warning(nullptr, QStringLiteral("Warning"), text); }, Qt::QueuedConnection);
 }
 
 void CtlWidget::reopenCamera()

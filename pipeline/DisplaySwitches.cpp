@@ -78,6 +78,19 @@ void DisplaySwitches::finishSaveCycle(const SaveRequest &request, const QString 
     saveState.storeRelease(2);
 }
 
+bool DisplaySwitches::abandonSave(bool &continuous, int &setsWritten)
+{
+    std::lock_guard<std::mutex> guard(m_textLock);
+    if (saveState != 1)
+        return false;
+    continuous = continuousSave;
+    setsWritten = m_setsWritten;
+    ++m_saveSerial; // a cycle still writing for it is no longer counted
+    saveState = 3;
+    continuousSave = false;
+    return true;
+}
+
 SaveReport DisplaySwitches::takeSaveReport()
 {
     std::lock_guard<std::mutex> guard(m_textLock);

@@ -131,6 +131,9 @@ struct DisplaySwitches
     // the request was withdrawn during the cycle; a request replaced by a newer one is left
     // alone.
     void finishSaveCycle(const SaveRequest &request, const QString &failedPath);
+    // GUI: ends a save still waiting for frame sets (the camera has gone). Returns whether one
+    // was pending; setsWritten tells how many sets a continuous run had written by then.
+    bool abandonSave(bool &continuous, int &setsWritten);
     // GUI: the report of the save that completed, which is then forgotten.
     SaveReport takeSaveReport();
 

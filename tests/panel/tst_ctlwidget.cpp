@@ -489,6 +489,24 @@ private slots:
         QCOMPARE(sw.takeSaveReport().failureText(),
                  QStringLiteral("Save failed: /x/00000001.png\n0 sets written, 1 failed"));
 
+        // The camera goes while a save waits for frame sets: it ends and says so.
+        for (const bool run : {false, true}) {
+            BoxRecorder boxes;
+            if (run)
+                continuous->setChecked(true);
+            else
+                get<QPushButton>("pushButton_save")->click();
+            if (run)
+                sw.finishSaveCycle(sw.saveRequest(), QString()); // one set written
+            m_panel->cameraLost();
+            QCOMPARE(int(sw.saveState), 3);
+            QVERIFY(!continuous->isChecked());
+            QTRY_COMPARE(boxes.shown(), QStringList(run ? "Warning\tSave stopped: the camera was lost\n1 set written"
+                                                        : "Warning\tSave failed: the camera was lost before a frame "
+                                                          "set arrived"));
+            m_panel->reopenCamera();
+        }
+
         // A folder that cannot be made is logged; the reader still gets the request.
         const QString blocked = m_home.filePath("not-a-folder");
         QVERIFY(writeFile(blocked, {}));
