@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <pthread.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <system_error>
@@ -203,6 +204,7 @@ void TftpDaemon::dispatch(const uint8_t *data, size_t size, const Endpoint &from
         worker.request = std::move(request);
         try {
             worker.thread = std::thread([this, &worker] {
+                ::pthread_setname_np(::pthread_self(), "tftp transfer"); // as ps and top show it
                 serveRead(worker.request, worker.peer);
                 worker.done.store(true);
             });
