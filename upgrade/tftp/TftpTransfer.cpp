@@ -12,7 +12,8 @@ namespace tftp {
 
 namespace {
 
-// Progress while blocks are still to come; 100 is kept for the acknowledged end.
+// Progress while blocks are still to come; 100 is kept for the acknowledged end. Whole
+// numbers: single precision would round a large image up a block early.
 int percentOf(uint64_t sent, uint64_t size)
 {
     return size == 0 ? 0 : int(std::min<uint64_t>(99, sent * 100 / size));
