@@ -6,12 +6,19 @@ tftpNotify *tftpNotify::instance()
     return notifier;
 }
 
-void tftpNotify::fileName(const std::string &name)
+void tftpNotify::started(int transfer, const std::string &name)
 {
     emit sigFileName(QString::fromStdString(name));
+    emit sigTransferStarted(transfer);
 }
 
-void tftpNotify::progress(int percent)
+void tftpNotify::progress(int transfer, int percent)
 {
     emit sigProgress(percent);
+    emit sigTransferProgress(transfer, percent);
+}
+
+void tftpNotify::ended(int transfer, bool complete)
+{
+    emit sigTransferEnded(transfer, complete);
 }

@@ -30,10 +30,15 @@ tftpServer::tftpServer(QWidget *parent)
     connect(ui->pushButton_Close, &QPushButton::clicked, this, &QWidget::close);
     connect(ui->pushButton_Cancel, &QPushButton::clicked, this, &QWidget::close);
     connect(ui->pushButton_Start, &QPushButton::clicked, this, &tftpServer::startTftpd);
-    // Transfers report from their own threads.
-    connect(tftpNotify::instance(), &tftpNotify::sigFileName, ui->lineEdit_FileName, &QLineEdit::setText,
-            Qt::QueuedConnection);
-    connect(tftpNotify::instance(), &tftpNotify::sigProgress, this, &tftpServer::showProcess, Qt::QueuedConnection);
+    m_closeTimer.setSingleShot(true);
+    m_closeTimer.setInterval(1000);
+    connect(&m_closeTimer, &QTimer::timeout, this, &QWidget::close);
+    // Transfers report from their own threads. The name shown is the newest transfer's.
+    const tftpNotify *notify = tftpNotify::instance();
+    connect(notify, &tftpNotify::sigFileName, ui->lineEdit_FileName, &QLineEdit::setText, Qt::QueuedConnection);
+    connect(notify, &tftpNotify::sigTransferStarted, this, &tftpServer::transferStarted, Qt::QueuedConnection);
+    connect(notify, &tftpNotify::sigTransferProgress, this, &tftpServer::transferProgress, Qt::QueuedConnection);
+    connect(notify, &tftpNotify::sigTransferEnded, this, &tftpServer::transferEnded, Qt::QueuedConnection);
 }
 
 tftpServer::~tftpServer()
@@ -71,9 +76,29 @@ int tftpServer::startTftpd()
 void tftpServer::showProcess(int value)
 {
     ui->progressBar->setValue(value);
-    if (value == 100) {
+}
+
+void tftpServer::transferStarted(int transfer)
+{
+    // The camera fetches again (or another file): not done after all.
+    m_upgrade.started(transfer);
+    m_closeTimer.stop();
+    m_busy = true;
+    showProcess(0);
+}
+
+void tftpServer::transferProgress(int transfer, int percent)
+{
+    const int shown = m_upgrade.progress(transfer, percent);
+    if (shown >= 0)
+        showProcess(shown);
+}
+
+void tftpServer::transferEnded(int transfer, bool complete)
+{
+    if (m_upgrade.ended(transfer, complete)) {
         m_busy = false;
-        QTimer::singleShot(1000, this, &QWidget::close);
+        m_closeTimer.start();
     }
 }
 

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "TftpUpgradeState.h"
+
 #include <QDialog>
 #include <QPoint>
+#include <QTimer>
 
 #include <memory>
 #include <thread>
@@ -27,7 +30,8 @@ public:
 public slots:
     // Starts the one server of this dialog; a second call does nothing. Always 0.
     int startTftpd();
-    // 100 ends the busy state and closes the dialog a second later.
+    // Sets the progress bar. The dialog closes a second after the upgrade's end, which the
+    // transfers report themselves: any one transfer's 100 is not that end.
     void showProcess(int value);
 
 protected:
@@ -36,9 +40,15 @@ protected:
     void mouseMoveEvent(QMouseEvent *event) override;
 
 private:
+    void transferStarted(int transfer);
+    void transferProgress(int transfer, int percent);
+    void transferEnded(int transfer, bool complete);
+
     std::unique_ptr<Ui::tftpServer> ui;
     std::unique_ptr<tftp::TftpDaemon> m_daemon;
     std::thread m_serverThread;
     bool m_busy = false;
+    TftpUpgradeState m_upgrade;
+    QTimer m_closeTimer;
     QPoint m_dragOffset;
 };

@@ -1,7 +1,9 @@
 // The tftpServer dialog with its real server on a free port of this machine.
 #include "BoxRecorder.h"
 #include "TestFiles.h"
+#include "TftpPacket.h"
 #include "TftpSocket.h"
+#include "tftpNotify.h"
 #include "tftpServer.h"
 
 #include <QLineEdit>
@@ -21,6 +23,31 @@ struct PortHolder
     tftp::UdpSocket socket = tftp::UdpSocket::create();
     bool bound;
     quint16 port;
+};
+
+// A camera fetching a file, scripted datagram by datagram.
+struct Requester
+{
+    Requester() { socket.bind(tftp::Endpoint{0x7f000001, 0}); }
+    bool request(quint16 port, const char *name)
+    {
+        const auto rrq = tftp::requestPacket(tftp::OpRrq, name, "octet");
+        socket.sendTo(tftp::Endpoint{0x7f000001, port}, rrq.data(), rrq.size());
+        return receive(1);
+    }
+    // True when DATA of the block arrived.
+    bool receive(uint16_t block)
+    {
+        uint8_t buffer[600];
+        if (socket.waitReadable(5000) != tftp::UdpSocket::Wait::Readable)
+            return false;
+        const ssize_t n = socket.receiveFrom(buffer, sizeof buffer, server);
+        return n >= 4 && buffer[1] == tftp::OpData && (buffer[2] << 8 | buffer[3]) == block;
+    }
+    void send(const std::vector<uint8_t> &packet) { socket.sendTo(server, packet.data(), packet.size()); }
+
+    tftp::UdpSocket socket = tftp::UdpSocket::create();
+    tftp::Endpoint server;
 };
 
 // UDP sockets of this machine bound to the port.
@@ -78,6 +105,57 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!dialog.isVisible(), 3000);
         QVERIFY(sinceDone.elapsed() >= 900);
         QVERIFY(boxes.boxes().isEmpty()); // done, so closing does not ask
+    }
+
+    void failedTransferIsNoSuccess()
+    {
+        BoxRecorder boxes(QMessageBox::No);
+        tftpServer dialog;
+        dialog.show();
+        dialog.startTftpd();
+        QSignalSpy ended(tftpNotify::instance(), &tftpNotify::sigTransferEnded);
+        // All six blocks arrive, but the camera gives up instead of acknowledging the last.
+        Requester camera;
+        QVERIFY(camera.request(m_port, "fw.img"));
+        for (uint16_t block = 1; block < 6; ++block) {
+            camera.send(tftp::ackPacket(block));
+            QVERIFY(camera.receive(block + 1));
+        }
+        camera.send(tftp::errorPacket(tftp::ErrNotDefined, "Flash write failed"));
+        QTRY_COMPARE(ended.count(), 1);
+        QCoreApplication::processEvents(); // the dialog's copy was queued before the spy's
+
+        QVERIFY(dialog.findChild<QProgressBar *>("progressBar")->value() < 100);
+        QTest::mouseClick(dialog.findChild<QPushButton *>("pushButton_Close"), Qt::LeftButton);
+        QCOMPARE(boxes.shown(), QStringList("Exit\tUpgrading, Confirm the exit?"));
+        QVERIFY(dialog.isVisible());
+    }
+
+    void oneTransferEndingLeavesAnotherRunning()
+    {
+        BoxRecorder boxes(QMessageBox::No);
+        tftpServer dialog;
+        dialog.show();
+        dialog.startTftpd();
+        QSignalSpy ended(tftpNotify::instance(), &tftpNotify::sigTransferEnded);
+        Requester slow;
+        QVERIFY(slow.request(m_port, "fw.img"));
+        QProcess curl;
+        curl.start("curl", {"-sS", "-o", "/dev/null", QStringLiteral("tftp://127.0.0.1:%1/fw.img").arg(m_port)});
+        QVERIFY(curl.waitForFinished(10000) && curl.exitCode() == 0);
+        QTRY_COMPARE(ended.count(), 1);
+        QCoreApplication::processEvents();
+
+        // The newest transfer is shown, finished; the older one still runs, so still busy.
+        QCOMPARE(dialog.findChild<QProgressBar *>("progressBar")->value(), 100);
+        QTest::mouseClick(dialog.findChild<QPushButton *>("pushButton_Close"), Qt::LeftButton);
+        QCOMPARE(boxes.shown(), QStringList("Exit\tUpgrading, Confirm the exit?"));
+        QVERIFY(dialog.isVisible());
+
+        // Once nothing runs, the newest transfer's success ends the upgrade.
+        slow.send(tftp::errorPacket(tftp::ErrNotDefined, "Cancelled"));
+        QTRY_VERIFY_WITH_TIMEOUT(!dialog.isVisible(), 3000);
+        QCOMPARE(boxes.shown().size(), 1);
     }
 
     void bindFailureIsShownStartIsRetriedAndClosingAsks()

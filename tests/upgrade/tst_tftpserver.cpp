@@ -9,6 +9,7 @@
 #include <csignal>
 #include <random>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace tftp;
 
@@ -16,9 +17,17 @@ namespace {
 
 const qint64 mib = 1024 * 1024;
 
+const uint32_t localhost = 0x7f000001;
+
 Endpoint loopback(quint16 port)
 {
-    return Endpoint{0x7f000001, port};
+    return Endpoint{localhost, port};
+}
+
+// Another host as far as the server can tell: 127.0.0.n.
+uint32_t host(int n)
+{
+    return 0x7f000000 | uint32_t(n);
 }
 
 struct Packet
@@ -31,7 +40,7 @@ struct Packet
 // A client that the test scripts datagram by datagram.
 struct ScriptedClient
 {
-    ScriptedClient() { socket.bind(loopback(0)); }
+    explicit ScriptedClient(uint32_t address = localhost) { socket.bind(Endpoint{address, 0}); }
     void send(const Endpoint &to, const std::vector<uint8_t> &datagram)
     {
         socket.sendTo(to, datagram.data(), datagram.size());
@@ -87,11 +96,19 @@ QByteArray fetchRest(ScriptedClient &client, const Endpoint &server, Packet data
     return received;
 }
 
-int threadCount(qint64 pid)
+bool isError(const Packet &packet, int code, const QByteArray &message)
 {
-    const auto match =
-        QRegularExpression("Threads:\\s*(\\d+)").match(readFile(QStringLiteral("/proc/%1/status").arg(pid)));
-    return match.hasMatch() ? match.captured(1).toInt() : -1;
+    return packet.opcode == OpError && packet.number == code && packet.payload == message;
+}
+
+// Threads of the server that serve a request.
+int transferThreads(qint64 pid)
+{
+    const QString tasks = QStringLiteral("/proc/%1/task").arg(pid);
+    int count = 0;
+    for (const QString &task : QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+        count += readFile(tasks + "/" + task + "/comm") == "tftp transfer\n";
+    return count;
 }
 
 } // namespace
@@ -120,10 +137,20 @@ private slots:
         QVERIFY(QFile::link(m_out.path(), root + "/outside-dir"));
         QVERIFY(QFile::link(root + "/1000", root + "/inside.txt"));
         QCOMPARE(::mkfifo(QFile::encodeName(root + "/fifo").constData(), 0600), 0);
+        write("locked.img", 100);
+        write("locked/fw.img", 100);
+        for (const char *locked : {"locked.img", "locked"})
+            QVERIFY(QFile::setPermissions(root + "/" + locked, {}));
 
+        // Root reads every file: the server then runs without that privilege, as a user would.
+        QStringList command = {LUMIDESK_TFTPD, "--root", root, "--address", "127.0.0.1", "--port", "0"};
+        const QStringList unprivileged = {"setpriv", "--bounding-set=-dac_override,-dac_read_search"};
+        m_permissionsApply = ::geteuid() != 0 || QProcess::execute(unprivileged[0], unprivileged.mid(1) << "true") == 0;
+        if (::geteuid() == 0 && m_permissionsApply)
+            command = unprivileged + command;
         m_server.setStandardOutputFile(m_log.filePath("stdout.txt"));
         m_server.setReadChannel(QProcess::StandardError);
-        m_server.start(LUMIDESK_TFTPD, {"--root", root, "--address", "127.0.0.1", "--port", "0"});
+        m_server.start(command.takeFirst(), command);
         const QRegularExpression serving("on UDP port (\\d+)");
         for (QString err; !m_port && m_server.waitForReadyRead(5000);)
             m_port = quint16(serving.match(err += m_server.readAllStandardError()).captured(1).toUInt());
@@ -136,6 +163,8 @@ private slots:
         QVERIFY(m_server.waitForFinished(10000));
         QCOMPARE(m_server.exitStatus(), QProcess::NormalExit);
         QCOMPARE(m_server.exitCode(), 0);
+        for (const char *locked : {"locked.img", "locked"}) // so that the folder can be removed
+            QFile::setPermissions(m_root.filePath(locked), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
 
     void realClientsGetExactFiles_data()
@@ -232,12 +261,90 @@ private slots:
         QTRY_VERIFY(output().contains(QRegularExpression("block is not equal: block: 2, recv: 1\n(.*\n)*retrans\n")));
     }
 
+    void unreadableFileIsAnAccessViolation()
+    {
+        if (!m_permissionsApply)
+            QSKIP("the server runs with the privilege to read every file");
+        for (const char *name : {"locked.img", "locked/fw.img"}) {
+            ScriptedClient client;
+            client.send(loopback(m_port), requestPacket(OpRrq, name, "octet"));
+            Packet reply;
+            QVERIFY(client.receive(reply));
+            QVERIFY2(isError(reply, ErrAccessViolation, "Access violation"), reply.payload.constData());
+        }
+    }
+
+    void fileThatGrowsWhileSentEndsWithError()
+    {
+        const QString path = m_root.filePath("growing.img");
+        QVERIFY(writeFile(path, QByteArray(1000, 'g')));
+        ScriptedClient client;
+        client.send(loopback(m_port), requestPacket(OpRrq, "growing.img", "octet"));
+        Packet reply;
+        Endpoint server;
+        QVERIFY(client.receive(reply, &server) && reply.opcode == OpData);
+        QVERIFY(writeFile(path, QByteArray(3000, 'G')));
+        client.send(server, ackPacket(1));
+        QVERIFY(client.receive(reply));
+        QVERIFY2(isError(reply, ErrNotDefined, "File changed during transfer"), reply.payload.left(40).constData());
+    }
+
+    void repeatedRequestsAndOneHostCannotTakeEverySlot()
+    {
+        // A requester that repeats its request before DATA 1 reaches it has one transfer.
+        ScriptedClient repeater(host(20));
+        for (int i = 0; i < 50; ++i)
+            repeater.send(loopback(m_port), requestPacket(OpRrq, "1000", "octet"));
+        Packet reply;
+        Endpoint server;
+        QVERIFY(repeater.receive(reply, &server) && reply.opcode == OpData);
+
+        // So its host has room for three more, and no more than that.
+        std::vector<ScriptedClient> others;
+        std::vector<Endpoint> transfers;
+        for (int i = 0; i < 6; ++i) {
+            ScriptedClient &client = others.emplace_back(host(20));
+            client.send(loopback(m_port), requestPacket(OpRrq, "1000", "octet"));
+            Endpoint from;
+            QVERIFY(client.receive(reply, &from));
+            QCOMPARE(reply.opcode, int(i < 3 ? OpData : OpError));
+            if (i < 3)
+                transfers.push_back(from);
+            else
+                QCOMPARE(reply.payload, QByteArray("Too many transfers from this host"));
+        }
+        // Another host is served.
+        QCOMPARE(fetch("curl", m_port, "1000", m_out.filePath("other-host")), m_files["1000"]);
+
+        // A requester's ERROR ends its transfer at once, and the slot is free for the next.
+        repeater.send(server, errorPacket(ErrNotDefined, "Cancelled"));
+        QElapsedTimer clock;
+        clock.start();
+        bool served = false;
+        while (!served && clock.elapsed() < 5000) {
+            ScriptedClient &client = others.emplace_back(host(20));
+            client.send(loopback(m_port), requestPacket(OpRrq, "1000", "octet"));
+            Endpoint from;
+            QVERIFY(client.receive(reply, &from));
+            served = reply.opcode == OpData;
+            if (served)
+                transfers.push_back(from);
+            else
+                QTest::qWait(20);
+        }
+        QVERIFY2(served, "the slot stayed taken after the requester's ERROR");
+        QTRY_VERIFY(output().contains("the client ended the transfer: error 0: Cancelled\n"));
+        for (size_t i = 0; i < transfers.size(); ++i)
+            others[i < 3 ? i : others.size() - 1].send(transfers[i], errorPacket(ErrNotDefined, "Done"));
+    }
+
     void requestsBeyondSixteenTransfersAreTurnedAway()
     {
+        QTRY_COMPARE(transferThreads(m_server.processId()), 0); // none left from before
         const int completeBefore = output().count("translate complete...");
-        std::vector<ScriptedClient> clients(20);
-        for (auto &client : clients)
-            client.send(loopback(m_port), requestPacket(OpRrq, "1000", "octet"));
+        std::vector<ScriptedClient> clients;
+        for (int i = 0; i < 20; ++i) // one host each, or the limit per host would answer first
+            clients.emplace_back(host(100 + i)).send(loopback(m_port), requestPacket(OpRrq, "1000", "octet"));
         QList<int> turnedAway;
         std::vector<std::pair<Packet, Endpoint>> replies(clients.size());
         for (size_t i = 0; i < clients.size(); ++i) {
@@ -257,7 +364,9 @@ private slots:
     {
         // Transfers under attack: each requester has DATA 1 and does not acknowledge it yet. The
         // strangers' datagrams on a transfer socket must neither move it nor redirect its replies.
-        std::vector<ScriptedClient> requesters(3);
+        std::vector<ScriptedClient> requesters;
+        for (int i = 0; i < 3; ++i)
+            requesters.emplace_back(host(30 + i));
         std::vector<Endpoint> transfers(3);
         std::vector<Packet> first(3);
         for (size_t i = 0; i < 3; ++i) {
@@ -267,7 +376,7 @@ private slots:
 
         std::mt19937 random(20240607);
         const auto below = [&](unsigned n) { return unsigned(random() % n); };
-        ScriptedClient stranger;
+        ScriptedClient stranger(host(33));
         int mostThreads = 0;
         for (int i = 0; i < 5000; ++i) {
             std::vector<uint8_t> datagram(below(600));
@@ -291,17 +400,18 @@ private slots:
             uint16_t block;
             if (t == 3)
                 stranger.send(loopback(m_port), datagram);
-            else if (below(8) == 0 && !parseAck(datagram.data(), datagram.size(), block))
+            else if (below(8) == 0 && !parseAck(datagram.data(), datagram.size(), block) &&
+                     opcodeOf(datagram.data(), datagram.size()) != OpError) // an ERROR would end it
                 requesters[t].send(transfers[t], datagram); // nonsense from the requester itself
             else
                 stranger.send(transfers[t], datagram);
             if (i % 25 == 0) {
                 QTest::qWait(1); // let the server keep up rather than the kernel drop
-                mostThreads = std::max(mostThreads, threadCount(m_server.processId()));
+                mostThreads = std::max(mostThreads, transferThreads(m_server.processId()));
             }
         }
         QVERIFY(m_server.state() == QProcess::Running);
-        QVERIFY2(mostThreads <= 1 + 16, qPrintable(QString::number(mostThreads)));
+        QVERIFY2(mostThreads <= 16, qPrintable(QString::number(mostThreads)));
         for (size_t i = 0; i < 3; ++i)
             QCOMPARE(fetchRest(requesters[i], transfers[i], first[i]), m_files["1048576"]);
         QCOMPARE(fetch("curl", m_port, "1000", m_out.filePath("after")), m_files["1000"]);
@@ -318,6 +428,7 @@ private:
 
     QTemporaryDir m_root, m_out, m_log; // the log in a file: a pipe would fill while a client runs
     QProcess m_server;
+    bool m_permissionsApply = false; // to the server: it cannot read a file without read permission
     quint16 m_port = 0;
     QHash<QString, QByteArray> m_files;
 };

@@ -14,11 +14,13 @@ const Endpoint peer{0x7f000001, 40000};
 const Clock::time_point t0{};
 
 // Byte i of the file is derived from i and its block, so a skipped or repeated block shows.
+// Its content may be longer or shorter than the size it was opened with.
 class PatternSource : public ByteSource
 {
 public:
-    PatternSource(uint64_t size, int64_t failAt)
+    PatternSource(uint64_t size, int64_t failAt, uint64_t content)
         : m_size(size)
+        , m_content(content)
         , m_failAt(failAt)
     {}
     static uint8_t at(uint64_t i) { return uint8_t(i * 7 + (i >> 9)); }
@@ -28,7 +30,7 @@ public:
         if (m_failAt >= 0 && m_pos >= uint64_t(m_failAt))
             return errno = EIO, -1;
         // Short reads on purpose: blocks must still be whole.
-        const size_t n = size_t(std::min<uint64_t>({max, m_size - m_pos, 300}));
+        const size_t n = size_t(std::min<uint64_t>({max, m_content - m_pos, 300}));
         for (size_t i = 0; i < n; ++i)
             out[i] = at(m_pos + i);
         m_pos += n;
@@ -37,6 +39,7 @@ public:
 
 private:
     uint64_t m_size;
+    uint64_t m_content;
     int64_t m_failAt;
     uint64_t m_pos = 0;
 };
@@ -58,8 +61,8 @@ struct Sent
 // A transfer of a file of the given size that has sent DATA 1, with all it did recorded.
 struct Started : TransferOutput
 {
-    explicit Started(uint64_t size, int64_t failAt = -1)
-        : file(size, failAt)
+    explicit Started(uint64_t size, int64_t failAt = -1, int64_t content = -1)
+        : file(size, failAt, content < 0 ? size : uint64_t(content))
         , transfer(peer, file, *this)
     {
         transfer.start(t0);
@@ -99,7 +102,7 @@ private slots:
         QTest::addColumn<QList<int>>("payloads");
         QTest::addColumn<QList<int>>("percents");
         QTest::newRow("empty") << 0 << QList<int>{0} << QList<int>{100};
-        QTest::newRow("512 ends with an empty block") << 512 << QList<int>{512, 0} << QList<int>{100, 100};
+        QTest::newRow("512 ends with an empty block") << 512 << QList<int>{512, 0} << QList<int>{99, 100};
         QTest::newRow("513") << 513 << QList<int>{512, 1} << QList<int>{99, 100};
         QTest::newRow("1000") << 1000 << QList<int>{512, 488} << QList<int>{51, 100};
     }
@@ -117,6 +120,7 @@ private slots:
             for (size_t i = 0; i < s.last().payload(); ++i)
                 QCOMPARE(s.last().bytes[4 + i], PatternSource::at(offset++));
             seen << int(s.last().payload());
+            QVERIFY2(!s.percents.contains(100), "100 before the last block was acknowledged");
             s.ack(n);
         }
         QCOMPARE(seen, payloads);
@@ -135,20 +139,18 @@ private slots:
         s.ack(1, t0 + 10ms);
         const std::vector<uint8_t> block2 = s.last().bytes;
         s.ack(1, t0 + 1000ms);
-        const auto error = errorPacket(ErrNotDefined, "whatever");
-        s.transfer.onDatagram(peer, error.data(), error.size(), t0 + 1100ms);
-        const std::vector<uint8_t> odd{0, 9, 0, 2};
-        s.transfer.onDatagram(peer, odd.data(), odd.size(), t0 + 1200ms);
+        const std::vector<uint8_t> odd{0, 9, 0, 2}, tooShortForAnError{0, 5, 0};
+        s.transfer.onDatagram(peer, odd.data(), odd.size(), t0 + 1100ms);
+        s.transfer.onDatagram(peer, tooShortForAnError.data(), tooShortForAnError.size(), t0 + 1200ms);
         QCOMPARE(s.sent.size(), size_t(2));
-        QCOMPARE(s.lines.mid(s.lines.size() - 3),
-                 (QStringList{"block is not equal: block: 2, recv: 1\n", "we really can got error packet\n",
-                              "unknow ack optcode: 9\n"}));
+        QCOMPARE(s.lines.mid(s.lines.size() - 3), (QStringList{"block is not equal: block: 2, recv: 1\n",
+                                                               "unknow ack optcode: 9\n", "unknow ack optcode: 5\n"}));
         QCOMPARE(s.transfer.deadline(), t0 + 10ms + 3000ms); // not postponed by any of them
 
         s.transfer.onTimeout(s.transfer.deadline());
         QCOMPARE(s.last().bytes, block2);
         QCOMPARE(s.lines.last(), QStringLiteral("retrans\n"));
-        QCOMPARE(s.percents, (QList<int>{46, 93})); // first sends only
+        QCOMPARE(s.percents, (QList<int>{46, 93})); // first sends of blocks still to be followed
         s.ack(2);
         QVERIFY(s.last().isData(3));
         s.ack(2); // after the last block too: wait, do not finish
@@ -190,6 +192,55 @@ private slots:
         QVERIFY(s.last().isData(1)); // still to the requester
         s.ack(1);
         QVERIFY(s.last().isData(2));
+    }
+
+    void errorFromTheRequesterEndsTheTransferAtOnce()
+    {
+        Started s(5000);
+        s.ack(1);
+        // A stranger's ERROR is not answered (errors would bounce for ever) and changes nothing.
+        const Endpoint stranger{peer.address, 40001};
+        const auto error = errorPacket(ErrNotDefined, "Disk\nfull");
+        s.transfer.onDatagram(stranger, error.data(), error.size(), t0);
+        QCOMPARE(s.sent.size(), size_t(2));
+        QCOMPARE(s.state(), Transfer::State::AwaitingAck);
+
+        s.transfer.onDatagram(peer, error.data(), error.size(), t0 + 10ms);
+        QCOMPARE(s.state(), Transfer::State::Failed);
+        QCOMPARE(s.sent.size(), size_t(2)); // not answered either
+        QCOMPARE(s.lines.mid(s.lines.size() - 2), (QStringList{"we really can got error packet\n",
+                                                               "the client ended the transfer: error 0: Disk?full\n"}));
+        QVERIFY(!s.percents.contains(100));
+    }
+
+    void fileThatChangesWhileSentEndsWithError_data()
+    {
+        QTest::addColumn<int>("size"); // when opened
+        QTest::addColumn<int>("content");
+        QTest::addColumn<int>("blocksSent");
+        QTest::newRow("shrinks inside a block") << 2000 << 1000 << 1;
+        QTest::newRow("shrinks to a block boundary") << 2000 << 1024 << 2;
+        QTest::newRow("shrinks to nothing") << 700 << 0 << 0;
+        QTest::newRow("grows") << 1000 << 3000 << 1;
+        QTest::newRow("grows past a multiple of 512") << 1024 << 1025 << 2;
+        QTest::newRow("grows from empty") << 0 << 10 << 0;
+    }
+
+    void fileThatChangesWhileSentEndsWithError()
+    {
+        QFETCH(int, size);
+        QFETCH(int, content);
+        QFETCH(int, blocksSent);
+        Started s(uint64_t(size), -1, content);
+        for (uint16_t n = 1; n < 10 && s.state() == Transfer::State::AwaitingAck; ++n)
+            s.ack(n);
+        QCOMPARE(s.state(), Transfer::State::Failed);
+        QCOMPARE(int(s.sent.size()), blocksSent + 1);
+        QVERIFY(s.last().isError(ErrNotDefined, "File changed during transfer"));
+        QCOMPARE(s.lines.last(),
+                 QStringLiteral("the file changed while it was sent: %1 bytes when opened\n").arg(size));
+        for (int percent : s.percents)
+            QVERIFY(percent < 100);
     }
 
     void sixthTimeOutEndsTheTransfer()

@@ -3,7 +3,9 @@
 #include "TftpLog.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <pthread.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <system_error>
@@ -17,9 +19,10 @@ namespace {
 class SocketOutput : public TransferOutput
 {
 public:
-    SocketOutput(UdpSocket &socket, TransferObserver *observer)
+    SocketOutput(UdpSocket &socket, TransferObserver *observer, int transfer)
         : m_socket(socket)
         , m_observer(observer)
+        , m_transfer(transfer)
     {}
 
     void send(const Endpoint &to, const uint8_t *data, size_t size) override { m_socket.sendTo(to, data, size); }
@@ -27,12 +30,13 @@ public:
     void progress(int percent) override
     {
         if (m_observer)
-            m_observer->progress(percent);
+            m_observer->progress(m_transfer, percent);
     }
 
 private:
     UdpSocket &m_socket;
     TransferObserver *m_observer;
+    int m_transfer;
 };
 
 void sendError(UdpSocket &socket, const Endpoint &to, uint16_t code, const char *message)
@@ -49,14 +53,15 @@ void replyError(const Endpoint &to, uint16_t code, const char *message)
         sendError(socket, to, code, message);
 }
 
-// Names come off the network: keep control characters out of the log.
-std::string printable(std::string text)
+std::string addressText(uint32_t address)
 {
-    for (char &c : text)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
-            c = '?';
+    char text[16];
+    std::snprintf(text, sizeof text, "%u.%u.%u.%u", address >> 24, (address >> 16) & 0xff, (address >> 8) & 0xff,
+                  address & 0xff);
     return text;
 }
+
+std::atomic<int> transfersStarted{0};
 
 void runTransfer(Transfer &transfer, UdpSocket &socket)
 {
@@ -172,15 +177,35 @@ void TftpDaemon::dispatch(const uint8_t *data, size_t size, const Endpoint &from
     switch (opcodeOf(data, size)) {
     case OpRrq: {
         reap(false);
+        std::vector<uint8_t> request(data, data + size);
+        size_t fromHost = 0;
+        for (const Worker &worker : m_workers) {
+            if (worker.done.load())
+                continue;
+            // Retransmitted by a requester that has not seen our first DATA yet.
+            if (worker.peer == from && worker.request == request) {
+                logf("repeated request from %s:%u\n", addressText(from.address).c_str(), unsigned(from.port));
+                return;
+            }
+            fromHost += worker.peer.address == from.address;
+        }
+        if (fromHost >= m_config.maxTransfersPerHost) {
+            replyError(from, ErrNotDefined, "Too many transfers from this host");
+            logf("too many transfers from %s\n", addressText(from.address).c_str());
+            return;
+        }
         if (m_workers.size() >= m_config.maxTransfers) {
             replyError(from, ErrNotDefined, "Server busy");
             logf("server busy\n");
             return;
         }
         Worker &worker = m_workers.emplace_back();
+        worker.peer = from;
+        worker.request = std::move(request);
         try {
-            worker.thread = std::thread([this, &worker, datagram = std::vector<uint8_t>(data, data + size), from] {
-                serveRead(datagram, from);
+            worker.thread = std::thread([this, &worker] {
+                ::pthread_setname_np(::pthread_self(), "tftp transfer"); // as ps and top show it
+                serveRead(worker.request, worker.peer);
                 worker.done.store(true);
             });
         } catch (const std::system_error &) {
@@ -242,13 +267,16 @@ void TftpDaemon::serveRead(const std::vector<uint8_t> &datagram, const Endpoint 
         return;
     }
 
+    const int number = ++transfersStarted;
     if (m_observer)
-        m_observer->fileName(request.name);
+        m_observer->started(number, request.name);
     FileSource file(opened.fd, opened.size);
-    SocketOutput output(socket, m_observer);
+    SocketOutput output(socket, m_observer, number);
     Transfer transfer(from, file, output, m_config.timing);
     runTransfer(transfer, socket);
     logFlush();
+    if (m_observer)
+        m_observer->ended(number, transfer.state() == Transfer::State::Complete);
 }
 
 } // namespace tftp

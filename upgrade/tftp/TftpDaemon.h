@@ -7,16 +7,21 @@
 #include <list>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace tftp {
 
-// Told about each transfer, on the transfer's own thread.
+// Told about each transfer of a file, on the transfer's own thread. Several transfers may
+// run at once; each has a number of its own, unique in the process.
 class TransferObserver
 {
 public:
     virtual ~TransferObserver() = default;
-    virtual void fileName(const std::string &name) = 0;
-    virtual void progress(int percent) = 0;
+    virtual void started(int transfer, const std::string &name) = 0;
+    // 100 only when the requester has acknowledged the whole file.
+    virtual void progress(int transfer, int percent) = 0;
+    // complete: the whole file was acknowledged; otherwise it failed or was given up.
+    virtual void ended(int transfer, bool complete) = 0;
 };
 
 struct DaemonConfig
@@ -26,10 +31,13 @@ struct DaemonConfig
     int listenWaitMs = 2000; // how often the idle loop looks up
     TransferTiming timing;
     size_t maxTransfers = 16; // running at once; more requests are told the server is busy
+    // Running at once for one client address, so that one host cannot take every slot.
+    size_t maxTransfersPerHost = 4;
 };
 
 // A read-only TFTP server: one listening socket, one thread per read request, each with
-// a socket of its own (its transfer identifier).
+// a socket of its own (its transfer identifier). A request repeated by a requester whose
+// transfer runs is not served twice: the running transfer's own retransmission answers it.
 class TftpDaemon
 {
 public:
@@ -55,6 +63,8 @@ private:
     struct Worker
     {
         std::atomic<bool> done{false};
+        Endpoint peer;
+        std::vector<uint8_t> request;
         std::thread thread;
     };
 

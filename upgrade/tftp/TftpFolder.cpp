@@ -24,6 +24,14 @@ bool realPath(const std::string &path, std::string &out)
     return true;
 }
 
+// There, but not ours to read: not to be reported as missing.
+TftpFolder::Opened failed(TftpFolder::Opened result)
+{
+    if (errno == EACCES || errno == EPERM)
+        result.outcome = TftpFolder::Outcome::AccessViolation;
+    return result;
+}
+
 } // namespace
 
 FileSource::FileSource(int fd, uint64_t size)
@@ -73,7 +81,7 @@ TftpFolder::Opened TftpFolder::open(const std::string &requested) const
     std::string root;
     std::string path;
     if (!realPath(m_root, root) || !realPath(root + '/' + name, path))
-        return result; // no folder, or no such file
+        return failed(result); // no folder, no such file, or a folder we may not look into
     if (path.compare(0, root.size() + 1, root + '/') != 0) {
         result.outcome = path == root ? Outcome::NotFound : Outcome::AccessViolation;
         return result;
@@ -82,7 +90,7 @@ TftpFolder::Opened TftpFolder::open(const std::string &requested) const
     // Non-blocking so that a FIFO cannot stall the open; only regular files are served.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     if (fd < 0)
-        return result;
+        return failed(result);
     struct stat info;
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         ::close(fd);

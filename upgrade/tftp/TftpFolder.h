@@ -43,8 +43,9 @@ public:
         uint64_t size = 0;
     };
 
-    // Refuses absolute names, names containing "..", and names that resolve (links
-    // included) outside the folder; anything but an existing regular file is NotFound.
+    // Refuses absolute names, names containing "..", names that resolve (links included)
+    // outside the folder, and files the process may not read (AccessViolation); anything
+    // else but an existing regular file is NotFound.
     Opened open(const std::string &name) const;
 
     const std::string &root() const { return m_root; }

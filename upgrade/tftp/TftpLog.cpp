@@ -26,4 +26,12 @@ void logFlush()
     std::fflush(stdout);
 }
 
+std::string printable(std::string text)
+{
+    for (char &c : text)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+            c = '?';
+    return text;
+}
+
 } // namespace tftp

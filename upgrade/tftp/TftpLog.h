@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 // The server's log lines go to standard output. Lines are whole even when several
 // transfers write at once.
 namespace tftp {
@@ -8,5 +10,7 @@ void logf(const char *format, ...) __attribute__((format(printf, 1, 2)));
 // Writes without flushing: a line per 512-byte block would otherwise cost a write each.
 void logQuiet(const char *line);
 void logFlush();
+// Text that came off the network, with control characters replaced, fit for a log line.
+std::string printable(std::string text);
 
 } // namespace tftp

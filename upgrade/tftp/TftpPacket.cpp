@@ -62,6 +62,16 @@ bool parseAck(const uint8_t *data, size_t size, uint16_t &block)
     return true;
 }
 
+bool parseError(const uint8_t *data, size_t size, uint16_t &code, std::string &message)
+{
+    if (size < 4 || read16(data) != OpError)
+        return false;
+    code = read16(data + 2);
+    const auto *text = reinterpret_cast<const char *>(data + 4);
+    message.assign(text, strnlen(text, size - 4));
+    return true;
+}
+
 void writeDataHeader(uint8_t *out, uint16_t block)
 {
     out[0] = 0;

@@ -43,6 +43,10 @@ bool parseRequest(const uint8_t *data, size_t size, ReadRequest &out);
 // The block number of an ACK datagram; false for anything else or a datagram too short.
 bool parseAck(const uint8_t *data, size_t size, uint16_t &block);
 
+// The code and message of an ERROR datagram; false when it is too short to hold a code. A
+// message without its terminating NUL is taken up to the end of the datagram.
+bool parseError(const uint8_t *data, size_t size, uint16_t &code, std::string &message);
+
 // Writes the DATA header in front of the payload; out must hold maxDataPacket bytes.
 void writeDataHeader(uint8_t *out, uint16_t block);
 

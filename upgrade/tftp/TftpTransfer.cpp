@@ -1,5 +1,8 @@
 #include "TftpTransfer.h"
 
+#include "TftpLog.h"
+
+#include <algorithm>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
@@ -9,10 +12,11 @@ namespace tftp {
 
 namespace {
 
+// Progress while blocks are still to come; 100 is kept for the acknowledged end. Whole
+// numbers: single precision would round a large image up a block early.
 int percentOf(uint64_t sent, uint64_t size)
 {
-    // Whole numbers: single precision would round a large image to 100 a block early.
-    return size == 0 ? 100 : int(sent * 100 / size);
+    return size == 0 ? 0 : int(std::min<uint64_t>(99, sent * 100 / size));
 }
 
 } // namespace
@@ -32,33 +36,58 @@ void Transfer::start(Clock::time_point now)
 
 void Transfer::sendNewBlock(Clock::time_point now)
 {
+    // Never more than the size the file was opened with: a file that changes while it is
+    // sent must not go out as a complete one.
+    const uint64_t size = m_file.size();
+    const size_t wanted = size_t(std::min<uint64_t>(blockSize, size - m_bytesSent));
     uint8_t *payload = m_packet.data() + dataHeaderSize;
     size_t length = 0;
-    while (length < blockSize) {
-        const long n = m_file.read(payload + length, blockSize - length);
-        if (n < 0) {
-            const int error = errno;
-            logf("read the file failed!, errno: %d, info: %s\n", error, std::strerror(error));
-            // An empty DATA here would end the file early and look like success.
-            fail(ErrNotDefined, "Read the file failed");
-            return;
-        }
+    while (length < wanted) {
+        const long n = m_file.read(payload + length, wanted - length);
+        if (n < 0)
+            return readFailed();
         if (n == 0)
             break;
         length += size_t(n);
     }
+    if (length < wanted)
+        return fileChanged(size);
+    const bool last = wanted < blockSize;
+    if (last) {
+        uint8_t beyond;
+        const long n = m_file.read(&beyond, 1);
+        if (n < 0)
+            return readFailed();
+        if (n > 0)
+            return fileChanged(size);
+    }
+
     writeDataHeader(m_packet.data(), m_block);
     m_packetSize = dataHeaderSize + length;
     transmit(now);
-
-    if (length < blockSize) {
+    m_bytesSent += length;
+    if (last) {
         m_last = true;
         logf("the last packet\n");
+        return;
     }
-    m_bytesSent += length;
-    const int percent = percentOf(m_bytesSent, m_file.size());
+    const int percent = percentOf(m_bytesSent, size);
     m_out.progress(percent);
     logf("translate data %d%%\n", percent);
+}
+
+void Transfer::readFailed()
+{
+    const int error = errno;
+    logf("read the file failed!, errno: %d, info: %s\n", error, std::strerror(error));
+    // An empty DATA here would end the file early and look like success.
+    fail(ErrNotDefined, "Read the file failed");
+}
+
+void Transfer::fileChanged(uint64_t size)
+{
+    logf("the file changed while it was sent: %llu bytes when opened\n", static_cast<unsigned long long>(size));
+    fail(ErrNotDefined, "File changed during transfer");
 }
 
 void Transfer::transmit(Clock::time_point now)
@@ -87,21 +116,28 @@ void Transfer::onDatagram(const Endpoint &from, const uint8_t *data, size_t size
 {
     if (m_state != State::AwaitingAck)
         return;
+    const uint16_t opcode = opcodeOf(data, size);
     if (from != m_peer) {
-        // Another sender must neither steer nor end this transfer.
-        const auto error = errorPacket(ErrUnknownTransferId, "Unknown transfer ID");
-        m_out.send(from, error.data(), error.size());
+        // Another sender must neither steer nor end this transfer. An ERROR is never
+        // answered: two peers that did would bounce errors at each other for ever.
+        if (opcode != OpError) {
+            const auto error = errorPacket(ErrUnknownTransferId, "Unknown transfer ID");
+            m_out.send(from, error.data(), error.size());
+        }
         logf("unknown transfer id: %u.%u.%u.%u:%u\n", from.address >> 24, (from.address >> 16) & 0xff,
              (from.address >> 8) & 0xff, from.address & 0xff, from.port);
         return;
     }
 
     uint16_t acked = 0;
-    const uint16_t opcode = opcodeOf(data, size);
+    uint16_t code = 0;
+    std::string message;
     if (parseAck(data, size, acked)) {
         if (acked == m_block) {
             m_anyAcked = true;
             if (m_last) {
+                m_out.progress(100);
+                logf("translate data 100%%\n");
                 logf("translate complete...\n");
                 logf("RRQ\n");
                 m_state = State::Complete;
@@ -116,8 +152,11 @@ void Transfer::onDatagram(const Endpoint &from, const uint8_t *data, size_t size
         } else {
             fail(ErrUnknownTransferId, "Incorect Block Number");
         }
-    } else if (opcode == OpError) {
+    } else if (parseError(data, size, code, message)) {
+        // The requester gave up; it will acknowledge nothing more.
         logf("we really can got error packet\n");
+        logf("the client ended the transfer: error %u: %.100s\n", unsigned(code), printable(message).c_str());
+        m_state = State::Failed;
     } else {
         logf("unknow ack optcode: %d\n", opcode);
     }

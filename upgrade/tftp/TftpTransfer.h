@@ -25,6 +25,7 @@ class ByteSource
 {
 public:
     virtual ~ByteSource() = default;
+    // The size when the file was opened; the transfer sends exactly this many bytes.
     virtual uint64_t size() const = 0;
     // Up to max bytes; 0 at the end; -1 with errno set on failure.
     virtual long read(uint8_t *out, size_t max) = 0;
@@ -37,6 +38,7 @@ public:
     virtual ~TransferOutput() = default;
     virtual void send(const Endpoint &to, const uint8_t *data, size_t size) = 0;
     virtual void log(const char *line) = 0;
+    // Percent of the file sent; 100 only once the last block is acknowledged.
     virtual void progress(int percent) = 0;
 };
 
@@ -48,6 +50,8 @@ struct TransferTiming
 };
 
 // One read transfer in lock-step: DATA k goes out, and only the ACK for k moves on to k+1.
+// An ERROR from the requester ends it at once; so does a file that no longer has the size
+// it was opened with (the requester is told).
 // Knows nothing of sockets or clocks; the caller feeds it datagrams, time-outs and the time.
 class Transfer
 {
@@ -71,6 +75,8 @@ public:
 private:
     void sendNewBlock(Clock::time_point now);
     void transmit(Clock::time_point now);
+    void readFailed();
+    void fileChanged(uint64_t size);
     void fail(uint16_t code, const char *message);
     void logf(const char *format, ...) __attribute__((format(printf, 2, 3)));
 
