@@ -1,4 +1,5 @@
-#include "Control_Single.h"
+#include "camera/Control_Single.h"
+#include "camera/sdk/quillon_api.h"
 
 #include <QDebug>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SdkTypes.h"
+#include "camera/SdkTypes.h"
 
 #include <QString>
 #include <QStringList>

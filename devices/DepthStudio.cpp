@@ -1,11 +1,11 @@
-#include "DepthStudio.h"
+#include "devices/DepthStudio.h"
 
-#include "CtlWidget.h"
-#include "DeviceList.h"
-#include "FramelessHelper.h"
-#include "ImageWidget.h"
-#include "MessageBoxes.h"
-#include "MyTitleBar.h"
+#include "panel/CtlWidget.h"
+#include "devices/DeviceList.h"
+#include "chrome/FramelessHelper.h"
+#include "pipeline/ImageWidget.h"
+#include "shell/MessageBoxes.h"
+#include "chrome/MyTitleBar.h"
 #include "ui_DepthStudio.h"
 
 #include <QCloseEvent>

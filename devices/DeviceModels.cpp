@@ -1,6 +1,6 @@
-#include "DeviceModels.h"
+#include "devices/DeviceModels.h"
 
-#include <SdkTypes.h>
+#include "camera/SdkTypes.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
-#include "AlgoThread.h"
+#include "pipeline/AlgoThread.h"
 
-#include "DisplaySwitches.h"
-#include "MyThread.h"
-#include "PipelineStats.h"
+#include "pipeline/DisplaySwitches.h"
+#include "pipeline/MyThread.h"
+#include "pipeline/PipelineStats.h"
 
 #include <QDebug>
 

@@ -1,4 +1,4 @@
-#include "FrameConvert.h"
+#include "pipeline/FrameConvert.h"
 
 #include <opencv2/imgproc.hpp>
 

@@ -1,11 +1,11 @@
-#include "ImageWidget.h"
+#include "pipeline/ImageWidget.h"
 
-#include "AlgoThread.h"
-#include "DisplaySwitches.h"
-#include "FrameConvert.h"
-#include "MessageBoxes.h"
-#include "PipelineStats.h"
-#include "ThrDGLWidget.h"
+#include "pipeline/AlgoThread.h"
+#include "pipeline/DisplaySwitches.h"
+#include "pipeline/FrameConvert.h"
+#include "shell/MessageBoxes.h"
+#include "pipeline/PipelineStats.h"
+#include "pipeline/ThrDGLWidget.h"
 #include "ui_ImageWidget.h"
 
 #include <QImage>

@@ -1,10 +1,10 @@
-#include "MyThread.h"
+#include "pipeline/MyThread.h"
 
-#include "Control_Single.h"
-#include "DisplaySwitches.h"
-#include "FrameConvert.h"
-#include "PipelineStats.h"
-#include "SaveFile.h"
+#include "camera/Control_Single.h"
+#include "pipeline/DisplaySwitches.h"
+#include "pipeline/FrameConvert.h"
+#include "pipeline/PipelineStats.h"
+#include "pipeline/SaveFile.h"
 
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>

@@ -1,10 +1,10 @@
-#include "PointCloudScene.h"
+#include "pipeline/PointCloudScene.h"
 
-#include "AlgoThread.h"
-#include "FrameConvert.h"
-#include "ToolSettings.h"
+#include "pipeline/AlgoThread.h"
+#include "pipeline/FrameConvert.h"
+#include "shell/ToolSettings.h"
 
-#include <sdk/quillon_api.h>
+#include "camera/sdk/quillon_types.h"
 
 #include <opencv2/imgproc.hpp>
 

@@ -1,4 +1,4 @@
-#include "QCycleQueue.h"
+#include "pipeline/QCycleQueue.h"
 
 #include <QDebug>
 

@@ -1,6 +1,6 @@
-#include "Device.h"
+#include "sim/camera/Device.h"
 
-#include "LoaderState.h"
+#include "sim/camera/LoaderState.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "DeviceState.h"
-#include "Renderer.h"
+#include "sim/camera/DeviceState.h"
+#include "sim/camera/Renderer.h"
 
-#include <sdk/quillon_api.h>
+#include "camera/sdk/quillon_types.h"
 
 #include <chrono>
 #include <condition_variable>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "SimConfig.h"
+#include "sim/camera/SimConfig.h"
 
-#include <sdk/quillon_api.h>
+#include "camera/sdk/quillon_types.h"
 
 #include <array>
 #include <map>

@@ -1,4 +1,4 @@
-#include "FirmwareImage.h"
+#include "sim/camera/FirmwareImage.h"
 
 #include <cstring>
 #include <fstream>

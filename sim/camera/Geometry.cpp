@@ -1,4 +1,4 @@
-#include "Geometry.h"
+#include "sim/camera/Geometry.h"
 
 namespace sim {
 

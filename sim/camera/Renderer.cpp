@@ -1,8 +1,8 @@
-#include "Renderer.h"
+#include "sim/camera/Renderer.h"
 
-#include "Scene.h"
+#include "sim/camera/Scene.h"
 
-#include <sdk/quillon_api.h>
+#include "camera/sdk/quillon_types.h"
 
 #include <algorithm>
 #include <atomic>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Geometry.h"
+#include "sim/camera/Geometry.h"
 
 #include <array>
 #include <cstdint>

@@ -1,6 +1,6 @@
-#include "Sdk.h"
+#include "sim/camera/Sdk.h"
 
-#include "FirmwareImage.h"
+#include "sim/camera/FirmwareImage.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "Device.h"
-#include "Faults.h"
-#include "SimConfig.h"
+#include "sim/camera/Device.h"
+#include "sim/camera/Faults.h"
+#include "sim/camera/SimConfig.h"
 
 #include <condition_variable>
 #include <map>

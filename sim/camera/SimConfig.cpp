@@ -1,7 +1,7 @@
-#include "SimConfig.h"
+#include "sim/camera/SimConfig.h"
 
-#include "Faults.h"
-#include "Ini.h"
+#include "sim/camera/Faults.h"
+#include "sim/camera/Ini.h"
 
 #include <algorithm>
 #include <arpa/inet.h>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "Geometry.h"
+#include "sim/camera/Geometry.h"
 
-#include <sdk/quillon_api.h>
+#include "camera/sdk/quillon_types.h"
 
 #include <array>
 #include <string>

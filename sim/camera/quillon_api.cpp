@@ -1,9 +1,9 @@
 // The C entry points of the virtual camera SDK. Each checks the call faults first, then hands
 // the call to the SDK state or to the camera behind the handle.
 
-#include "Sdk.h"
+#include "sim/camera/Sdk.h"
 
-#include <sdk/quillon_api.h>
+#include "camera/sdk/quillon_api.h"
 
 #include <cmath>
 

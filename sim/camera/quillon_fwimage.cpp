@@ -1,8 +1,8 @@
 // quillon_fwimage: builds a firmware image that the virtual cameras accept for an SDK upgrade.
 //   quillon_fwimage --model Brio --version 1.0.4 [--payload file] -o out.img
 
-#include "FirmwareImage.h"
-#include "SimConfig.h"
+#include "sim/camera/FirmwareImage.h"
+#include "sim/camera/SimConfig.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,5 +1,5 @@
-#include "Control_Single.h"
-#include "SimConfigFile.h"
+#include "camera/Control_Single.h"
+#include "support/SimConfigFile.h"
 
 #include <QtTest>
 

@@ -1,8 +1,8 @@
-#include "AppPaths.h"
-#include "FramelessHelper.h"
-#include "MyTitleBar.h"
-#include "TestFiles.h"
-#include "titlebarWindow.h"
+#include "shell/AppPaths.h"
+#include "chrome/FramelessHelper.h"
+#include "chrome/MyTitleBar.h"
+#include "support/TestFiles.h"
+#include "chrome/titlebarWindow.h"
 
 #include <QGuiApplication>
 #include <QLabel>

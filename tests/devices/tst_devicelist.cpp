@@ -1,8 +1,8 @@
-#include "BoxRecorder.h"
-#include "Control_Single.h"
-#include "DeviceList.h"
-#include "DeviceModels.h"
-#include "SimConfigFile.h"
+#include "support/BoxRecorder.h"
+#include "camera/Control_Single.h"
+#include "devices/DeviceList.h"
+#include "devices/DeviceModels.h"
+#include "support/SimConfigFile.h"
 
 #include <QLabel>
 #include <QPushButton>

@@ -1,14 +1,15 @@
 // The image view: which image each area shows, full screen, the save report, measurement and
 // the point-cloud switch. Frames go straight into the processing thread's cycle, except for
 // the save reports, which run the whole pipeline against the virtual camera.
-#include "AlgoThread.h"
-#include "BoxRecorder.h"
-#include "Control_Single.h"
-#include "DisplaySwitches.h"
-#include "FrameConvert.h"
-#include "ImageWidget.h"
-#include "MyThread.h"
-#include "SimConfigFile.h"
+#include "pipeline/AlgoThread.h"
+#include "camera/sdk/quillon_api.h"
+#include "support/BoxRecorder.h"
+#include "camera/Control_Single.h"
+#include "pipeline/DisplaySwitches.h"
+#include "pipeline/FrameConvert.h"
+#include "pipeline/ImageWidget.h"
+#include "pipeline/MyThread.h"
+#include "support/SimConfigFile.h"
 
 #include <QLabel>
 #include <QtTest>

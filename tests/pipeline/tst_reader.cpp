@@ -1,12 +1,13 @@
 // The frame reader against the virtual camera: which frames it keeps, and the files a save
 // request leaves on disk.
-#include "Control_Single.h"
-#include "DisplaySwitches.h"
-#include "LinkWatch.h"
-#include "LogCapture.h"
-#include "MyThread.h"
-#include "SimConfigFile.h"
-#include "TestFiles.h"
+#include "camera/Control_Single.h"
+#include "camera/sdk/quillon_api.h"
+#include "pipeline/DisplaySwitches.h"
+#include "pipeline/LinkWatch.h"
+#include "support/LogCapture.h"
+#include "pipeline/MyThread.h"
+#include "support/SimConfigFile.h"
+#include "support/TestFiles.h"
 
 #include <QStorageInfo>
 #include <QtTest>

@@ -1,12 +1,12 @@
 // The virtual cameras' frames: noise model, registration, which kinds arrive, filters and
 // undistortion.
 
-#include "Renderer.h"
-#include "Scene.h"
-#include "SimConfig.h"
-#include "SimConfigFile.h"
+#include "sim/camera/Renderer.h"
+#include "sim/camera/Scene.h"
+#include "sim/camera/SimConfig.h"
+#include "support/SimConfigFile.h"
 
-#include <sdk/quillon_api.h>
+#include "camera/sdk/quillon_api.h"
 
 #include <QtTest>
 

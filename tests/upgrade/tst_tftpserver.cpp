@@ -1,8 +1,8 @@
 // lumidesk-tftpd against real TFTP clients, clients scripted datagram by datagram, and a
 // seeded flood of hostile datagrams.
-#include "TestFiles.h"
-#include "TftpPacket.h"
-#include "TftpSocket.h"
+#include "support/TestFiles.h"
+#include "upgrade/tftp/TftpPacket.h"
+#include "upgrade/tftp/TftpSocket.h"
 
 #include <QtTest>
 

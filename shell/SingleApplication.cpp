@@ -1,6 +1,6 @@
-#include "SingleApplication.h"
+#include "shell/SingleApplication.h"
 
-#include "InstanceGuard.h"
+#include "shell/InstanceGuard.h"
 
 SingleApplication::SingleApplication(int &argc, char **argv)
     : QApplication(argc, argv, 1)

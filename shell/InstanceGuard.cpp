@@ -1,4 +1,4 @@
-#include "InstanceGuard.h"
+#include "shell/InstanceGuard.h"
 
 #include <cstring>
 #include <sys/socket.h>

@@ -1,6 +1,6 @@
-#include "logMessageHandler.h"
+#include "shell/logMessageHandler.h"
 
-#include "AppPaths.h"
+#include "shell/AppPaths.h"
 
 #include <QDateTime>
 #include <QFile>
