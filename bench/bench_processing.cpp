@@ -4,8 +4,8 @@
 // (depth 640x480, colour 1920x1080) and the full one (+ IR, colour on depth, depth and IR on
 // colour). Prints the two ratios last.
 
-#include "pipeline/ProcessingCycle.h"
 #include "bench/RatioReporter.h"
+#include "pipeline/ProcessingCycle.h"
 #include "sim/camera/Renderer.h"
 #include "sim/camera/SimConfig.h"
 

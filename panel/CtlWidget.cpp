@@ -1,10 +1,10 @@
 #include "panel/CtlWidget.h"
 
 #include "camera/Control_Single.h"
+#include "camera/SdkTypes.h"
+#include "panel/ModelPresets.h"
 #include "pipeline/DisplaySwitches.h"
 #include "shell/MessageBoxes.h"
-#include "panel/ModelPresets.h"
-#include "camera/SdkTypes.h"
 #include "shell/ToolSettings.h"
 #include "ui_CtlWidget.h"
 
@@ -20,7 +20,7 @@ namespace {
 
 WdrOutputMode wdrRecord(const ToolSettings::WdrOutputMode &set)
 {
-    return WdrOutputMode{set.totalRange, set.range1, set.range1Count, set.range2,
+    return WdrOutputMode{set.totalRange,  set.range1, set.range1Count, set.range2,
                          set.range2Count, set.range3, set.range3Count};
 }
 

@@ -2,11 +2,11 @@
 // work mode and the device controls.
 
 #include "camera/Control_Single.h"
+#include "camera/SdkTypes.h"
 #include "panel/CtlWidget.h"
 #include "panel/CtlWidget_common.h"
 #include "panel/DepthRanges.h"
 #include "pipeline/DisplaySwitches.h"
-#include "camera/SdkTypes.h"
 #include "shell/ToolSettings.h"
 #include "ui_CtlWidget.h"
 

@@ -2,10 +2,10 @@
 // other.
 
 #include "camera/Control_Single.h"
+#include "camera/SdkTypes.h"
 #include "panel/CtlWidget.h"
 #include "panel/CtlWidget_common.h"
 #include "pipeline/DisplaySwitches.h"
-#include "camera/SdkTypes.h"
 #include "ui_CtlWidget.h"
 
 namespace {

@@ -1,8 +1,8 @@
 #include "panel/PanelSettings.h"
 
 #include "camera/Control_Single.h"
-#include "panel/DataModeTable.h"
 #include "camera/SdkTypes.h"
+#include "panel/DataModeTable.h"
 
 namespace {
 

@@ -65,9 +65,9 @@ bool AlgoThread::getPointCloudFrames(cv::Mat &depth, cv::Mat &ir, cv::Mat &mappe
     return true;
 }
 
-bool AlgoThread::getDisplayImages(bool wantDepth, cv::Mat &depth, bool wantIr, cv::Mat &ir, bool wantRgb,
-                                  cv::Mat &rgb, bool wantMappedRgb, cv::Mat &mappedRgb, bool wantMappedDepth,
-                                  cv::Mat &mappedDepth, bool wantMappedIr, cv::Mat &mappedIr)
+bool AlgoThread::getDisplayImages(bool wantDepth, cv::Mat &depth, bool wantIr, cv::Mat &ir, bool wantRgb, cv::Mat &rgb,
+                                  bool wantMappedRgb, cv::Mat &mappedRgb, bool wantMappedDepth, cv::Mat &mappedDepth,
+                                  bool wantMappedIr, cv::Mat &mappedIr)
 {
     std::lock_guard<std::mutex> guard(m_lock);
     if (!m_ready)

@@ -8,8 +8,7 @@
 InstanceGuard::InstanceGuard(const QString &key, QObject *parent)
     : QObject(parent)
     , m_key(key)
-{
-}
+{}
 
 InstanceGuard::~InstanceGuard()
 {

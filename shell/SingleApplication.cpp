@@ -5,8 +5,7 @@
 SingleApplication::SingleApplication(int &argc, char **argv)
     : QApplication(argc, argv, 1)
     , m_guard(new InstanceGuard(QStringLiteral("SharedMemoryForOnlyOneInstance"), this))
-{
-}
+{}
 
 SingleApplication::~SingleApplication()
 {

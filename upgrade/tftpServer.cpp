@@ -4,8 +4,8 @@
 
 #include "shell/AppPaths.h"
 #include "shell/MessageBoxes.h"
-#include "upgrade/tftp/TftpDaemon.h"
 #include "shell/ToolSettings.h"
+#include "upgrade/tftp/TftpDaemon.h"
 #include "upgrade/tftpNotify.h"
 
 #include <QCloseEvent>

@@ -47,8 +47,7 @@ LX2_API SdkStatus Lx2_StartUpgradeFirmWare(SdkHandle handle, uint32_t index, con
 
 /* Properties: the get length is in/out (the SDK stores the bytes written). */
 LX2_API SdkStatus Lx2_GetProperty(SdkHandle handle, uint32_t index, PropertyId id, void *buffer, int32_t *length);
-LX2_API SdkStatus Lx2_SetProperty(SdkHandle handle, uint32_t index, PropertyId id, const void *buffer,
-                                  int32_t length);
+LX2_API SdkStatus Lx2_SetProperty(SdkHandle handle, uint32_t index, PropertyId id, const void *buffer, int32_t length);
 
 /* Switches: 0 off, anything else on */
 LX2_API SdkStatus Lx2_SetDepthFrameEnabled(SdkHandle handle, uint32_t index, int32_t enable);

@@ -29,7 +29,7 @@ enum {
     LX2_E_INVALID_PARAM = -4,
     LX2_E_NOT_SUPPORTED = -5,
     LX2_E_NOT_STREAMING = -6,
-    LX2_E_TIMEOUT = -7, /* no new frame set within the wait */
+    LX2_E_TIMEOUT = -7,  /* no new frame set within the wait */
     LX2_E_NO_FRAME = -8, /* the kind is not part of the current frame set */
     LX2_E_BAD_LENGTH = -9,
     LX2_E_UNKNOWN_PROPERTY = -10,
@@ -152,18 +152,20 @@ enum { LX2_WORK_MODE_LOADER = 16 };
 
 #pragma pack(push, 1)
 
-typedef struct SdkDeviceInfo {
+typedef struct SdkDeviceInfo
+{
     uint16_t vendorId;
     uint16_t productId;
-    int32_t deviceType; /* LX2_MODEL_..., 0: no device */
-    char uri[256];             /* NUL-terminated */
-    char serialNumber[32];     /* NUL-terminated */
-    char firmwareVersion[16];  /* NUL-terminated */
-    uint8_t connection;        /* 0 USB, 1 Ethernet */
+    int32_t deviceType;       /* LX2_MODEL_..., 0: no device */
+    char uri[256];            /* NUL-terminated */
+    char serialNumber[32];    /* NUL-terminated */
+    char firmwareVersion[16]; /* NUL-terminated */
+    uint8_t connection;       /* 0 USB, 1 Ethernet */
     uint8_t reserved[5];
 } SdkDeviceInfo;
 
-typedef struct SdkFrame {
+typedef struct SdkFrame
+{
     FrameKind kind;
     uint32_t frameIndex;
     uint8_t bytesPerPixel;
@@ -175,17 +177,20 @@ typedef struct SdkFrame {
     uint16_t height;
 } SdkFrame;
 
-typedef struct CameraIntrinsics {
+typedef struct CameraIntrinsics
+{
     double fx, fy, cx, cy;
     double k1, k2, p1, p2, k3, k4, k5, k6;
 } CameraIntrinsics;
 
-typedef struct WorldPoint {
+typedef struct WorldPoint
+{
     float x, y, z; /* millimetres, z along the optical axis */
 } WorldPoint;
 
 /* One depth mode's three ranges (near, mid, far), millimetres. */
-typedef struct MeasuringRange {
+typedef struct MeasuringRange
+{
     uint8_t depthMode;
     uint16_t depthMax[3];
     uint16_t effectiveMax[3];
@@ -193,7 +198,8 @@ typedef struct MeasuringRange {
 } MeasuringRange;
 
 /* Wide-dynamic-range output: up to three depth ranges with a frame count each. */
-typedef struct WdrOutputMode {
+typedef struct WdrOutputMode
+{
     uint32_t totalRange;
     uint32_t range1;
     uint8_t range1Count;
@@ -204,7 +210,8 @@ typedef struct WdrOutputMode {
 } WdrOutputMode;
 
 /* Pulse counts of the WDR ranges; the first four bytes form one 32-bit word on the wire. */
-typedef struct WdrPulseCount {
+typedef struct WdrPulseCount
+{
     uint16_t range1Pulse;
     uint16_t range2Pulse;
     uint16_t range3Pulse;
@@ -212,7 +219,8 @@ typedef struct WdrPulseCount {
 } WdrPulseCount;
 
 /* A stream's frame mode; also the RGB resolution record (sensor 2, format 1, fps 30, 2). */
-typedef struct SdkFrameMode {
+typedef struct SdkFrameMode
+{
     uint8_t sensor; /* 0 depth, 1 IR, 2 colour */
     uint8_t format;
     uint16_t width;
@@ -222,7 +230,8 @@ typedef struct SdkFrameMode {
 } SdkFrameMode;
 
 /* Write record of the PulseCount property. */
-typedef struct PulseCountSet {
+typedef struct PulseCountSet
+{
     uint16_t pulseCount;
     uint8_t depthMode;
     uint8_t rangeIndex;
@@ -230,18 +239,21 @@ typedef struct PulseCountSet {
 } PulseCountSet;
 
 /* Read record of the PulseCount property: the current range's count, then Range0..Range8. */
-typedef struct PulseCountTable {
+typedef struct PulseCountTable
+{
     uint16_t current;
     uint16_t range[9];
 } PulseCountTable;
 
-typedef struct SdkWorkMode {
+typedef struct SdkWorkMode
+{
     uint8_t mode; /* LX2_WORK_MODE_LOADER hands the camera to its loader */
     uint8_t param[4];
 } SdkWorkMode;
 
 /* TALDelay property: 8 bytes of timing, a delay and a switch. */
-typedef struct TalDelay {
+typedef struct TalDelay
+{
     uint16_t riseDelay;
     uint16_t fallDelay;
     uint32_t period;
@@ -250,7 +262,8 @@ typedef struct TalDelay {
 } TalDelay;
 
 /* AccOffset / GyroOffset property; byte 1 selects the axis set on a read. */
-typedef struct ImuOffset {
+typedef struct ImuOffset
+{
     uint8_t sensor;
     uint8_t selector;
     int8_t temperature;
@@ -258,7 +271,8 @@ typedef struct ImuOffset {
 } ImuOffset;
 
 /* Calibration block: selector, then the payload (9, 8 or 3 doubles). */
-typedef struct CalibrationBlock {
+typedef struct CalibrationBlock
+{
     uint32_t selector;
     uint8_t data[72];
 } CalibrationBlock;

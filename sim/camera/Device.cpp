@@ -46,8 +46,7 @@ Device::Device(const DeviceConfig &config, const Timing &t)
     : cfg(config)
     , timing(t)
     , state(config)
-{
-}
+{}
 
 bool Device::present()
 {

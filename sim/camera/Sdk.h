@@ -40,7 +40,8 @@ private:
     void runUpgrade(std::shared_ptr<Device> device, std::string version, UpgradeStatusCallback callback, int stepMs);
     bool pause(int ms); // one upgrade step; false when the SDK shuts down
 
-    struct Connection {
+    struct Connection
+    {
         std::shared_ptr<Device> device;
         uint32_t epoch = 0;
     };

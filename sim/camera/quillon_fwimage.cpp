@@ -26,8 +26,9 @@ int main(int argc, char **argv)
     }
     const sim::ModelInfo *info = sim::modelByName(model);
     if (!info || version.empty() || version.size() > 15 || outPath.empty()) {
-        std::fprintf(stderr, "usage: %s --model Alta|Brio|Cima|Dune|Eske|EskeAlias --version <1..15 chars> "
-                             "[--payload file] -o out.img\n",
+        std::fprintf(stderr,
+                     "usage: %s --model Alta|Brio|Cima|Dune|Eske|EskeAlias --version <1..15 chars> "
+                     "[--payload file] -o out.img\n",
                      argv[0]);
         return 2;
     }

@@ -1,5 +1,5 @@
-#include "support/TestFiles.h"
 #include "shell/logMessageHandler.h"
+#include "support/TestFiles.h"
 
 #include <QtTest>
 

@@ -1,7 +1,7 @@
 #include "shell/AppPaths.h"
+#include "shell/ToolSettings.h"
 #include "support/LogCapture.h"
 #include "support/TestFiles.h"
-#include "shell/ToolSettings.h"
 
 #include <QtTest>
 

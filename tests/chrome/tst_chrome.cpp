@@ -1,8 +1,8 @@
-#include "shell/AppPaths.h"
 #include "chrome/FramelessHelper.h"
 #include "chrome/MyTitleBar.h"
-#include "support/TestFiles.h"
 #include "chrome/titlebarWindow.h"
+#include "shell/AppPaths.h"
+#include "support/TestFiles.h"
 
 #include <QGuiApplication>
 #include <QLabel>

@@ -1,12 +1,12 @@
-#include "pipeline/AlgoThread.h"
 #include "camera/Control_Single.h"
-#include "panel/CtlWidget.h"
-#include "panel/DataModeTable.h"
+#include "camera/SdkTypes.h"
 #include "devices/DepthStudio.h"
 #include "devices/DeviceList.h"
+#include "panel/CtlWidget.h"
+#include "panel/DataModeTable.h"
+#include "pipeline/AlgoThread.h"
 #include "pipeline/ImageWidget.h"
 #include "pipeline/MyThread.h"
-#include "camera/SdkTypes.h"
 #include "support/SimConfigFile.h"
 
 #include <QCheckBox>

@@ -1,5 +1,5 @@
-#include "support/LogCapture.h"
 #include "panel/SaveFolders.h"
+#include "support/LogCapture.h"
 #include "support/TestFiles.h"
 
 #include <QtTest>

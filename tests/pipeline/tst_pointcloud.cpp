@@ -3,9 +3,9 @@
 #include "camera/Control_Single.h"
 #include "pipeline/DisplaySwitches.h"
 #include "pipeline/PointCloudScene.h"
+#include "pipeline/ThrDGLWidget.h"
 #include "support/SimConfigFile.h"
 #include "support/TestFiles.h"
-#include "pipeline/ThrDGLWidget.h"
 
 #include "camera/sdk/quillon_api.h"
 

@@ -402,7 +402,7 @@ private slots:
                 stranger.send(loopback(m_port), datagram);
             else if (below(8) == 0 && !parseAck(datagram.data(), datagram.size(), block) &&
                      opcodeOf(datagram.data(), datagram.size()) != OpError) // an ERROR would end it
-                requesters[t].send(transfers[t], datagram); // nonsense from the requester itself
+                requesters[t].send(transfers[t], datagram);                 // nonsense from the requester itself
             else
                 stranger.send(transfers[t], datagram);
             if (i % 25 == 0) {
