@@ -1,7 +1,7 @@
-#include "DepthStudio.h"
-#include "MessageBoxes.h"
-#include "SingleApplication.h"
-#include "logMessageHandler.h"
+#include "devices/DepthStudio.h"
+#include "shell/MessageBoxes.h"
+#include "shell/SingleApplication.h"
+#include "shell/logMessageHandler.h"
 
 #include <QDebug>
 #include <QString>

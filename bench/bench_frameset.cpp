@@ -2,11 +2,11 @@
 // 1920x1080, colour on the depth grid, depth and IR on the colour grid), against writing the
 // same bytes with memset into the same buffers in the same run. Prints the ratio last.
 
-#include "RatioReporter.h"
-#include "Renderer.h"
-#include "SimConfig.h"
+#include "bench/RatioReporter.h"
+#include "sim/camera/Renderer.h"
+#include "sim/camera/SimConfig.h"
 
-#include <sdk/quillon_api.h>
+#include "camera/sdk/quillon_types.h"
 
 #include <benchmark/benchmark.h>
 

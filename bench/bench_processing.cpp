@@ -4,12 +4,12 @@
 // (depth 640x480, colour 1920x1080) and the full one (+ IR, colour on depth, depth and IR on
 // colour). Prints the two ratios last.
 
-#include "ProcessingCycle.h"
-#include "RatioReporter.h"
-#include "Renderer.h"
-#include "SimConfig.h"
+#include "bench/RatioReporter.h"
+#include "pipeline/ProcessingCycle.h"
+#include "sim/camera/Renderer.h"
+#include "sim/camera/SimConfig.h"
 
-#include <sdk/quillon_api.h>
+#include "camera/sdk/quillon_types.h"
 
 #include <benchmark/benchmark.h>
 

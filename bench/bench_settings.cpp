@@ -2,8 +2,8 @@
 // stat() of the same file: a read only checks whether the file changed, so the ratio stays
 // near 1 however big the file is. Prints the ratio last.
 
-#include "RatioReporter.h"
-#include "ToolSettings.h"
+#include "bench/RatioReporter.h"
+#include "shell/ToolSettings.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,4 +1,5 @@
-#include "Control_Single.h"
+#include "camera/Control_Single.h"
+#include "camera/sdk/quillon_api.h"
 
 #include <QDebug>
 
@@ -19,7 +20,8 @@ SdkStatus Control_Single::shutdownSDK()
 {
     const SdkStatus status = Lx2_Shutdown();
     if (status != 0)
-        qDebug() << "Control_Single::shutdownSDK" << "Lx2_Shutdown" << status;
+        qDebug() << "Control_Single::shutdownSDK"
+                 << "Lx2_Shutdown" << status;
     return status;
 }
 
@@ -33,7 +35,8 @@ std::vector<SdkDeviceInfo> Control_Single::getDeviceList()
         std::memset(&record, 0, sizeof record);
         const SdkStatus status = Lx2_GetDeviceInfo(&record, i);
         if (status != 0) {
-            qDebug() << "Control_Single::getDeviceList" << "Lx2_GetDeviceInfo" << status;
+            qDebug() << "Control_Single::getDeviceList"
+                     << "Lx2_GetDeviceInfo" << status;
             return deviceInfoList;
         }
         if (record.deviceType != 0)
@@ -51,7 +54,8 @@ SdkStatus Control_Single::initializeORB(const QString &uri)
     deviceInfoArray.assign(deviceCount, SdkDeviceInfo{});
     status = Lx2_GetDeviceListInfo(deviceInfoArray.data(), deviceCount);
     if (status != 0) {
-        qDebug() << "Control_Single::initializeORB" << "Lx2_GetDeviceListInfo" << status;
+        qDebug() << "Control_Single::initializeORB"
+                 << "Lx2_GetDeviceListInfo" << status;
         return status;
     }
     const SdkDeviceInfo *chosen = nullptr;
@@ -67,14 +71,16 @@ SdkStatus Control_Single::initializeORB(const QString &uri)
     if (!chosen) {
         // Reported as a failure: the caller would otherwise announce a camera that is not open
         // (one unplugged between the scan and the connection, say).
-        qDebug() << "Control_Single::initializeORB" << "no camera matches" << LX2_E_NOT_FOUND;
+        qDebug() << "Control_Single::initializeORB"
+                 << "no camera matches" << LX2_E_NOT_FOUND;
         return LX2_E_NOT_FOUND;
     }
     char openUri[sizeof chosen->uri + 1] = {};
     std::memcpy(openUri, chosen->uri, sizeof chosen->uri);
     status = Lx2_OpenDevice(openUri, &deviceHandle);
     if (status != 0) {
-        qDebug() << "Control_Single::initializeORB" << "Lx2_OpenDevice" << status;
+        qDebug() << "Control_Single::initializeORB"
+                 << "Lx2_OpenDevice" << status;
         return status;
     }
     qDebug().noquote() << "Control_Single::initializeORB"
@@ -84,13 +90,15 @@ SdkStatus Control_Single::initializeORB(const QString &uri)
     // to open it would find it busy.
     status = Lx2_StartStream(deviceHandle, 0);
     if (status != 0) {
-        qDebug() << "Control_Single::initializeORB" << "Lx2_StartStream" << status;
+        qDebug() << "Control_Single::initializeORB"
+                 << "Lx2_StartStream" << status;
         Lx2_CloseDevice(deviceHandle);
         return status;
     }
     status = Lx2_SetColorPixelFormat(deviceHandle, streamIndex, LX2_PIXEL_RGB888);
     if (status != 0) {
-        qDebug() << "Control_Single::initializeORB" << "Lx2_SetColorPixelFormat" << status;
+        qDebug() << "Control_Single::initializeORB"
+                 << "Lx2_SetColorPixelFormat" << status;
         Lx2_StopStream(deviceHandle, 0);
         Lx2_CloseDevice(deviceHandle);
         return status;
@@ -103,10 +111,12 @@ SdkStatus Control_Single::shutdownORB()
 {
     const SdkStatus stopStatus = Lx2_StopStream(deviceHandle, streamIndex);
     if (stopStatus != 0)
-        qDebug() << "Control_Single::shutdownORB" << "Lx2_StopStream" << stopStatus;
+        qDebug() << "Control_Single::shutdownORB"
+                 << "Lx2_StopStream" << stopStatus;
     const SdkStatus status = Lx2_CloseDevice(deviceHandle);
     if (status != 0)
-        qDebug() << "Control_Single::shutdownORB" << "Lx2_CloseDevice" << status;
+        qDebug() << "Control_Single::shutdownORB"
+                 << "Lx2_CloseDevice" << status;
     return status;
 }
 
@@ -120,7 +130,8 @@ uint32_t Control_Single::getOrbCount()
     uint32_t count = 0;
     const SdkStatus status = Lx2_GetDeviceCount(&count);
     if (status != 0) {
-        qDebug() << "Control_Single::getOrbCount" << "Lx2_GetDeviceCount" << status;
+        qDebug() << "Control_Single::getOrbCount"
+                 << "Lx2_GetDeviceCount" << status;
         return 0;
     }
     return count;
@@ -134,7 +145,8 @@ QStringList Control_Single::getOrbList()
     deviceInfoArray.assign(deviceCount, SdkDeviceInfo{});
     const SdkStatus status = Lx2_GetDeviceListInfo(deviceInfoArray.data(), deviceCount);
     if (status != 0) {
-        qDebug() << "Control_Single::getOrbList" << "Lx2_GetDeviceListInfo" << status;
+        qDebug() << "Control_Single::getOrbList"
+                 << "Lx2_GetDeviceListInfo" << status;
         return result;
     }
     for (uint32_t i = 0; i < deviceCount; ++i) {
@@ -159,7 +171,8 @@ SdkStatus Control_Single::startstream()
     streamIndex = 0;
     const SdkStatus status = Lx2_StartStream(deviceHandle, 0);
     if (status != 0)
-        qDebug() << "Control_Single::startstream" << "Lx2_StartStream" << status;
+        qDebug() << "Control_Single::startstream"
+                 << "Lx2_StartStream" << status;
     return status;
 }
 
@@ -168,7 +181,8 @@ SdkStatus Control_Single::stopstream()
     streamIndex = 0;
     const SdkStatus status = Lx2_StopStream(deviceHandle, 0);
     if (status != 0)
-        qDebug() << "Control_Single::stopstream" << "Lx2_StopStream" << status;
+        qDebug() << "Control_Single::stopstream"
+                 << "Lx2_StopStream" << status;
     return status;
 }
 
@@ -179,7 +193,8 @@ SdkStatus Control_Single::ReadNext(FrameReadyFlags *flags)
         readFailureLogged = false;
     } else if (!readFailureLogged) {
         // A stalled camera fails every few milliseconds: one line per run of failures.
-        qDebug() << "Control_Single::ReadNext" << "Lx2_ReadNextFrame" << status;
+        qDebug() << "Control_Single::ReadNext"
+                 << "Lx2_ReadNextFrame" << status;
         readFailureLogged = true;
     }
     return status;
@@ -189,7 +204,8 @@ SdkStatus Control_Single::GetFrame(FrameKind kind, SdkFrame *frame)
 {
     const SdkStatus status = Lx2_GetFrame(deviceHandle, streamIndex, kind, frame);
     if (status != 0)
-        qDebug() << "Control_Single::GetFrame" << "Lx2_GetFrame" << status << " Type " << int(kind);
+        qDebug() << "Control_Single::GetFrame"
+                 << "Lx2_GetFrame" << status << " Type " << int(kind);
     return status;
 }
 
@@ -199,7 +215,8 @@ CameraIntrinsics Control_Single::getCameraParameters()
     std::memset(&record, 0, sizeof record);
     const SdkStatus status = Lx2_GetCameraParameters(deviceHandle, streamIndex, LX2_SENSOR_DEPTH, &record);
     if (status != 0)
-        qDebug() << "Control_Single::getCameraParameters" << "Lx2_GetCameraParameters" << status;
+        qDebug() << "Control_Single::getCameraParameters"
+                 << "Lx2_GetCameraParameters" << status;
     return record;
 }
 
@@ -212,7 +229,8 @@ SdkStatus Control_Single::SetUpgradeStatusCallback(UpgradeStatusCallback callbac
 {
     const SdkStatus status = Lx2_SetUpgradeStatusCallback(deviceHandle, streamIndex, callback);
     if (status != 0)
-        qDebug() << "Control_Single::SetUpgradeStatusCallback" << "Lx2_SetUpgradeStatusCallback" << status;
+        qDebug() << "Control_Single::SetUpgradeStatusCallback"
+                 << "Lx2_SetUpgradeStatusCallback" << status;
     return status;
 }
 
@@ -220,6 +238,7 @@ SdkStatus Control_Single::StartUpgradeFirmWare(const char *path)
 {
     const SdkStatus status = Lx2_StartUpgradeFirmWare(deviceHandle, streamIndex, path);
     if (status != 0)
-        qDebug() << "Control_Single::StartUpgradeFirmWare" << "Lx2_StartUpgradeFirmWare" << status;
+        qDebug() << "Control_Single::StartUpgradeFirmWare"
+                 << "Lx2_StartUpgradeFirmWare" << status;
     return status;
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SdkTypes.h"
+#include "camera/SdkTypes.h"
 
 #include <QString>
 #include <QStringList>
@@ -57,13 +57,13 @@ public:
     bool getGmmParams(uint16_t values[12]);
     bool setGmmParams(const uint16_t values[12]);
     bool getGmmGain(uint16_t *gain);
-    bool setGmmGain(uint32_t record);        // its first 3 bytes are sent
+    bool setGmmGain(uint32_t record); // its first 3 bytes are sent
     bool getIR_S2_Enable(uint8_t record[4]);
-    bool setIR_S2_Enable(uint32_t record);   // its first 2 bytes are sent
+    bool setIR_S2_Enable(uint32_t record); // its first 2 bytes are sent
 
-    SdkStatus getHTP(void *record);          // in: depth mode in byte 0 (4 bytes); out: 18 u16
-    SdkStatus setHTP(const void *record);    // 37 bytes: depth mode, 18 u16
-    SdkStatus getOffSet(void *record);       // 100 bytes; byte 1 selects near, mid or far
+    SdkStatus getHTP(void *record);       // in: depth mode in byte 0 (4 bytes); out: 18 u16
+    SdkStatus setHTP(const void *record); // 37 bytes: depth mode, 18 u16
+    SdkStatus getOffSet(void *record);    // 100 bytes; byte 1 selects near, mid or far
     SdkStatus setOffSet(const void *record);
     SdkStatus getMaxDepth(MeasuringRange *record); // depthMode selects the record
     SdkStatus setMaxDepth(const MeasuringRange *record);
@@ -71,7 +71,7 @@ public:
     SdkStatus setLD(const uint8_t record[2]);
     SdkStatus getTAL(uint8_t record[2]);
     SdkStatus setTAL(const uint8_t record[2]);
-    SdkStatus setTALSwitch(uint8_t on);      // the one-byte form of the "TAL" switch
+    SdkStatus setTALSwitch(uint8_t on); // the one-byte form of the "TAL" switch
     SdkStatus setISA(uint8_t on);
     SdkStatus getWorkMode(SdkWorkMode *record);
     SdkStatus setWorkMode(SdkWorkMode record);

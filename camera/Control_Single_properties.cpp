@@ -1,7 +1,8 @@
 // The setting wrappers of Control_Single: one SDK call each, with the controller's handle and
 // stream index, the property's id and the length the SDK expects. No logging, no retries.
 
-#include "Control_Single.h"
+#include "camera/Control_Single.h"
+#include "camera/sdk/quillon_api.h"
 
 #include <cstring>
 

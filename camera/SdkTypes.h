@@ -3,7 +3,7 @@
 // C++ names for the camera SDK's records and codes. The records themselves are the packed C
 // records of sdk/quillon_api.h; this header only adds what C cannot say tidily.
 
-#include <sdk/quillon_api.h>
+#include "camera/sdk/quillon_types.h"
 
 #include <cstdint>
 

@@ -1,4 +1,4 @@
-#include "FrameEdges.h"
+#include "chrome/FrameEdges.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
-#include "FramelessHelper.h"
+#include "chrome/FramelessHelper.h"
 
-#include "FrameEdges.h"
+#include "chrome/FrameEdges.h"
 
 #include <QEvent>
 #include <QHoverEvent>

@@ -1,4 +1,4 @@
-#include "MyTitleBar.h"
+#include "chrome/MyTitleBar.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

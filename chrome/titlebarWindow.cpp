@@ -1,7 +1,7 @@
-#include "titlebarWindow.h"
+#include "chrome/titlebarWindow.h"
 
-#include "MyTitleBar.h"
-#include "ToolSettings.h"
+#include "chrome/MyTitleBar.h"
+#include "shell/ToolSettings.h"
 
 #include <QFont>
 #include <QGuiApplication>

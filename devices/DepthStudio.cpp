@@ -1,11 +1,11 @@
-#include "DepthStudio.h"
+#include "devices/DepthStudio.h"
 
-#include "CtlWidget.h"
-#include "DeviceList.h"
-#include "FramelessHelper.h"
-#include "ImageWidget.h"
-#include "MessageBoxes.h"
-#include "MyTitleBar.h"
+#include "chrome/FramelessHelper.h"
+#include "chrome/MyTitleBar.h"
+#include "devices/DeviceList.h"
+#include "panel/CtlWidget.h"
+#include "pipeline/ImageWidget.h"
+#include "shell/MessageBoxes.h"
 #include "ui_DepthStudio.h"
 
 #include <QCloseEvent>
@@ -17,8 +17,7 @@
 
 namespace {
 
-template <typename Layout>
-void placeInto(QWidget *container, QWidget *child)
+template <typename Layout> void placeInto(QWidget *container, QWidget *child)
 {
     auto *layout = new Layout(container);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "titlebarWindow.h"
+#include "chrome/titlebarWindow.h"
 
 #include <memory>
 

@@ -1,8 +1,8 @@
-#include "DeviceList.h"
+#include "devices/DeviceList.h"
 
-#include "Control_Single.h"
-#include "DeviceModels.h"
-#include "MessageBoxes.h"
+#include "camera/Control_Single.h"
+#include "devices/DeviceModels.h"
+#include "shell/MessageBoxes.h"
 #include "ui_DeviceList.h"
 
 #include <QDebug>

@@ -1,6 +1,6 @@
-#include "DeviceModels.h"
+#include "devices/DeviceModels.h"
 
-#include <SdkTypes.h>
+#include "camera/SdkTypes.h"
 
 namespace {
 
@@ -13,9 +13,8 @@ struct Model
 };
 
 const Model models[] = {
-    {Alta, "Alta", QLatin1Char('&'), 3},      {Brio, "Brio", QLatin1Char('&'), 3},
-    {Cima, "Cima", QLatin1Char('&'), 3},      {EskeAlias, "Eske", QLatin1Char('&'), 3},
-    {Dune, "Dune", QLatin1Char(':'), 1},      {Eske, "Eske", QLatin1Char(':'), 1},
+    {Alta, "Alta", QLatin1Char('&'), 3},      {Brio, "Brio", QLatin1Char('&'), 3}, {Cima, "Cima", QLatin1Char('&'), 3},
+    {EskeAlias, "Eske", QLatin1Char('&'), 3}, {Dune, "Dune", QLatin1Char(':'), 1}, {Eske, "Eske", QLatin1Char(':'), 1},
 };
 
 const Model *findModel(int32_t code)

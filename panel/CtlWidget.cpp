@@ -1,11 +1,11 @@
-#include "CtlWidget.h"
+#include "panel/CtlWidget.h"
 
-#include "Control_Single.h"
-#include "DisplaySwitches.h"
-#include "MessageBoxes.h"
-#include "ModelPresets.h"
-#include "SdkTypes.h"
-#include "ToolSettings.h"
+#include "camera/Control_Single.h"
+#include "camera/SdkTypes.h"
+#include "panel/ModelPresets.h"
+#include "pipeline/DisplaySwitches.h"
+#include "shell/MessageBoxes.h"
+#include "shell/ToolSettings.h"
 #include "ui_CtlWidget.h"
 
 #include <QCloseEvent>
@@ -17,6 +17,12 @@
 #include <cstdlib>
 
 namespace {
+
+WdrOutputMode wdrRecord(const ToolSettings::WdrOutputMode &set)
+{
+    return WdrOutputMode{set.totalRange,  set.range1, set.range1Count, set.range2,
+                         set.range2Count, set.range3, set.range3Count};
+}
 
 // The close question's texts go through the GB18030 codec, like the program's other
 // translated texts.
@@ -189,7 +195,7 @@ void CtlWidget::applyAltaPreset(int userType)
     sw.showMappedIr = false;
     ui->checkBox_rgb->setChecked(true);
     ui->RGBDistortion->setChecked(true);
-    m_wdrMode = ToolSettings::getInstance().wdrOutputMode(1);
+    m_wdrMode = wdrRecord(ToolSettings::getInstance().wdrOutputMode(1));
     sw.rangeMaxDepth = 0;
     sw.currentDataMode = 0;
 
@@ -205,7 +211,7 @@ void CtlWidget::applyAltaPreset(int userType)
 void CtlWidget::applyCimaPreset()
 {
     DisplaySwitches &sw = DisplaySwitches::instance();
-    m_wdrMode = ToolSettings::getInstance().wdrOutputMode(1);
+    m_wdrMode = wdrRecord(ToolSettings::getInstance().wdrOutputMode(1));
     sw.showRgb = false;
     sw.showMappedRgb = false;
     sw.showMappedDepth = false;

@@ -1,13 +1,13 @@
 #pragma once
 
-#include "DataModeTable.h"
-#include "ModelPresets.h"
-#include "PanelSettings.h"
+#include "panel/DataModeTable.h"
+#include "panel/ModelPresets.h"
+#include "panel/PanelSettings.h"
 
 #include <QString>
 #include <QWidget>
 
-#include <sdk/quillon_api.h>
+#include "camera/sdk/quillon_types.h"
 
 #include <memory>
 

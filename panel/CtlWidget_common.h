@@ -2,7 +2,7 @@
 
 // Shared by the panel's source files only.
 
-#include "Control_Single.h"
+#include "camera/Control_Single.h"
 
 #include <Qt>
 

@@ -1,13 +1,13 @@
 // The panel's device settings: filling it from the camera, data mode, depth range, the Brio
 // work mode and the device controls.
 
-#include "Control_Single.h"
-#include "CtlWidget.h"
-#include "CtlWidget_common.h"
-#include "DepthRanges.h"
-#include "DisplaySwitches.h"
-#include "SdkTypes.h"
-#include "ToolSettings.h"
+#include "camera/Control_Single.h"
+#include "camera/SdkTypes.h"
+#include "panel/CtlWidget.h"
+#include "panel/CtlWidget_common.h"
+#include "panel/DepthRanges.h"
+#include "pipeline/DisplaySwitches.h"
+#include "shell/ToolSettings.h"
 #include "ui_CtlWidget.h"
 
 #include <QDebug>

@@ -1,12 +1,12 @@
 // Image saving: the panel prepares the save set's folders and hands the request to the
 // frame reader through the display switches.
 
-#include "AppPaths.h"
-#include "Control_Single.h"
-#include "CtlWidget.h"
-#include "DisplaySwitches.h"
-#include "SaveFolders.h"
-#include "SdkTypes.h"
+#include "camera/Control_Single.h"
+#include "camera/SdkTypes.h"
+#include "panel/CtlWidget.h"
+#include "panel/SaveFolders.h"
+#include "pipeline/DisplaySwitches.h"
+#include "shell/AppPaths.h"
 #include "ui_CtlWidget.h"
 
 #include <QDateTime>

@@ -1,11 +1,11 @@
 // The view and processing toggles. Each plain image and its mapped partner exclude each
 // other.
 
-#include "Control_Single.h"
-#include "CtlWidget.h"
-#include "CtlWidget_common.h"
-#include "DisplaySwitches.h"
-#include "SdkTypes.h"
+#include "camera/Control_Single.h"
+#include "camera/SdkTypes.h"
+#include "panel/CtlWidget.h"
+#include "panel/CtlWidget_common.h"
+#include "pipeline/DisplaySwitches.h"
 #include "ui_CtlWidget.h"
 
 namespace {

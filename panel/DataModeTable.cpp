@@ -1,6 +1,6 @@
-#include "DataModeTable.h"
+#include "panel/DataModeTable.h"
 
-#include "SdkTypes.h"
+#include "camera/SdkTypes.h"
 
 namespace DataModeTable {
 

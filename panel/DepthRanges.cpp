@@ -1,4 +1,4 @@
-#include "DepthRanges.h"
+#include "panel/DepthRanges.h"
 
 namespace DepthRanges {
 

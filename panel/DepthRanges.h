@@ -3,7 +3,7 @@
 #include <QString>
 #include <QVector>
 
-#include <sdk/quillon_api.h>
+#include "camera/sdk/quillon_types.h"
 
 // The depth-range list: labels from the camera's measuring ranges, the range index a label
 // names, and the limits a range sets. Plain functions, no widgets.

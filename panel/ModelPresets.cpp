@@ -1,6 +1,6 @@
-#include "ModelPresets.h"
+#include "panel/ModelPresets.h"
 
-#include "SdkTypes.h"
+#include "camera/SdkTypes.h"
 
 #include <array>
 

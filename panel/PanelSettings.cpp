@@ -1,8 +1,8 @@
-#include "PanelSettings.h"
+#include "panel/PanelSettings.h"
 
-#include "Control_Single.h"
-#include "DataModeTable.h"
-#include "SdkTypes.h"
+#include "camera/Control_Single.h"
+#include "camera/SdkTypes.h"
+#include "panel/DataModeTable.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-#include <sdk/quillon_api.h>
+#include "camera/sdk/quillon_types.h"
 
 #include <array>
 #include <functional>

@@ -1,4 +1,4 @@
-#include "SaveFolders.h"
+#include "panel/SaveFolders.h"
 
 #include <QDebug>
 #include <QDir>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DisplaySwitches.h"
+#include "pipeline/DisplaySwitches.h"
 
 #include <QDateTime>
 #include <QString>

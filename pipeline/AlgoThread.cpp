@@ -1,8 +1,8 @@
-#include "AlgoThread.h"
+#include "pipeline/AlgoThread.h"
 
-#include "DisplaySwitches.h"
-#include "MyThread.h"
-#include "PipelineStats.h"
+#include "pipeline/DisplaySwitches.h"
+#include "pipeline/MyThread.h"
+#include "pipeline/PipelineStats.h"
 
 #include <QDebug>
 
@@ -65,9 +65,9 @@ bool AlgoThread::getPointCloudFrames(cv::Mat &depth, cv::Mat &ir, cv::Mat &mappe
     return true;
 }
 
-bool AlgoThread::getDisplayImages(bool wantDepth, cv::Mat &depth, bool wantIr, cv::Mat &ir, bool wantRgb,
-                                  cv::Mat &rgb, bool wantMappedRgb, cv::Mat &mappedRgb, bool wantMappedDepth,
-                                  cv::Mat &mappedDepth, bool wantMappedIr, cv::Mat &mappedIr)
+bool AlgoThread::getDisplayImages(bool wantDepth, cv::Mat &depth, bool wantIr, cv::Mat &ir, bool wantRgb, cv::Mat &rgb,
+                                  bool wantMappedRgb, cv::Mat &mappedRgb, bool wantMappedDepth, cv::Mat &mappedDepth,
+                                  bool wantMappedIr, cv::Mat &mappedIr)
 {
     std::lock_guard<std::mutex> guard(m_lock);
     if (!m_ready)

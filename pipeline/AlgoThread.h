@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ProcessingCycle.h"
+#include "pipeline/ProcessingCycle.h"
 
 #include <QThread>
 

@@ -1,4 +1,4 @@
-#include "DepthMeasurement.h"
+#include "pipeline/DepthMeasurement.h"
 
 DepthMeasurement::DepthMeasurement(int window, int period)
 {

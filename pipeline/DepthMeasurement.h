@@ -1,6 +1,6 @@
 #pragma once
 
-#include "QCycleQueue.h"
+#include "pipeline/QCycleQueue.h"
 
 #include <QString>
 

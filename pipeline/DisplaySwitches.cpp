@@ -1,4 +1,4 @@
-#include "DisplaySwitches.h"
+#include "pipeline/DisplaySwitches.h"
 
 #include <new>
 

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-#include <sdk/quillon_api.h>
+#include "camera/sdk/quillon_types.h"
 
 #include <atomic>
 #include <cstdint>
@@ -11,11 +11,12 @@
 // A flag or number shared by the GUI and the pipeline threads without a lock: one aligned
 // byte or word, read and written with relaxed atomics so that a reader sees either the old
 // or the new value.
-template <typename T>
-class Shared
+template <typename T> class Shared
 {
 public:
-    constexpr Shared(T initial = T{}) noexcept : m_value(initial) {}
+    constexpr Shared(T initial = T{}) noexcept
+        : m_value(initial)
+    {}
     Shared(const Shared &) = delete;
     Shared &operator=(const Shared &) = delete;
 
@@ -36,8 +37,8 @@ private:
 // Where the frame reader writes a save set. Prepared by the GUI before it requests a save.
 struct SaveTarget
 {
-    QString stamp;    // name of the set's folder, "yyyy_MM_dd_hh_mm_ss"
-    QString rootDir;  // folder of the set
+    QString stamp;   // name of the set's folder, "yyyy_MM_dd_hh_mm_ss"
+    QString rootDir; // folder of the set
     QString dirDepth, dirIr, dirRgb, dirWdrDepth, dirMappedRgb, dirMappedDepth, dirMappedIr;
 };
 

@@ -1,4 +1,4 @@
-#include "FrameConvert.h"
+#include "pipeline/FrameConvert.h"
 
 #include <opencv2/imgproc.hpp>
 
@@ -67,8 +67,8 @@ cv::Mat depthColourTable(bool blackBackground)
     return rgb;
 }
 
-void colourDepthRgb(const cv::Mat &depth16, int colourMapMin, int colourMapMax, const cv::Mat &table,
-                    cv::Mat &levels, cv::Mat &rgb)
+void colourDepthRgb(const cv::Mat &depth16, int colourMapMin, int colourMapMax, const cv::Mat &table, cv::Mat &levels,
+                    cv::Mat &rgb)
 {
     CV_Assert(depth16.type() == CV_16UC1);
     CV_Assert(table.type() == CV_8UC3 && table.total() == 256 && table.isContinuous());

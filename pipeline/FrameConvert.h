@@ -38,8 +38,8 @@ cv::Mat depthColourTable(bool blackBackground);
 // Depth to display colours in R, G, B order through a depthColourTable: the same pixels as
 // colourMapDepth followed by a BGR to RGB conversion, in one pass instead of six. levels
 // is work space; both outputs keep their buffers when the size does not change.
-void colourDepthRgb(const cv::Mat &depth16, int colourMapMin, int colourMapMax, const cv::Mat &table,
-                    cv::Mat &levels, cv::Mat &rgb);
+void colourDepthRgb(const cv::Mat &depth16, int colourMapMin, int colourMapMax, const cv::Mat &table, cv::Mat &levels,
+                    cv::Mat &rgb);
 
 // 16-bit IR to 8-bit grey.
 cv::Mat irToGrey(const cv::Mat &ir16);

@@ -1,19 +1,19 @@
-#include "ImageWidget.h"
+#include "pipeline/ImageWidget.h"
 
-#include "AlgoThread.h"
-#include "DisplaySwitches.h"
-#include "FrameConvert.h"
-#include "MessageBoxes.h"
-#include "PipelineStats.h"
-#include "ThrDGLWidget.h"
+#include "pipeline/AlgoThread.h"
+#include "pipeline/DisplaySwitches.h"
+#include "pipeline/FrameConvert.h"
+#include "pipeline/PipelineStats.h"
+#include "pipeline/ThrDGLWidget.h"
+#include "shell/MessageBoxes.h"
 #include "ui_ImageWidget.h"
 
+#include <QDebug>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QPushButton>
-#include <QDebug>
-#include <QElapsedTimer>
 #include <QTimer>
 
 namespace {
@@ -92,8 +92,8 @@ ImageWidget::~ImageWidget()
 
 QList<QObject *> ImageWidget::watchedObjects() const
 {
-    return {ui->widget_depth, ui->depth, ui->widget_ir, ui->ir, ui->widget_ir_2, ui->ir_2, ui->widget_rgb,
-            ui->widget_pointcloud, m_pointCloudView};
+    return {ui->widget_depth, ui->depth,      ui->widget_ir,         ui->ir,          ui->widget_ir_2,
+            ui->ir_2,         ui->widget_rgb, ui->widget_pointcloud, m_pointCloudView};
 }
 
 void ImageWidget::start()
@@ -125,8 +125,8 @@ void ImageWidget::slotPointCloud(int state)
         sw.pointCloudViewWidth = ui->widget_pointcloud->width() - 1;
         sw.pointCloudViewHeight = ui->widget_pointcloud->height() - 1;
         if (!m_cloudConnection)
-            m_cloudConnection = connect(m_processing, &AlgoThread::PointCloudUpdateSignal, m_pointCloudView,
-                                        &ThrDGLWidget::updateGL);
+            m_cloudConnection =
+                connect(m_processing, &AlgoThread::PointCloudUpdateSignal, m_pointCloudView, &ThrDGLWidget::updateGL);
         sw.showPointCloud = true;
     } else if (state == Qt::Unchecked) {
         sw.showPointCloud = false;
@@ -195,10 +195,9 @@ void ImageWidget::ReadFrame()
         return;
 
     const bool cloud = sw.showPointCloud;
-    if (!m_processing->getDisplayImages(sw.showDepth || cloud, m_depthImage, sw.showIr || cloud, m_irImage,
-                                        sw.showRgb, m_rgbImage, sw.showMappedRgb || sw.pointCloudRgb,
-                                        m_mappedRgbImage, sw.showMappedDepth, m_mappedDepthImage, sw.showMappedIr,
-                                        m_mappedIrImage))
+    if (!m_processing->getDisplayImages(sw.showDepth || cloud, m_depthImage, sw.showIr || cloud, m_irImage, sw.showRgb,
+                                        m_rgbImage, sw.showMappedRgb || sw.pointCloudRgb, m_mappedRgbImage,
+                                        sw.showMappedDepth, m_mappedDepthImage, sw.showMappedIr, m_mappedIrImage))
         return;
     PipelineStats::count(PipelineStats::RefreshesShown);
 
@@ -260,8 +259,8 @@ void ImageWidget::showImage(Area &area, const cv::Mat &image)
     const bool colour = image.channels() == 3;
     const QImage wrapped(image.data, image.cols, image.rows, int(image.step),
                          colour ? QImage::Format_RGB888 : QImage::Format_Grayscale8);
-    area.label->setPixmap(QPixmap::fromImage(wrapped).scaled(area.label->size(), Qt::IgnoreAspectRatio,
-                                                              Qt::FastTransformation));
+    area.label->setPixmap(
+        QPixmap::fromImage(wrapped).scaled(area.label->size(), Qt::IgnoreAspectRatio, Qt::FastTransformation));
 }
 
 void ImageWidget::measure()
@@ -346,8 +345,8 @@ bool ImageWidget::eventFilter(QObject *watched, QEvent *event)
             half = m_measurement.window() / 2;
         }
         const QSize label = ui->depth->size();
-        sw.secondMarkerOn = pos.x() - half > 0 && pos.y() - half > 0 && pos.x() + half < label.width()
-                            && pos.y() + half < label.height();
+        sw.secondMarkerOn = pos.x() - half > 0 && pos.y() - half > 0 && pos.x() + half < label.width() &&
+                            pos.y() + half < label.height();
     }
     return QWidget::eventFilter(watched, event);
 }

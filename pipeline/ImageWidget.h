@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DepthMeasurement.h"
+#include "pipeline/DepthMeasurement.h"
 
 #include <QWidget>
 

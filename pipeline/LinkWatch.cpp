@@ -1,4 +1,4 @@
-#include "LinkWatch.h"
+#include "pipeline/LinkWatch.h"
 
 bool LinkWatch::lostAfter(SdkStatus status, Clock::time_point now)
 {

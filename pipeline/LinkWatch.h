@@ -1,6 +1,6 @@
 #pragma once
 
-#include <sdk/quillon_api.h>
+#include "camera/sdk/quillon_types.h"
 
 #include <chrono>
 

@@ -1,10 +1,10 @@
-#include "MyThread.h"
+#include "pipeline/MyThread.h"
 
-#include "Control_Single.h"
-#include "DisplaySwitches.h"
-#include "FrameConvert.h"
-#include "PipelineStats.h"
-#include "SaveFile.h"
+#include "camera/Control_Single.h"
+#include "pipeline/DisplaySwitches.h"
+#include "pipeline/FrameConvert.h"
+#include "pipeline/PipelineStats.h"
+#include "pipeline/SaveFile.h"
 
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
@@ -21,8 +21,7 @@ constexpr int wdrDataMode = 11;
 
 MyThread::MyThread(QObject *parent)
     : QThread(parent)
-{
-}
+{}
 
 MyThread::~MyThread()
 {
@@ -169,8 +168,8 @@ void MyThread::saveCycle(const Fetched &got, SdkFrame &depthFrame, const SaveReq
 void MyThread::writeImage(const cv::Mat &image, const QString &dir, bool jpeg, int index, QString &failedPath)
 {
     const QString path = FrameConvert::saveFileName(dir, index, jpeg ? QStringLiteral("jpg") : QStringLiteral("png"));
-    const std::vector<int> params = jpeg ? std::vector<int>{cv::IMWRITE_JPEG_QUALITY, 100}
-                                         : std::vector<int>{cv::IMWRITE_PNG_COMPRESSION, 0};
+    const std::vector<int> params =
+        jpeg ? std::vector<int>{cv::IMWRITE_JPEG_QUALITY, 100} : std::vector<int>{cv::IMWRITE_PNG_COMPRESSION, 0};
     bool written = false;
     try {
         const cv::Mat *source = &image;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "LinkWatch.h"
+#include "pipeline/LinkWatch.h"
 
 #include <QThread>
 

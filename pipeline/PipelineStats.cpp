@@ -1,4 +1,4 @@
-#include "PipelineStats.h"
+#include "pipeline/PipelineStats.h"
 
 #include <cstdio>
 #include <cstdlib>

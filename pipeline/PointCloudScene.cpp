@@ -1,10 +1,10 @@
-#include "PointCloudScene.h"
+#include "pipeline/PointCloudScene.h"
 
-#include "AlgoThread.h"
-#include "FrameConvert.h"
-#include "ToolSettings.h"
+#include "pipeline/AlgoThread.h"
+#include "pipeline/FrameConvert.h"
+#include "shell/ToolSettings.h"
 
-#include <sdk/quillon_api.h>
+#include "camera/sdk/quillon_types.h"
 
 #include <opencv2/imgproc.hpp>
 
@@ -60,7 +60,8 @@ bool PointCloudScene::buildPoints(const Style &style, std::vector<float> &xyz, s
 
     // The colouring image, 8-bit, one (grey) or three channels, of the depth image's size.
     if (!style.pointCloudRgb) {
-        const double range = style.colourMapMin >= style.colourMapMax ? 1.0 : double(style.colourMapMax) - style.colourMapMin;
+        const double range =
+            style.colourMapMin >= style.colourMapMax ? 1.0 : double(style.colourMapMax) - style.colourMapMin;
         cv::Mat scaled;
         m_depth.convertTo(scaled, CV_8U, 255.0 / range, -style.colourMapMin * 255.0 / range);
         cv::applyColorMap(scaled, m_colours, cv::COLORMAP_RAINBOW);
@@ -148,6 +149,20 @@ PointCloudScene::Matrix PointCloudScene::projectionMatrix() const
     const float farPlane = 100.0f;
     const float aspect = viewHeight > 0 ? float(viewWidth) / float(viewHeight) : 1.0f;
     const float f = 1.0f / std::tan(60.0f * degToRad / 2.0f);
-    return Matrix{f / aspect, 0, 0, 0, 0, f, 0, 0, 0, 0, (farPlane + nearPlane) / (nearPlane - farPlane),
-                  2 * farPlane * nearPlane / (nearPlane - farPlane), 0, 0, -1, 0};
+    return Matrix{f / aspect,
+                  0,
+                  0,
+                  0,
+                  0,
+                  f,
+                  0,
+                  0,
+                  0,
+                  0,
+                  (farPlane + nearPlane) / (nearPlane - farPlane),
+                  2 * farPlane * nearPlane / (nearPlane - farPlane),
+                  0,
+                  0,
+                  -1,
+                  0};
 }

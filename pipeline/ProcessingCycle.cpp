@@ -1,7 +1,7 @@
-#include "ProcessingCycle.h"
+#include "pipeline/ProcessingCycle.h"
 
-#include "DisplaySwitches.h"
-#include "FrameConvert.h"
+#include "pipeline/DisplaySwitches.h"
+#include "pipeline/FrameConvert.h"
 
 using namespace FrameConvert;
 

@@ -1,4 +1,4 @@
-#include "QCycleQueue.h"
+#include "pipeline/QCycleQueue.h"
 
 #include <QDebug>
 
@@ -9,8 +9,7 @@ QCycleQueue::QCycleQueue(QObject *parent, int slotCount)
     : QObject(parent)
     , m_size(std::max(slotCount, 1)) // a ring of one slot holds nothing but stays well-defined
     , m_samples(new double[size_t(m_size)])
-{
-}
+{}
 
 void QCycleQueue::push(double value)
 {

@@ -1,4 +1,4 @@
-#include "SaveFile.h"
+#include "pipeline/SaveFile.h"
 
 #include <QFile>
 

@@ -1,8 +1,8 @@
-#include "ThrDGLWidget.h"
+#include "pipeline/ThrDGLWidget.h"
 
-#include "Control_Single.h"
-#include "DisplaySwitches.h"
-#include "ToolSettings.h"
+#include "camera/Control_Single.h"
+#include "pipeline/DisplaySwitches.h"
+#include "shell/ToolSettings.h"
 
 #include <QMouseEvent>
 #include <QSurfaceFormat>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PointCloudScene.h"
+#include "pipeline/PointCloudScene.h"
 
 #include <QOpenGLWidget>
 

@@ -1,4 +1,4 @@
-#include "TftpUpgradeState.h"
+#include "upgrade/TftpUpgradeState.h"
 
 void TftpUpgradeState::started(int transfer)
 {

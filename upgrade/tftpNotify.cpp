@@ -1,4 +1,4 @@
-#include "tftpNotify.h"
+#include "upgrade/tftpNotify.h"
 
 tftpNotify *tftpNotify::instance()
 {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TftpDaemon.h"
+#include "upgrade/tftp/TftpDaemon.h"
 
 #include <QObject>
 #include <QString>

@@ -1,12 +1,12 @@
-#include "tftpServer.h"
+#include "upgrade/tftpServer.h"
 
 #include "ui_tftpServer.h"
 
-#include "AppPaths.h"
-#include "MessageBoxes.h"
-#include "TftpDaemon.h"
-#include "ToolSettings.h"
-#include "tftpNotify.h"
+#include "shell/AppPaths.h"
+#include "shell/MessageBoxes.h"
+#include "shell/ToolSettings.h"
+#include "upgrade/tftp/TftpDaemon.h"
+#include "upgrade/tftpNotify.h"
 
 #include <QCloseEvent>
 #include <QFile>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TftpUpgradeState.h"
+#include "upgrade/TftpUpgradeState.h"
 
 #include <QDialog>
 #include <QPoint>

@@ -1,6 +1,6 @@
-#include "Device.h"
+#include "sim/camera/Device.h"
 
-#include "LoaderState.h"
+#include "sim/camera/LoaderState.h"
 
 #include <algorithm>
 #include <cstring>
@@ -46,8 +46,7 @@ Device::Device(const DeviceConfig &config, const Timing &t)
     : cfg(config)
     , timing(t)
     , state(config)
-{
-}
+{}
 
 bool Device::present()
 {

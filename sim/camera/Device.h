@@ -1,9 +1,9 @@
 #pragma once
 
-#include "DeviceState.h"
-#include "Renderer.h"
+#include "sim/camera/DeviceState.h"
+#include "sim/camera/Renderer.h"
 
-#include <sdk/quillon_api.h>
+#include "camera/sdk/quillon_types.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -11,7 +11,8 @@
 
 namespace sim {
 
-struct Timing {
+struct Timing
+{
     int frameTimeoutMs = 200;
     int rebootMs = 4000;
 };
@@ -27,7 +28,7 @@ public:
     Device(const DeviceConfig &config, const Timing &timing);
 
     const DeviceConfig &config() const { return cfg; }
-    bool present();              // attached and not rebooting or in its loader
+    bool present(); // attached and not rebooting or in its loader
     SdkDeviceInfo info();
 
     // Connection; epoch identifies one opening, so a handle dies with its connection.
@@ -78,8 +79,8 @@ private:
     bool opened = false;
     bool streaming = false;
     uint32_t epoch = 0;
-    bool lost = false;      // the open connection died with the camera
-    bool unplugged = false; // gone after its frame budget
+    bool lost = false;        // the open connection died with the camera
+    bool unplugged = false;   // gone after its frame budget
     bool powerCycled = false; // replugged: its settings start afresh at the next open
     Clock::time_point absentUntil{};
     bool inLoader = false;

@@ -1,4 +1,4 @@
-#include "DeviceState.h"
+#include "sim/camera/DeviceState.h"
 
 #include <algorithm>
 #include <cmath>

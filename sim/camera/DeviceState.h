@@ -1,8 +1,8 @@
 #pragma once
 
-#include "SimConfig.h"
+#include "sim/camera/SimConfig.h"
 
-#include <sdk/quillon_api.h>
+#include "camera/sdk/quillon_types.h"
 
 #include <array>
 #include <map>
@@ -12,7 +12,8 @@
 namespace sim {
 
 // Switches and stream settings a program changes through the dedicated calls.
-struct DeviceSettings {
+struct DeviceSettings
+{
     bool depthEnabled = true, irEnabled = true, rgbEnabled = true;
     bool spatialFilter = false, timeFilter = false;
     bool depthUndistort = true, irUndistort = true, rgbUndistort = true, realDepth = true;

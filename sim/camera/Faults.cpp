@@ -1,6 +1,6 @@
-#include "Faults.h"
+#include "sim/camera/Faults.h"
 
-#include "Ini.h"
+#include "sim/camera/Ini.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "FirmwareImage.h"
+#include "sim/camera/FirmwareImage.h"
 
 #include <cstring>
 #include <fstream>
@@ -74,7 +74,8 @@ bool checkFirmwareImage(const std::string &path, int32_t model, FirmwareImage &i
         return false;
     }
     image.model = int32_t(readU32(&file[4]));
-    image.version.assign(reinterpret_cast<const char *>(&file[8]), strnlen(reinterpret_cast<const char *>(&file[8]), 16));
+    image.version.assign(reinterpret_cast<const char *>(&file[8]),
+                         strnlen(reinterpret_cast<const char *>(&file[8]), 16));
     image.payloadSize = readU32(&file[24]);
     if (image.payloadSize + firmwareHeaderSize != file.size()) {
         why = "truncated or padded";

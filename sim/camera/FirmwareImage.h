@@ -1,6 +1,6 @@
 #pragma once
 
-#include <sdk/quillon_api.h>
+#include "camera/sdk/quillon_types.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -16,7 +16,8 @@ namespace sim {
 //  24  u32 payload size     the file is exactly 32 + payload size bytes, payload at least 1 byte
 //  28  u32 CRC-32           IEEE CRC-32 of the payload
 // All numbers little-endian.
-struct FirmwareImage {
+struct FirmwareImage
+{
     int32_t model = 0;
     std::string version;
     uint32_t payloadSize = 0;
@@ -26,8 +27,7 @@ constexpr size_t firmwareHeaderSize = 32;
 constexpr size_t firmwareMaxSize = 256u << 20;
 
 uint32_t crc32(const uint8_t *data, size_t size);
-std::vector<uint8_t> buildFirmwareImage(int32_t model, const std::string &version,
-                                        const std::vector<uint8_t> &payload);
+std::vector<uint8_t> buildFirmwareImage(int32_t model, const std::string &version, const std::vector<uint8_t> &payload);
 // True when the file is a sound image for the model; why says what is wrong otherwise.
 bool checkFirmwareImage(const std::string &path, int32_t model, FirmwareImage &image, std::string &why);
 

@@ -1,4 +1,4 @@
-#include "Geometry.h"
+#include "sim/camera/Geometry.h"
 
 namespace sim {
 
@@ -22,8 +22,7 @@ Mat3 Mat3::transposed() const
 
 double Mat3::determinant() const
 {
-    return m[0] * (m[4] * m[8] - m[5] * m[7]) - m[1] * (m[3] * m[8] - m[5] * m[6]) +
-           m[2] * (m[3] * m[7] - m[4] * m[6]);
+    return m[0] * (m[4] * m[8] - m[5] * m[7]) - m[1] * (m[3] * m[8] - m[5] * m[6]) + m[2] * (m[3] * m[7] - m[4] * m[6]);
 }
 
 Mat3 Mat3::inverse() const
@@ -57,7 +56,8 @@ Mat3 crossMatrix(Vec3 t)
 void Lens::distort(double x, double y, double &xd, double &yd) const
 {
     const double r2 = x * x + y * y, r4 = r2 * r2, r6 = r4 * r2;
-    const double radial = (1 + dist[0] * r2 + dist[1] * r4 + dist[4] * r6) / (1 + dist[5] * r2 + dist[6] * r4 + dist[7] * r6);
+    const double radial =
+        (1 + dist[0] * r2 + dist[1] * r4 + dist[4] * r6) / (1 + dist[5] * r2 + dist[6] * r4 + dist[7] * r6);
     xd = x * radial + 2 * dist[2] * x * y + dist[3] * (r2 + 2 * x * x);
     yd = y * radial + dist[2] * (r2 + 2 * y * y) + 2 * dist[3] * x * y;
 }

@@ -5,18 +5,35 @@
 
 namespace sim {
 
-struct Vec3 {
+struct Vec3
+{
     double x = 0, y = 0, z = 0;
 };
 
-inline Vec3 operator+(Vec3 a, Vec3 b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
-inline Vec3 operator-(Vec3 a, Vec3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-inline Vec3 operator*(double s, Vec3 a) { return {s * a.x, s * a.y, s * a.z}; }
-inline double dot(Vec3 a, Vec3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-inline double length(Vec3 a) { return std::sqrt(dot(a, a)); }
+inline Vec3 operator+(Vec3 a, Vec3 b)
+{
+    return {a.x + b.x, a.y + b.y, a.z + b.z};
+}
+inline Vec3 operator-(Vec3 a, Vec3 b)
+{
+    return {a.x - b.x, a.y - b.y, a.z - b.z};
+}
+inline Vec3 operator*(double s, Vec3 a)
+{
+    return {s * a.x, s * a.y, s * a.z};
+}
+inline double dot(Vec3 a, Vec3 b)
+{
+    return a.x * b.x + a.y * b.y + a.z * b.z;
+}
+inline double length(Vec3 a)
+{
+    return std::sqrt(dot(a, a));
+}
 
 // Row-major 3x3 matrix.
-struct Mat3 {
+struct Mat3
+{
     std::array<double, 9> m{1, 0, 0, 0, 1, 0, 0, 0, 1};
 
     Vec3 operator*(Vec3 v) const
@@ -34,7 +51,8 @@ Mat3 rotationFromEulerDegrees(double rx, double ry, double rz);
 Mat3 crossMatrix(Vec3 t);
 
 // Pinhole lens with the rational distortion model (k1 k2 p1 p2 k3 k4 k5 k6).
-struct Lens {
+struct Lens
+{
     double fx = 500, fy = 500, cx = 320, cy = 240;
     std::array<double, 8> dist{};
 
@@ -51,13 +69,14 @@ struct Lens {
 
 // Factory calibration: depth and colour lenses at native resolution, and the pose of the colour
 // camera: X_colour = R * X_depth + t (millimetres).
-struct Calibration {
+struct Calibration
+{
     Lens depth, colour;
     Mat3 rotation;
     Vec3 translation;
 
-    Mat3 essential() const;                  // [t]x R
-    Mat3 fundamental() const;                // Kc^-T E Kd^-1
+    Mat3 essential() const;   // [t]x R
+    Mat3 fundamental() const; // Kc^-T E Kd^-1
 };
 
 } // namespace sim

@@ -1,4 +1,4 @@
-#include "Ini.h"
+#include "sim/camera/Ini.h"
 
 #include <algorithm>
 #include <cctype>

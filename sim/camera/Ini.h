@@ -9,14 +9,16 @@ namespace sim {
 // when preceded by white space), "quoted" values. Keys compare case-insensitively; sections keep
 // file order. Only UTF-8 text is read; a line that breaks the syntax is noted in `error` (the
 // first one) and skipped, so a lenient reader can still use the rest.
-struct IniEntry {
+struct IniEntry
+{
     std::string key;  // lower case
     std::string name; // as written, for messages
     std::string value;
     int line = 0;
 };
 
-struct IniSection {
+struct IniSection
+{
     std::string name; // as written
     int line = 0;
     std::vector<IniEntry> entries;
@@ -24,7 +26,8 @@ struct IniSection {
     const IniEntry *find(const std::string &key) const;
 };
 
-struct IniFile {
+struct IniFile
+{
     std::vector<IniSection> sections; // sections[0] holds keys before the first header (name "")
     int errorLine = 0;                // the first syntax error: its line and reason
     std::string error;

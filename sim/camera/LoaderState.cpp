@@ -1,6 +1,6 @@
-#include "LoaderState.h"
+#include "sim/camera/LoaderState.h"
 
-#include "Ini.h"
+#include "sim/camera/Ini.h"
 
 #include <cerrno>
 #include <cstdio>

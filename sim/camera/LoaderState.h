@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SimConfig.h"
+#include "sim/camera/SimConfig.h"
 
 #include <string>
 

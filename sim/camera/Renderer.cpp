@@ -1,8 +1,8 @@
-#include "Renderer.h"
+#include "sim/camera/Renderer.h"
 
-#include "Scene.h"
+#include "sim/camera/Scene.h"
 
-#include <sdk/quillon_api.h>
+#include "camera/sdk/quillon_types.h"
 
 #include <algorithm>
 #include <atomic>
@@ -12,7 +12,7 @@
 #include <sstream>
 
 // The noise loops are built for several vector units and picked at load time.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_THREAD__) &&            \
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_THREAD__) &&                \
     !defined(__SANITIZE_ADDRESS__)
 #define CLONES __attribute__((target_clones("arch=x86-64-v4", "avx2", "default")))
 #else
@@ -50,8 +50,8 @@ namespace {
 constexpr int chunkBits = 16;
 constexpr size_t chunk = size_t(1) << chunkBits;
 constexpr int amplitudeMax = 4095;
-constexpr double irScale = 4200; // amplitude of a white surface 1 m away, head on
-constexpr int dropoutLimit = 870; // |g| beyond 3.4 sigma: the pixel drops out
+constexpr double irScale = 4200;     // amplitude of a white surface 1 m away, head on
+constexpr int dropoutLimit = 870;    // |g| beyond 3.4 sigma: the pixel drops out
 constexpr uint32_t maxDepth = 16000; // millimetres the sensor can report
 constexpr double maxSigma = 16384;   // 64 mm, times 256
 
@@ -101,7 +101,8 @@ uint16_t amplitudeOf(int reflectance, double cosine, double range)
 
 // How the sensor turns distance and amplitude into a measurement, for the current settings.
 // Plain numbers so that loops over many pixels vectorise.
-struct Measure {
+struct Measure
+{
     float irGain = 1;
     uint32_t threshold = 0;
     uint32_t reach = 0;                 // the farthest depth any range part reports
@@ -202,7 +203,8 @@ CLONES void addNoise(const uint16_t *__restrict depthBase, const uint16_t *__res
 }
 
 // A sensor's pixel grid: the ray of every pixel and the projection of points onto it.
-struct View {
+struct View
+{
     std::string key;
     Lens lens;
     bool raw = false;
@@ -404,7 +406,8 @@ struct View {
 };
 
 // A ball as seen from one sensor: its centre in that sensor's frame.
-struct BallInView {
+struct BallInView
+{
     float cx = 0, cy = 0, cz = 0;
     float cc = 0;   // |centre|^2 - radius^2
     float invR = 0; // 1 / radius
@@ -416,11 +419,11 @@ struct BallInView {
         , cz(float(c.z))
         , cc(float(dot(c, c) - radius * radius))
         , invR(float(1 / radius))
-    {
-    }
+    {}
 };
 
-struct PixelRect {
+struct PixelRect
+{
     int u0 = 0, v0 = 0, u1 = -1, v1 = -1;
     bool meets(const PixelRect &o) const { return u0 <= o.u1 && o.u0 <= u1 && v0 <= o.v1 && o.v0 <= v1; }
 };
@@ -513,7 +516,8 @@ CLONES void blendRow(const uint32_t *__restrict painted, int n, uint8_t *__restr
 }
 
 // The depth sensor's picture of the static room.
-struct DepthView : View {
+struct DepthView : View
+{
     std::vector<uint16_t> z, amplitude, radialQ12;
 
     void build(const Lens &l, bool distorted, int mirrorMode, int w, int h)
@@ -538,7 +542,8 @@ struct DepthView : View {
 };
 
 // Measured depth of the static room and its noise level, for the current range settings.
-struct DepthLayer {
+struct DepthLayer
+{
     std::string key;
     std::vector<uint16_t> base, sigma;
 
@@ -554,7 +559,8 @@ struct DepthLayer {
 };
 
 // The colour sensor's picture of the static room (shaded colour and z in the colour frame).
-struct ColourView : View {
+struct ColourView : View
+{
     std::vector<uint8_t> rgb;
     std::vector<uint16_t> z;
 
@@ -588,12 +594,13 @@ struct ColourView : View {
 // (0xFF: no depth pixel sees that point). Runs that do not fit that shape (rare) are kept pixel
 // by pixel. About 1.3 bytes per colour pixel instead of four, so the per-frame pass stays in
 // the cache.
-struct ColourFromDepth {
+struct ColourFromDepth
+{
     static constexpr int run = 32;
     static constexpr uint8_t none = 0xFF;
-    std::vector<int32_t> windows; // two per run
-    std::vector<uint8_t> picks;   // one per colour pixel, padded to whole runs
-    std::vector<int32_t> oddRuns; // runs kept pixel by pixel (their picks are all none)
+    std::vector<int32_t> windows;   // two per run
+    std::vector<uint8_t> picks;     // one per colour pixel, padded to whole runs
+    std::vector<int32_t> oddRuns;   // runs kept pixel by pixel (their picks are all none)
     std::vector<int32_t> oddPixels; // run * 32 + k -> depth pixel, -1: none; in oddRuns order
     size_t pixels = 0;
 
@@ -645,7 +652,8 @@ struct ColourFromDepth {
 // Registration of the static room between a depth-sensor view and the colour view: for each
 // depth pixel the colour pixel that sees the same point (-1: hidden or out of view), and the
 // other way round.
-struct Registration {
+struct Registration
+{
     std::string key;
     std::vector<int32_t> depthToColour;
     ColourFromDepth colourToDepth;
@@ -679,7 +687,8 @@ struct Registration {
 };
 
 // The registered colour of the static room on the depth grid.
-struct MappedLayer {
+struct MappedLayer
+{
     std::string key;
     std::vector<uint8_t> rgb;
 };
@@ -773,7 +782,8 @@ CLONES void ballIr(const int32_t *__restrict pixels, const uint16_t *__restrict 
 
 // Where points seen by depth pixels land on the colour grid, and the block of colour pixels one
 // depth pixel covers there (w x h around it, moved inside the image).
-struct ColourTarget {
+struct ColourTarget
+{
     float r[9], t[3];
     float fx, fy, cx, cy;
     int width, height, mirror;
@@ -784,9 +794,9 @@ struct ColourTarget {
 // For an undistorted colour grid: pixel index (-1: out of view), block start, tile and depth
 // there.
 // Written with selects and bitwise tests so that it vectorises.
-CLONES void projectPinhole(const float *__restrict x, const float *__restrict y, const uint16_t *__restrict z,
-                           size_t n, const ColourTarget &target, int32_t *__restrict colourIndex,
-                           int32_t *__restrict blockStart, int32_t *__restrict tile, float *__restrict colourZ)
+CLONES void projectPinhole(const float *__restrict x, const float *__restrict y, const uint16_t *__restrict z, size_t n,
+                           const ColourTarget &target, int32_t *__restrict colourIndex, int32_t *__restrict blockStart,
+                           int32_t *__restrict tile, float *__restrict colourZ)
 {
     const ColourTarget g = target;
     const float w = float(g.width), h = float(g.height);
@@ -861,17 +871,18 @@ void fillBlocks(const int32_t *starts, const uint16_t *values, size_t n, int wid
 }
 
 // One frame's pixels covered by a ball, in one depth-sensor view, as parallel arrays.
-struct Movers {
+struct Movers
+{
     const DepthView *view = nullptr;
     size_t count = 0;
     std::vector<int32_t> pixels; // farther balls first
     std::vector<uint16_t> z, amplitude;
-    std::vector<float> x, y;           // their rays
-    std::vector<int32_t> slotOf;       // per pixel of the view: its place in pixels, or -1
+    std::vector<float> x, y;                        // their rays
+    std::vector<int32_t> slotOf;                    // per pixel of the view: its place in pixels, or -1
     std::vector<std::pair<size_t, size_t>> slotted; // the places in pixels that slotOf knows
-    std::vector<int32_t> colourIndex;  // where each lands on the colour grid (-1: nowhere)
-    std::vector<int32_t> blockStart;   // the colour pixels it covers there
-    std::vector<int32_t> colourTile;   // the tile of View::nearest it lands in
+    std::vector<int32_t> colourIndex;               // where each lands on the colour grid (-1: nowhere)
+    std::vector<int32_t> blockStart;                // the colour pixels it covers there
+    std::vector<int32_t> colourTile;                // the tile of View::nearest it lands in
     int blockW = 1, blockH = 1;
     // Per frame scratch: one traced row, measured values and noise places, values taken out,
     // blocks to fill on the colour grid.
@@ -889,8 +900,7 @@ struct Movers {
         n = std::max(n, 2 * pixels.size());
         for (auto *v : {&pixels, &colourIndex, &blockStart, &colourTile, &splatStarts})
             v->resize(n);
-        for (auto *v : {&z, &amplitude, &depthBase, &depthSigma, &irBase, &keptDepth, &keptIr, &splatDepth,
-                        &splatIr})
+        for (auto *v : {&z, &amplitude, &depthBase, &depthSigma, &irBase, &keptDepth, &keptIr, &splatDepth, &splatIr})
             v->resize(n);
         for (auto *v : {&x, &y, &colourZ})
             v->resize(n);
@@ -928,17 +938,18 @@ struct Movers {
             const size_t first = count;
             forBallRows(dv, b.centre, b.radius, rects[k],
                         [&](size_t row, int n, const float *xs, const float *ys, bool sameY, bool roomCanHide) {
-                rowZ.resize(size_t(n));
-                rowAmplitude.resize(size_t(n));
-                auto *trace = sameY ? (roomCanHide ? depthBallRow<true, true> : depthBallRow<true, false>)
-                                    : (roomCanHide ? depthBallRow<false, true> : depthBallRow<false, false>);
-                trace(xs, ys, &dv.z[row], n, ball, gain, rowZ.data(), rowAmplitude.data());
-                reserve(count + size_t(n));
-                if (alone)
-                    append(row, n, xs, ys, sameY);
-                else
-                    merge(row, n, xs, ys, sameY);
-            });
+                            rowZ.resize(size_t(n));
+                            rowAmplitude.resize(size_t(n));
+                            auto *trace = sameY
+                                              ? (roomCanHide ? depthBallRow<true, true> : depthBallRow<true, false>)
+                                              : (roomCanHide ? depthBallRow<false, true> : depthBallRow<false, false>);
+                            trace(xs, ys, &dv.z[row], n, ball, gain, rowZ.data(), rowAmplitude.data());
+                            reserve(count + size_t(n));
+                            if (alone)
+                                append(row, n, xs, ys, sameY);
+                            else
+                                merge(row, n, xs, ys, sameY);
+                        });
             if (!alone)
                 slotted.emplace_back(first, count);
         }
@@ -1113,7 +1124,8 @@ struct Movers {
 
 } // namespace
 
-struct Renderer::Impl {
+struct Renderer::Impl
+{
     std::array<DepthView, 2> depthViews; // corrected and raw
     std::array<DepthLayer, 2> depthLayers;
     std::array<std::vector<uint16_t>, 2> irLayers;
@@ -1169,11 +1181,11 @@ struct Renderer::Impl {
 
     const ColourView &colour(const RenderParams &p)
     {
-        const std::string key = keyOf(p.calibrationVersion, p.rgbUndistort, p.mirror, p.colourWidth, p.colourHeight,
-                                      p.rgbBrightness);
+        const std::string key =
+            keyOf(p.calibrationVersion, p.rgbUndistort, p.mirror, p.colourWidth, p.colourHeight, p.rgbBrightness);
         if (colourView.key != key) {
-            const Lens lens = p.calibration.colour.scaledTo(p.colourNativeWidth, p.colourNativeHeight,
-                                                            p.colourWidth, p.colourHeight);
+            const Lens lens =
+                p.calibration.colour.scaledTo(p.colourNativeWidth, p.colourNativeHeight, p.colourWidth, p.colourHeight);
             colourView.build(lens, !p.rgbUndistort, p.mirror, p.colourWidth, p.colourHeight, p.calibration,
                              p.rgbBrightness);
             colourView.key = key;
@@ -1193,7 +1205,8 @@ struct Renderer::Impl {
     }
 
     // The colour images drawn lately: the room, and where the balls were painted over it.
-    struct ColourDrawing {
+    struct ColourDrawing
+    {
         uint64_t id = 0;
         std::string key; // the ColourView's
         size_t bytes = 0;
@@ -1276,7 +1289,8 @@ void Renderer::Impl::timeFilter(uint16_t *depth, size_t n)
 
 void Renderer::Impl::drawColour(const RenderParams &p, const ColourView &cv, Image &image)
 {
-    struct Painted {
+    struct Painted
+    {
         BallInView seen;
         Vec3 centre;
         double radius;
@@ -1292,9 +1306,13 @@ void Renderer::Impl::drawColour(const RenderParams &p, const ColourView &cv, Ima
         const Vec3 centre = cal.rotation * ball.centre + cal.translation;
         PixelRect r;
         if (cv.bounds(centre, ball.radius, r.u0, r.v0, r.u1, r.v1))
-            painted[count++] = Painted{BallInView(centre, ball.radius), centre, ball.radius, centre.z + ball.radius,
+            painted[count++] = Painted{BallInView(centre, ball.radius),
+                                       centre,
+                                       ball.radius,
+                                       centre.z + ball.radius,
                                        r,
-                                       float(ball.surface.r) * p.rgbBrightness, float(ball.surface.g) * p.rgbBrightness,
+                                       float(ball.surface.r) * p.rgbBrightness,
+                                       float(ball.surface.g) * p.rgbBrightness,
                                        float(ball.surface.b) * p.rgbBrightness};
     }
     // An image that still holds one of our drawings of this room only needs the room back where

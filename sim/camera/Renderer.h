@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Geometry.h"
+#include "sim/camera/Geometry.h"
 
 #include <array>
 #include <cstdint>
@@ -11,7 +11,8 @@
 namespace sim {
 
 // Allocates on whole cache lines, so that vector stores over an image never straddle two.
-template <typename T> struct LineAllocator {
+template <typename T> struct LineAllocator
+{
     using value_type = T;
     static constexpr std::align_val_t line{64};
     LineAllocator() = default;
@@ -23,7 +24,8 @@ template <typename T> struct LineAllocator {
 };
 
 // One image of a frame set, rows tightly packed.
-struct Image {
+struct Image
+{
     std::vector<uint8_t, LineAllocator<uint8_t>> data;
     int width = 0;
     int height = 0;
@@ -39,7 +41,8 @@ struct Image {
 };
 
 // A frame set: images indexed by their FrameKind value, and the ready bits of those present.
-struct FrameSet {
+struct FrameSet
+{
     std::array<Image, 10> images;
     uint32_t flags = 0;
     uint32_t index = 0;
@@ -47,14 +50,16 @@ struct FrameSet {
 };
 
 // One depth range of the output: pixels beyond depthMax are invalid; noise scales with it.
-struct RangePart {
+struct RangePart
+{
     uint16_t depthMax = 4000;
     float noiseScale = 1;
 };
 
 // Everything a frame set depends on, copied from the device under its lock so that rendering
 // runs without it.
-struct RenderParams {
+struct RenderParams
+{
     uint32_t kinds = 0; // FrameReadyFlags bits to produce
     double sceneTime = 0;
     uint32_t noiseSeed = 0;

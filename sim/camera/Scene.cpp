@@ -1,4 +1,4 @@
-#include "Scene.h"
+#include "sim/camera/Scene.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Geometry.h"
+#include "sim/camera/Geometry.h"
 
 #include <cstdint>
 
@@ -10,19 +10,22 @@ namespace sim {
 // y down, z forward): a chequered floor, a back wall with a stripe, a side wall, a crate, and
 // three balls that move with time. Everything is a pure function of the scene time, so a frame
 // set is the same every time it is rendered for the same time.
-struct Surface {
+struct Surface
+{
     uint8_t r = 0, g = 0, b = 0;
     uint8_t reflectance = 0; // at the IR wavelength, 0..255
 };
 
-struct StaticHit {
+struct StaticHit
+{
     double t = 0; // ray parameter
     Vec3 point;
     Vec3 normal;
     Surface surface;
 };
 
-struct Ball {
+struct Ball
+{
     Vec3 centre;
     double radius = 0;
     Surface surface;

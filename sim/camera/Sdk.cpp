@@ -1,6 +1,6 @@
-#include "Sdk.h"
+#include "sim/camera/Sdk.h"
 
-#include "FirmwareImage.h"
+#include "sim/camera/FirmwareImage.h"
 
 #include <cstdio>
 #include <cstring>
@@ -205,13 +205,11 @@ SdkStatus Sdk::startUpgrade(SdkHandle handle, uint32_t streamIndex, const char *
 bool Sdk::pause(int ms)
 {
     std::unique_lock<std::mutex> lock(upgradeLock);
-    return !upgradeWake.wait_for(lock, std::chrono::milliseconds(ms),
-                                 [this] { return cancelUpgrades; });
+    return !upgradeWake.wait_for(lock, std::chrono::milliseconds(ms), [this] { return cancelUpgrades; });
 }
 
 // Copies, checks and installs the image, reporting each stage; then the camera reboots.
-void Sdk::runUpgrade(std::shared_ptr<Device> device, std::string version, UpgradeStatusCallback callback,
-                     int stepMs)
+void Sdk::runUpgrade(std::shared_ptr<Device> device, std::string version, UpgradeStatusCallback callback, int stepMs)
 {
     const int failAt = device->config().upgradeFailAtStage;
     std::vector<std::pair<int, int>> steps = {{2, 0}, {3, 25}, {3, 50}, {3, 75}, {3, 100}, {4, 0}};

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "Device.h"
-#include "Faults.h"
-#include "SimConfig.h"
+#include "sim/camera/Device.h"
+#include "sim/camera/Faults.h"
+#include "sim/camera/SimConfig.h"
 
 #include <condition_variable>
 #include <map>
@@ -40,7 +40,8 @@ private:
     void runUpgrade(std::shared_ptr<Device> device, std::string version, UpgradeStatusCallback callback, int stepMs);
     bool pause(int ms); // one upgrade step; false when the SDK shuts down
 
-    struct Connection {
+    struct Connection
+    {
         std::shared_ptr<Device> device;
         uint32_t epoch = 0;
     };

@@ -1,7 +1,7 @@
-#include "SimConfig.h"
+#include "sim/camera/SimConfig.h"
 
-#include "Faults.h"
-#include "Ini.h"
+#include "sim/camera/Faults.h"
+#include "sim/camera/Ini.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -110,7 +110,8 @@ DeviceConfig defaultsFor(const ModelInfo &m, int ordinal, const std::string &sec
     d.flashType = "nand";
     char mac[24];
     const uint32_t h = textHash(d.serial);
-    std::snprintf(mac, sizeof mac, "02:51:%02x:%02x:%02x:%02x", h & 255, (h >> 8) & 255, (h >> 16) & 255, ordinal & 255);
+    std::snprintf(mac, sizeof mac, "02:51:%02x:%02x:%02x:%02x", h & 255, (h >> 8) & 255, (h >> 16) & 255,
+                  ordinal & 255);
     d.mac = mac;
     d.ip = "192.168.1." + std::to_string(80 + ordinal);
     d.subnetMask = "255.255.255.0";
@@ -244,8 +245,7 @@ public:
     DeviceParser(DeviceConfig &d, Problem &problem)
         : d(d)
         , problem(problem)
-    {
-    }
+    {}
 
     bool apply(const IniEntry &e)
     {
@@ -642,8 +642,8 @@ bool parseSections(const std::string &text, SimConfig &out, Problem &problem)
             for (const IniEntry &e : sec.entries) {
                 long long n = 0;
                 const long long most = e.key == "rebootms" ? 600000 : 60000;
-                int *field = e.key == "frametimeoutms" ? &out.frameTimeoutMs
-                             : e.key == "rebootms"     ? &out.rebootMs
+                int *field = e.key == "frametimeoutms"  ? &out.frameTimeoutMs
+                             : e.key == "rebootms"      ? &out.rebootMs
                              : e.key == "upgradestepms" ? &out.upgradeStepMs
                                                         : nullptr;
                 if (!field) {

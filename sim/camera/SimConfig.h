@@ -1,8 +1,8 @@
 #pragma once
 
-#include "Geometry.h"
+#include "sim/camera/Geometry.h"
 
-#include <sdk/quillon_api.h>
+#include "camera/sdk/quillon_types.h"
 
 #include <array>
 #include <string>
@@ -11,7 +11,8 @@
 namespace sim {
 
 // What a camera model can do.
-struct ModelInfo {
+struct ModelInfo
+{
     const char *name;
     int32_t code;
     bool hasColour;
@@ -22,12 +23,14 @@ struct ModelInfo {
 const ModelInfo *modelByName(const std::string &name);
 const ModelInfo *modelByCode(int32_t code);
 
-struct RangeSet {
+struct RangeSet
+{
     std::array<uint16_t, 3> depthMax{}, effectiveMax{}, effectiveMin{};
 };
 
 // One virtual camera as configured.
-struct DeviceConfig {
+struct DeviceConfig
+{
     std::string section;
     const ModelInfo *model = nullptr;
     int32_t type = 0; // reported model code; 0 lists a record that is no device
@@ -39,22 +42,23 @@ struct DeviceConfig {
     int rgbResolution = 0;                       // start-up index 0..3
     int fps = 30;
     int dataMode = 0;
-    int depthRange = 0; // the near range holds the table-top room
+    int depthRange = 0;               // the near range holds the table-top room
     std::array<RangeSet, 3> ranges{}; // per depth mode
     Calibration calibration;
     bool spatialFilter = false, timeFilter = false;
     bool mapDepthToRgb = false, mapRgbToDepth = false, mapRgbToIr = false;
     // faults
-    int dropEvery = 0;               // every Nth frame set is lost
-    long unplugAfterFrames = 0;      // the camera disappears after N frame sets
-    double replugAfterSeconds = 0;   // ... and comes back after this long (0: never)
+    int dropEvery = 0;             // every Nth frame set is lost
+    long unplugAfterFrames = 0;    // the camera disappears after N frame sets
+    double replugAfterSeconds = 0; // ... and comes back after this long (0: never)
     std::vector<uint32_t> failPropertyReads;
     int32_t failPropertyStatus = LX2_E_FAILED;
     int upgradeFailAtStage = 0; // the SDK upgrade reports -1 at this stage
 };
 
 // A call fault: Lx2_<name> returns `status` always, for its next N calls, or after N calls.
-struct FaultRule {
+struct FaultRule
+{
     enum Mode { Always, Times, After };
     std::string function;
     int32_t status = LX2_E_FAILED;
@@ -62,7 +66,8 @@ struct FaultRule {
     long count = 0;
 };
 
-struct SimConfig {
+struct SimConfig
+{
     std::string source; // file path, or "built-in"
     std::vector<DeviceConfig> devices;
     std::vector<FaultRule> faults;

@@ -1,9 +1,9 @@
 // The C entry points of the virtual camera SDK. Each checks the call faults first, then hands
 // the call to the SDK state or to the camera behind the handle.
 
-#include "Sdk.h"
+#include "sim/camera/Sdk.h"
 
-#include <sdk/quillon_api.h>
+#include "camera/sdk/quillon_api.h"
 
 #include <cmath>
 
@@ -46,11 +46,11 @@ template <typename T> SdkStatus readInto(T *out, const T &value)
 } // namespace
 
 #define LX2_FAULT()                                                                                                    \
-    if (const int32_t injected = Sdk::get().faults.check(__func__))                                                  \
+    if (const int32_t injected = Sdk::get().faults.check(__func__))                                                    \
     return injected
 
 #define LX2_SWITCH(name, field)                                                                                        \
-    extern "C" LX2_API SdkStatus name(SdkHandle handle, uint32_t index, int32_t enable)                              \
+    extern "C" LX2_API SdkStatus name(SdkHandle handle, uint32_t index, int32_t enable)                                \
     {                                                                                                                  \
         LX2_FAULT();                                                                                                   \
         return onSettings(handle, index, [&](DeviceSettings &s) {                                                      \
@@ -60,15 +60,15 @@ template <typename T> SdkStatus readInto(T *out, const T &value)
     }
 
 #define LX2_SWITCH_GET(name, field)                                                                                    \
-    extern "C" LX2_API SdkStatus name(SdkHandle handle, uint32_t index, uint8_t *enabled)                            \
+    extern "C" LX2_API SdkStatus name(SdkHandle handle, uint32_t index, uint8_t *enabled)                              \
     {                                                                                                                  \
         LX2_FAULT();                                                                                                   \
-        return onSettings(handle, index, [&](DeviceSettings &s) { return readInto(enabled, uint8_t(s.field)); });     \
+        return onSettings(handle, index, [&](DeviceSettings &s) { return readInto(enabled, uint8_t(s.field)); });      \
     }
 
 // A setting that takes a whole number from lo to hi.
 #define LX2_RANGED(name, type, field, lo, hi)                                                                          \
-    extern "C" LX2_API SdkStatus name(SdkHandle handle, uint32_t index, type value)                                  \
+    extern "C" LX2_API SdkStatus name(SdkHandle handle, uint32_t index, type value)                                    \
     {                                                                                                                  \
         LX2_FAULT();                                                                                                   \
         if (value < (lo) || value > (hi))                                                                              \
@@ -186,8 +186,7 @@ LX2_API SdkStatus Lx2_GetProperty(SdkHandle handle, uint32_t index, PropertyId i
     return onDevice(handle, index, [&](Device &d, uint32_t e) { return d.getProperty(e, id, buffer, length); });
 }
 
-LX2_API SdkStatus Lx2_SetProperty(SdkHandle handle, uint32_t index, PropertyId id, const void *buffer,
-                                  int32_t length)
+LX2_API SdkStatus Lx2_SetProperty(SdkHandle handle, uint32_t index, PropertyId id, const void *buffer, int32_t length)
 {
     LX2_FAULT();
     return onDevice(handle, index, [&](Device &d, uint32_t e) { return d.setProperty(e, id, buffer, length); });

@@ -1,8 +1,8 @@
 // quillon_fwimage: builds a firmware image that the virtual cameras accept for an SDK upgrade.
 //   quillon_fwimage --model Brio --version 1.0.4 [--payload file] -o out.img
 
-#include "FirmwareImage.h"
-#include "SimConfig.h"
+#include "sim/camera/FirmwareImage.h"
+#include "sim/camera/SimConfig.h"
 
 #include <cstdio>
 #include <cstring>
@@ -26,8 +26,9 @@ int main(int argc, char **argv)
     }
     const sim::ModelInfo *info = sim::modelByName(model);
     if (!info || version.empty() || version.size() > 15 || outPath.empty()) {
-        std::fprintf(stderr, "usage: %s --model Alta|Brio|Cima|Dune|Eske|EskeAlias --version <1..15 chars> "
-                             "[--payload file] -o out.img\n",
+        std::fprintf(stderr,
+                     "usage: %s --model Alta|Brio|Cima|Dune|Eske|EskeAlias --version <1..15 chars> "
+                     "[--payload file] -o out.img\n",
                      argv[0]);
         return 2;
     }

@@ -1,5 +1,5 @@
-#include "TestFiles.h"
-#include "logMessageHandler.h"
+#include "shell/logMessageHandler.h"
+#include "support/TestFiles.h"
 
 #include <QtTest>
 

@@ -1,7 +1,7 @@
-#include "AppPaths.h"
-#include "LogCapture.h"
-#include "TestFiles.h"
-#include "ToolSettings.h"
+#include "shell/AppPaths.h"
+#include "shell/ToolSettings.h"
+#include "support/LogCapture.h"
+#include "support/TestFiles.h"
 
 #include <QtTest>
 
@@ -13,7 +13,7 @@ namespace {
 
 using Wdr = std::array<uint32_t, 7>;
 
-Wdr fields(const WdrOutputMode &m)
+Wdr fields(const ToolSettings::WdrOutputMode &m)
 {
     return {m.totalRange, m.range1, m.range1Count, m.range2, m.range2Count, m.range3, m.range3Count};
 }

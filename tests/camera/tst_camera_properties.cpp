@@ -1,5 +1,5 @@
-#include "Control_Single.h"
-#include "SimConfigFile.h"
+#include "camera/Control_Single.h"
+#include "support/SimConfigFile.h"
 
 #include <QtTest>
 
@@ -28,7 +28,8 @@ QByteArray pattern(int size, int seed)
 }
 
 // A wrapper pair and the raw record the SDK must hold afterwards.
-struct RoundTrip {
+struct RoundTrip
+{
     PropertyId id;
     QByteArray request; // what a raw read sends (its selector bytes), sized as the table's get length
     int readSize;       // bytes the raw read returns
@@ -41,11 +42,17 @@ struct RoundTrip {
 // A wrapper pair that passes the record by pointer; the read starts from the request bytes.
 template <typename A, typename R1, typename R2>
 RoundTrip byPointer(PropertyId id, const QByteArray &request, int readSize, const QByteArray &written,
-                    R1 (Control_Single::*set)(const A *), R2 (Control_Single::*get)(A *), const QByteArray &expected = {})
+                    R1 (Control_Single::*set)(const A *), R2 (Control_Single::*get)(A *),
+                    const QByteArray &expected = {})
 {
     const int size = qMax(readSize, int(request.size()));
-    return {id, request, readSize, written,
-            [set](Control_Single *c, const QByteArray &b) { return (c->*set)(reinterpret_cast<const A *>(b.constData())) == 0; },
+    return {id,
+            request,
+            readSize,
+            written,
+            [set](Control_Single *c, const QByteArray &b) {
+                return (c->*set)(reinterpret_cast<const A *>(b.constData())) == 0;
+            },
             [get, request, size](Control_Single *c) {
                 QByteArray r = request + QByteArray(size - request.size() + 16, 0);
                 (c->*get)(reinterpret_cast<A *>(r.data()));
@@ -63,22 +70,24 @@ QMap<QString, RoundTrip> roundTrips()
     const QByteArray imuRequest = QByteArray("\0\x01", 2) + QByteArray(13, 0);
     t["AccOffset"] = byPointer(LX2_PROP_ACC_OFFSET, imuRequest, 15, imu, &C::setAccOffset, &C::getAccOffset);
     t["GyroOffset"] = byPointer(LX2_PROP_GYRO_OFFSET, imuRequest, 15, imu, &C::setGyroOffset, &C::getGyroOffset);
-    t["AccOffsetTemp"] = byPointer(LX2_PROP_ACC_OFFSET_TEMP, QByteArray(11, 0), 11, pattern(11, 2), &C::setAccOffsetTemp,
-                                   &C::getAccOffsetTemp);
+    t["AccOffsetTemp"] = byPointer(LX2_PROP_ACC_OFFSET_TEMP, QByteArray(11, 0), 11, pattern(11, 2),
+                                   &C::setAccOffsetTemp, &C::getAccOffsetTemp);
     t["GyroOffsetTemp"] = byPointer(LX2_PROP_GYRO_OFFSET_TEMP, QByteArray(11, 0), 11, pattern(11, 3),
                                     &C::setGyroOffsetTemp, &C::getGyroOffsetTemp);
     t["AccSensitivity"] = byPointer(LX2_PROP_ACC_SENSITIVITY, QByteArray(36, 0), 36, pattern(36, 4),
                                     &C::setAccSensitivity, &C::getAccSensitivity);
     t["GyroSensitivity"] = byPointer(LX2_PROP_GYRO_SENSITIVITY, QByteArray(36, 0), 36, pattern(36, 5),
                                      &C::setGyroSensitivity, &C::getGyroSensitivity);
-    t["GmmParams"] = byPointer(LX2_PROP_GMM_PARAMS, QByteArray(24, 0), 24, pattern(24, 6), &C::setGmmParams, &C::getGmmParams);
+    t["GmmParams"] =
+        byPointer(LX2_PROP_GMM_PARAMS, QByteArray(24, 0), 24, pattern(24, 6), &C::setGmmParams, &C::getGmmParams);
     QByteArray htp = pattern(37, 7);
     htp[0] = 1;
     t["HTP"] = byPointer(LX2_PROP_HTP, QByteArray("\x01\0\0\0", 4), 36, htp, &C::setHTP, &C::getHTP, htp.mid(1));
     QByteArray offset = pattern(100, 8);
     offset[0] = 2;
     offset[1] = 1;
-    t["OffSet"] = byPointer(LX2_PROP_OFFSET, offset.left(2) + QByteArray(98, 0), 100, offset, &C::setOffSet, &C::getOffSet);
+    t["OffSet"] =
+        byPointer(LX2_PROP_OFFSET, offset.left(2) + QByteArray(98, 0), 100, offset, &C::setOffSet, &C::getOffSet);
     QByteArray range = pattern(19, 9);
     range[0] = 2;
     t["MaxDepth"] = byPointer(LX2_PROP_MAX_DEPTH, QByteArray("\x02", 1) + QByteArray(18, 0), 19, range, &C::setMaxDepth,
@@ -86,41 +95,129 @@ QMap<QString, RoundTrip> roundTrips()
     t["LD"] = byPointer(LX2_PROP_LD, QByteArray(), 2, QByteArray("\x03\x60", 2), &C::setLD, &C::getLD);
     t["TAL"] = byPointer(LX2_PROP_TAL, QByteArray(), 2, QByteArray("\x01\x22", 2), &C::setTAL, &C::getTAL);
     // Wrappers that take values rather than a record.
-    t["GmmGain"] = {LX2_PROP_GMM_GAIN, QByteArray(2, 0), 2, QByteArray("\x34\x12\x00", 3),
+    t["GmmGain"] = {LX2_PROP_GMM_GAIN,
+                    QByteArray(2, 0),
+                    2,
+                    QByteArray("\x34\x12\x00", 3),
                     [](C *c, const QByteArray &) { return !c->setGmmGain(0xAB001234u); },
-                    [](C *c) { uint16_t g = 0; c->getGmmGain(&g); return QByteArray(reinterpret_cast<char *>(&g), 2); },
+                    [](C *c) {
+                        uint16_t g = 0;
+                        c->getGmmGain(&g);
+                        return QByteArray(reinterpret_cast<char *>(&g), 2);
+                    },
                     QByteArray("\x34\x12", 2)};
-    t["IR_S2_Enable"] = {LX2_PROP_IR_S2_ENABLE, QByteArray(4, 0), 4, QByteArray("\x01\x05", 2),
+    t["IR_S2_Enable"] = {LX2_PROP_IR_S2_ENABLE,
+                         QByteArray(4, 0),
+                         4,
+                         QByteArray("\x01\x05", 2),
                          [](C *c, const QByteArray &) { return !c->setIR_S2_Enable(0xFFFF0501u); },
-                         [](C *c) { uint8_t r[4] = {}; c->getIR_S2_Enable(r); return QByteArray(reinterpret_cast<char *>(r), 4); },
+                         [](C *c) {
+                             uint8_t r[4] = {};
+                             c->getIR_S2_Enable(r);
+                             return QByteArray(reinterpret_cast<char *>(r), 4);
+                         },
                          QByteArray("\x01\x05\0\0", 4)};
-    t["TAL switch"] = {LX2_PROP_TAL, QByteArray(), 2, QByteArray("\x00", 1),
+    t["TAL switch"] = {LX2_PROP_TAL,
+                       QByteArray(),
+                       2,
+                       QByteArray("\x00", 1),
                        [](C *c, const QByteArray &) { return c->setTALSwitch(0) == 0; },
-                       [](C *c) { uint8_t r[2] = {}; c->getTAL(r); return QByteArray(reinterpret_cast<char *>(r), 1); }, {}};
-    t["ISA"] = {LX2_PROP_ISA, QByteArray(1, 0), 1, QByteArray("\x00", 1), [](C *c, const QByteArray &) { return c->setISA(0) == 0; },
-                [](C *c) { uint8_t r = 9; int32_t n = 1; c->getProperty(LX2_PROP_ISA, &r, &n); return QByteArray(reinterpret_cast<char *>(&r), 1); }, {}};
-    t["WorkMode"] = {LX2_PROP_WORK_MODE, QByteArray(5, 0), 5, QByteArray("\x02\x01\x02\x03\x04", 5),
-                     [](C *c, const QByteArray &b) { SdkWorkMode w; memcpy(&w, b.constData(), 5); return c->setWorkMode(w) == 0; },
-                     [](C *c) { SdkWorkMode w{}; c->getWorkMode(&w); return QByteArray(reinterpret_cast<char *>(&w), 5); }, {}};
-    t["DataMode"] = {LX2_PROP_DATA_MODE, QByteArray(1, 0), 1, QByteArray("\x02", 1),
+                       [](C *c) {
+                           uint8_t r[2] = {};
+                           c->getTAL(r);
+                           return QByteArray(reinterpret_cast<char *>(r), 1);
+                       },
+                       {}};
+    t["ISA"] = {LX2_PROP_ISA,
+                QByteArray(1, 0),
+                1,
+                QByteArray("\x00", 1),
+                [](C *c, const QByteArray &) { return c->setISA(0) == 0; },
+                [](C *c) {
+                    uint8_t r = 9;
+                    int32_t n = 1;
+                    c->getProperty(LX2_PROP_ISA, &r, &n);
+                    return QByteArray(reinterpret_cast<char *>(&r), 1);
+                },
+                {}};
+    t["WorkMode"] = {LX2_PROP_WORK_MODE,
+                     QByteArray(5, 0),
+                     5,
+                     QByteArray("\x02\x01\x02\x03\x04", 5),
+                     [](C *c, const QByteArray &b) {
+                         SdkWorkMode w;
+                         memcpy(&w, b.constData(), 5);
+                         return c->setWorkMode(w) == 0;
+                     },
+                     [](C *c) {
+                         SdkWorkMode w{};
+                         c->getWorkMode(&w);
+                         return QByteArray(reinterpret_cast<char *>(&w), 5);
+                     },
+                     {}};
+    t["DataMode"] = {LX2_PROP_DATA_MODE,
+                     QByteArray(1, 0),
+                     1,
+                     QByteArray("\x02", 1),
                      [](C *c, const QByteArray &) { return c->setDataModeProperty(2) == 0; },
-                     [](C *c) { uint8_t m = 0; c->getDataModeProperty(&m); return QByteArray(1, char(m)); }, {}};
-    t["TALDelay"] = {LX2_PROP_TAL_DELAY, QByteArray(11, 0), 11, pattern(8, 10) + QByteArray("\x22\x11\x01", 3),
-                     [](C *c, const QByteArray &b) { return c->setTALDelay(reinterpret_cast<const uint8_t *>(b.constData()), 0x1122, 1) == 0; },
-                     [](C *c) { TalDelay d{}; c->getTALDelay(&d); return QByteArray(reinterpret_cast<char *>(&d), 11); }, {}};
-    t["SN"] = {LX2_PROP_SN, QByteArray(64, 0), 9, QByteArray("SN-XY-123"),
+                     [](C *c) {
+                         uint8_t m = 0;
+                         c->getDataModeProperty(&m);
+                         return QByteArray(1, char(m));
+                     },
+                     {}};
+    t["TALDelay"] = {LX2_PROP_TAL_DELAY,
+                     QByteArray(11, 0),
+                     11,
+                     pattern(8, 10) + QByteArray("\x22\x11\x01", 3),
+                     [](C *c, const QByteArray &b) {
+                         return c->setTALDelay(reinterpret_cast<const uint8_t *>(b.constData()), 0x1122, 1) == 0;
+                     },
+                     [](C *c) {
+                         TalDelay d{};
+                         c->getTALDelay(&d);
+                         return QByteArray(reinterpret_cast<char *>(&d), 11);
+                     },
+                     {}};
+    t["SN"] = {LX2_PROP_SN,
+               QByteArray(64, 0),
+               9,
+               QByteArray("SN-XY-123"),
                [](C *c, const QByteArray &b) { return c->setSN(b.constData(), b.size()) == 0; },
-               [](C *c) { char r[64] = {}; c->getSN(r, 63); return QByteArray(r); }, {}};
-    t["PCBA"] = {LX2_PROP_PCBA, QByteArray(64, 0), 6, QByteArray("PCB-77"),
+               [](C *c) {
+                   char r[64] = {};
+                   c->getSN(r, 63);
+                   return QByteArray(r);
+               },
+               {}};
+    t["PCBA"] = {LX2_PROP_PCBA,
+                 QByteArray(64, 0),
+                 6,
+                 QByteArray("PCB-77"),
                  [](C *c, const QByteArray &b) { return c->setPCBA(b.constData(), b.size()) == 0; },
-                 [](C *c) { char r[64] = {}; c->getPCBA(r, 63); return QByteArray(r); }, {}};
-    for (auto [name, id, size] : {std::tuple{"DataModeList", LX2_PROP_DATA_MODE_LIST, 34}, {"RangeList", LX2_PROP_RANGE_LIST, 11},
+                 [](C *c) {
+                     char r[64] = {};
+                     c->getPCBA(r, 63);
+                     return QByteArray(r);
+                 },
+                 {}};
+    for (auto [name, id, size] : {std::tuple{"DataModeList", LX2_PROP_DATA_MODE_LIST, 34},
+                                  {"RangeList", LX2_PROP_RANGE_LIST, 11},
                                   {"DSP", LX2_PROP_DSP, 6}}) {
         const PropertyId pid = id;
         const int n = size;
-        t[name] = {pid, QByteArray(n, 0), n, pattern(n, n),
+        t[name] = {pid,
+                   QByteArray(n, 0),
+                   n,
+                   pattern(n, n),
                    [=](C *c, const QByteArray &b) { return c->setProperty(pid, b.constData(), n) == 0; },
-                   [=](C *c) { QByteArray r(n, 0); int32_t len = n; c->getProperty(pid, r.data(), &len); return r; }, {}};
+                   [=](C *c) {
+                       QByteArray r(n, 0);
+                       int32_t len = n;
+                       c->getProperty(pid, r.data(), &len);
+                       return r;
+                   },
+                   {}};
     }
     return t;
 }

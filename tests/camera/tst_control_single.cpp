@@ -1,6 +1,7 @@
-#include "Control_Single.h"
-#include "LogCapture.h"
-#include "SimConfigFile.h"
+#include "camera/Control_Single.h"
+#include "camera/sdk/quillon_api.h"
+#include "support/LogCapture.h"
+#include "support/SimConfigFile.h"
 
 #include <QtTest>
 

@@ -1,8 +1,8 @@
-#include "AppPaths.h"
-#include "FramelessHelper.h"
-#include "MyTitleBar.h"
-#include "TestFiles.h"
-#include "titlebarWindow.h"
+#include "chrome/FramelessHelper.h"
+#include "chrome/MyTitleBar.h"
+#include "chrome/titlebarWindow.h"
+#include "shell/AppPaths.h"
+#include "support/TestFiles.h"
 
 #include <QGuiApplication>
 #include <QLabel>

@@ -1,13 +1,13 @@
-#include "AlgoThread.h"
-#include "Control_Single.h"
-#include "CtlWidget.h"
-#include "DataModeTable.h"
-#include "DepthStudio.h"
-#include "DeviceList.h"
-#include "ImageWidget.h"
-#include "MyThread.h"
-#include "SdkTypes.h"
-#include "SimConfigFile.h"
+#include "camera/Control_Single.h"
+#include "camera/SdkTypes.h"
+#include "devices/DepthStudio.h"
+#include "devices/DeviceList.h"
+#include "panel/CtlWidget.h"
+#include "panel/DataModeTable.h"
+#include "pipeline/AlgoThread.h"
+#include "pipeline/ImageWidget.h"
+#include "pipeline/MyThread.h"
+#include "support/SimConfigFile.h"
 
 #include <QCheckBox>
 #include <QtTest>

@@ -1,8 +1,8 @@
-#include "BoxRecorder.h"
-#include "Control_Single.h"
-#include "DeviceList.h"
-#include "DeviceModels.h"
-#include "SimConfigFile.h"
+#include "camera/Control_Single.h"
+#include "devices/DeviceList.h"
+#include "devices/DeviceModels.h"
+#include "support/BoxRecorder.h"
+#include "support/SimConfigFile.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -49,15 +49,15 @@ private slots:
         using namespace DeviceModels;
         // Alta, Eske, Alta: the second Alta joins the first row; EskeAlias and Eske share "Eske",
         // cut at "&" (field 3) and ":" (field 1); unknown codes vanish.
-        const auto groups = groupCameras({camera(Alta, "usb&a&b&A1&x"), camera(Eske, "net:10.0.0.1:1"),
-                                          camera(Alta, "usb&a&b&A2&x"), camera(EskeAlias, "usb&a&b&E2&x"),
-                                          camera(99, "usb&a&b&Z&x"), camera(Brio, "usb&only")});
+        const auto groups =
+            groupCameras({camera(Alta, "usb&a&b&A1&x"), camera(Eske, "net:10.0.0.1:1"), camera(Alta, "usb&a&b&A2&x"),
+                          camera(EskeAlias, "usb&a&b&E2&x"), camera(99, "usb&a&b&Z&x"), camera(Brio, "usb&only")});
         QCOMPARE(groups.size(), size_t(3));
         QCOMPARE(groups[0].title, QStringLiteral("Alta"));
         QCOMPARE(groups[0].cameras, QStringList({"A1", "A2"}));
         QCOMPARE(groups[1].title, QStringLiteral("Eske"));
         QCOMPARE(groups[1].cameras, QStringList({"10.0.0.1", "E2"}));
-        QCOMPARE(groups[2].cameras, QStringList({""})); // too few fields: an empty row
+        QCOMPARE(groups[2].cameras, QStringList({""}));                        // too few fields: an empty row
         QCOMPARE(cameraRowText(Dune, QStringLiteral("net::5005")), QString()); // empty field kept
     }
 

@@ -1,12 +1,13 @@
-#include "BoxRecorder.h"
-#include "Control_Single.h"
-#include "CtlWidget.h"
-#include "DataModeTable.h"
-#include "DisplaySwitches.h"
-#include "LogCapture.h"
-#include "ModelPresets.h"
-#include "SimConfigFile.h"
-#include "TestFiles.h"
+#include "camera/Control_Single.h"
+#include "camera/sdk/quillon_api.h"
+#include "panel/CtlWidget.h"
+#include "panel/DataModeTable.h"
+#include "panel/ModelPresets.h"
+#include "pipeline/DisplaySwitches.h"
+#include "support/BoxRecorder.h"
+#include "support/LogCapture.h"
+#include "support/SimConfigFile.h"
+#include "support/TestFiles.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,6 +1,6 @@
-#include "LogCapture.h"
-#include "SaveFolders.h"
-#include "TestFiles.h"
+#include "panel/SaveFolders.h"
+#include "support/LogCapture.h"
+#include "support/TestFiles.h"
 
 #include <QtTest>
 

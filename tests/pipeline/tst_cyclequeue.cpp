@@ -1,5 +1,5 @@
-#include "DepthMeasurement.h"
-#include "QCycleQueue.h"
+#include "pipeline/DepthMeasurement.h"
+#include "pipeline/QCycleQueue.h"
 
 #include <QtTest>
 

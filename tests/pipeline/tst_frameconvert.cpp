@@ -1,6 +1,6 @@
-#include "AlgoThread.h"
-#include "DisplaySwitches.h"
-#include "FrameConvert.h"
+#include "pipeline/AlgoThread.h"
+#include "pipeline/DisplaySwitches.h"
+#include "pipeline/FrameConvert.h"
 
 #include <QtTest>
 

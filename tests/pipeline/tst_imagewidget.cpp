@@ -1,14 +1,15 @@
 // The image view: which image each area shows, full screen, the save report, measurement and
 // the point-cloud switch. Frames go straight into the processing thread's cycle, except for
 // the save reports, which run the whole pipeline against the virtual camera.
-#include "AlgoThread.h"
-#include "BoxRecorder.h"
-#include "Control_Single.h"
-#include "DisplaySwitches.h"
-#include "FrameConvert.h"
-#include "ImageWidget.h"
-#include "MyThread.h"
-#include "SimConfigFile.h"
+#include "camera/Control_Single.h"
+#include "camera/sdk/quillon_api.h"
+#include "pipeline/AlgoThread.h"
+#include "pipeline/DisplaySwitches.h"
+#include "pipeline/FrameConvert.h"
+#include "pipeline/ImageWidget.h"
+#include "pipeline/MyThread.h"
+#include "support/BoxRecorder.h"
+#include "support/SimConfigFile.h"
 
 #include <QLabel>
 #include <QtTest>
@@ -91,7 +92,8 @@ void ImageWidgetTest::plainDepthWinsOverMappedDepth()
     f.mappedDepth = cv::Mat(1080, 1920, CV_16UC1, cv::Scalar(1400)); // another colour, another shape
     show(f);
     auto *label = child<QLabel>("depth");
-    const cv::Vec3b bgr = FrameConvert::colourMapDepth(f.depth(cv::Rect(0, 0, 1, 1)), 250, 1450, true).at<cv::Vec3b>(0, 0);
+    const cv::Vec3b bgr =
+        FrameConvert::colourMapDepth(f.depth(cv::Rect(0, 0, 1, 1)), 250, 1450, true).at<cv::Vec3b>(0, 0);
     QCOMPARE(cornerOf(label), qRgb(bgr[2], bgr[1], bgr[0]));
     QCOMPARE(label->geometry(), FrameConvert::labelGeometry(child<QWidget>("widget_depth")->size(), QSize(640, 480)));
 }
@@ -113,7 +115,7 @@ void ImageWidgetTest::irFullScreenKeepsIrUpdatingAndHoldsTheNotice()
     sw.saveState = 2;
     show(uniformFrames(1200, 3000, cv::Scalar(200, 100, 50)));
     QCOMPARE(cornerOf(child<QLabel>("ir_2")), qRgb(200, 200, 200)); // the new IR: 3000 * 255 / 3824
-    QCOMPARE(cornerOf(depthLabel), depthBefore);                     // held
+    QCOMPARE(cornerOf(depthLabel), depthBefore);                    // held
     QCOMPARE(cornerOf(rgbLabel), qRgb(10, 20, 30));
     QVERIFY(boxes.boxes().isEmpty());
     QCOMPARE(int(sw.saveState), 2);
@@ -204,10 +206,15 @@ void ImageWidgetTest::pointCloudSwitchIgnoresThePartialState()
 {
     auto *area = child<QWidget>("widget_pointcloud");
     const auto state = [&] {
-        return QStringLiteral("%1 %2 %3").arg(bool(sw.showPointCloud)).arg(int(sw.pointCloudActive)).arg(area->isVisible());
+        return QStringLiteral("%1 %2 %3")
+            .arg(bool(sw.showPointCloud))
+            .arg(int(sw.pointCloudActive))
+            .arg(area->isVisible());
     };
-    for (const auto &[checked, expected] : {std::pair{Qt::Checked, "1 1 1"}, {Qt::PartiallyChecked, "1 1 1"},
-                                            {Qt::Unchecked, "0 0 0"}, {Qt::PartiallyChecked, "0 0 0"}}) {
+    for (const auto &[checked, expected] : {std::pair{Qt::Checked, "1 1 1"},
+                                            {Qt::PartiallyChecked, "1 1 1"},
+                                            {Qt::Unchecked, "0 0 0"},
+                                            {Qt::PartiallyChecked, "0 0 0"}}) {
         view->slotPointCloud(checked);
         QCOMPARE(state(), QLatin1String(expected));
     }

@@ -1,13 +1,13 @@
 // The point cloud: which pixels become points, and the view on a real OpenGL context
 // (colour checks, mouse and wheel, a rendered picture).
-#include "Control_Single.h"
-#include "DisplaySwitches.h"
-#include "PointCloudScene.h"
-#include "SimConfigFile.h"
-#include "TestFiles.h"
-#include "ThrDGLWidget.h"
+#include "camera/Control_Single.h"
+#include "pipeline/DisplaySwitches.h"
+#include "pipeline/PointCloudScene.h"
+#include "pipeline/ThrDGLWidget.h"
+#include "support/SimConfigFile.h"
+#include "support/TestFiles.h"
 
-#include <sdk/quillon_api.h>
+#include "camera/sdk/quillon_api.h"
 
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>

@@ -1,12 +1,13 @@
 // The frame reader against the virtual camera: which frames it keeps, and the files a save
 // request leaves on disk.
-#include "Control_Single.h"
-#include "DisplaySwitches.h"
-#include "LinkWatch.h"
-#include "LogCapture.h"
-#include "MyThread.h"
-#include "SimConfigFile.h"
-#include "TestFiles.h"
+#include "camera/Control_Single.h"
+#include "camera/sdk/quillon_api.h"
+#include "pipeline/DisplaySwitches.h"
+#include "pipeline/LinkWatch.h"
+#include "pipeline/MyThread.h"
+#include "support/LogCapture.h"
+#include "support/SimConfigFile.h"
+#include "support/TestFiles.h"
 
 #include <QStorageInfo>
 #include <QtTest>
@@ -131,8 +132,8 @@ void ReaderTest::init()
     SaveTarget target;
     target.stamp = QStringLiteral("2024_05_06_07_08_09");
     target.rootDir = saveRoot->path();
-    QString *dirs[] = {&target.dirDepth,       &target.dirIr,          &target.dirRgb,     &target.dirWdrDepth,
-                       &target.dirMappedRgb,   &target.dirMappedDepth, &target.dirMappedIr};
+    QString *dirs[] = {&target.dirDepth,     &target.dirIr,          &target.dirRgb,     &target.dirWdrDepth,
+                       &target.dirMappedRgb, &target.dirMappedDepth, &target.dirMappedIr};
     const char *names[] = {"Depth", "IR", "RGB", "WDRDepth", "MappedRGB", "MappedDepth", "MappedIR"};
     for (int i = 0; i < 7; ++i) {
         *dirs[i] = saveRoot->filePath(QLatin1String(names[i]));
@@ -270,8 +271,7 @@ void ReaderTest::brioSavesOnlyWholeMappedSets_data()
     QTest::addColumn<bool>("mappedDepth");
     QTest::addColumn<bool>("mappedIr");
     QTest::addColumn<QStringList>("files");
-    QTest::newRow("mapped depth without mapped IR: nothing")
-        << true << false << QStringList();
+    QTest::newRow("mapped depth without mapped IR: nothing") << true << false << QStringList();
     QTest::newRow("mapped depth and IR with colour: the set")
         << true << true << QStringList({"MappedDepth/00000001.png", "MappedIR/00000001.png", "RGB/00000001.jpg"});
     QTest::newRow("no mapped kind shown: colour alone") << false << false << QStringList("RGB/00000001.jpg");

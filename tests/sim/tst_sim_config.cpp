@@ -1,12 +1,12 @@
 // The virtual SDK's configuration file: what Lx2_Initialize accepts, and for each mistake the
 // file, line and reason it prints on standard error.
 
-#include "Faults.h"
-#include "SimConfig.h"
-#include "SimConfigFile.h"
-#include "TestFiles.h"
+#include "sim/camera/Faults.h"
+#include "sim/camera/SimConfig.h"
+#include "support/SimConfigFile.h"
+#include "support/TestFiles.h"
 
-#include <sdk/quillon_api.h>
+#include "camera/sdk/quillon_api.h"
 
 #include <QRegularExpression>
 #include <QTemporaryDir>

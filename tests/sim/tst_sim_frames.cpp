@@ -1,12 +1,12 @@
 // The virtual cameras' frames: noise model, registration, which kinds arrive, filters and
 // undistortion.
 
-#include "Renderer.h"
-#include "Scene.h"
-#include "SimConfig.h"
-#include "SimConfigFile.h"
+#include "sim/camera/Renderer.h"
+#include "sim/camera/Scene.h"
+#include "sim/camera/SimConfig.h"
+#include "support/SimConfigFile.h"
 
-#include <sdk/quillon_api.h>
+#include "camera/sdk/quillon_api.h"
 
 #include <QtTest>
 
@@ -205,13 +205,16 @@ void SimFramesTest::dataModeAndSwitchesDecideTheKinds_data()
     const uint32_t mapped = mappedRGBReady | mappedDepthReady;
     QTest::newRow("depth and colour") << alta << 0 << QByteArray() << uint32_t(depthReady | rgbReady | mapped) << 0u;
     QTest::newRow("IR and colour") << alta << 1 << QByteArray() << uint32_t(irReady | rgbReady | mappedIRReady) << 0u;
-    QTest::newRow("depth and IR: no colour, no mapping") << alta << 2 << QByteArray() << uint32_t(depthReady | irReady) << 0u;
+    QTest::newRow("depth and IR: no colour, no mapping")
+        << alta << 2 << QByteArray() << uint32_t(depthReady | irReady) << 0u;
     QTest::newRow("depth and IR at half rate")
         << alta << 10 << QByteArray() << uint32_t(rgbReady) << uint32_t(depthReady | irReady | mapped | mappedIRReady);
     QTest::newRow("WDR fused") << alta << 11 << QByteArray() << uint32_t(wdrDepthReady | rgbReady | mapped) << 0u;
-    QTest::newRow("WDR ranges in turn") << alta << 11 << QByteArray("w") << uint32_t(depthReady | rgbReady | mapped) << 0u;
+    QTest::newRow("WDR ranges in turn") << alta << 11 << QByteArray("w") << uint32_t(depthReady | rgbReady | mapped)
+                                        << 0u;
     QTest::newRow("mappers off") << alta << 0 << QByteArray("DRI") << uint32_t(depthReady | rgbReady) << 0u;
-    QTest::newRow("colour off: no mapped colour") << alta << 0 << QByteArray("c") << uint32_t(depthReady | mappedDepthReady) << 0u;
+    QTest::newRow("colour off: no mapped colour")
+        << alta << 0 << QByteArray("c") << uint32_t(depthReady | mappedDepthReady) << 0u;
     QTest::newRow("depth off") << alta << 0 << QByteArray("d") << uint32_t(rgbReady) << 0u;
     QTest::newRow("no colour sensor") << QByteArray("usb&2bc5&0403&FRAMES-CIMA&1-2") << 0 << QByteArray("")
                                       << uint32_t(depthReady) << 0u;
@@ -229,8 +232,9 @@ void SimFramesTest::dataModeAndSwitchesDecideTheKinds()
     QCOMPARE(Lx2_SetDataMode(h, 0, mode), 0);
     using Switch = SdkStatus (*)(SdkHandle, uint32_t, int32_t);
     const QList<QPair<char, Switch>> offSwitches = {
-        {'d', Lx2_SetDepthFrameEnabled},       {'i', Lx2_SetIrFrameEnabled},          {'c', Lx2_SetRgbFrameEnabled},
-        {'D', Lx2_SetMapperEnabledDepthToRGB}, {'R', Lx2_SetMapperEnabledRGBToDepth}, {'I', Lx2_SetMapperEnabledRGBToIR}};
+        {'d', Lx2_SetDepthFrameEnabled},       {'i', Lx2_SetIrFrameEnabled},
+        {'c', Lx2_SetRgbFrameEnabled},         {'D', Lx2_SetMapperEnabledDepthToRGB},
+        {'R', Lx2_SetMapperEnabledRGBToDepth}, {'I', Lx2_SetMapperEnabledRGBToIR}};
     for (const auto &s : offSwitches)
         QCOMPARE(s.second(h, 0, !switches.contains(s.first)), 0);
     QCOMPARE(Lx2_SetWDRStyle(h, 0, switches.contains('w') ? 1 : 0), 0);

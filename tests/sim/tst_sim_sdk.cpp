@@ -1,12 +1,12 @@
 // The virtual SDK as a program sees it: configuration, faults, property rules, calibration,
 // firmware upgrade, loader hand-over, and settings calls while a read waits.
 
-#include "FirmwareImage.h"
-#include "Geometry.h"
-#include "SimConfigFile.h"
-#include "TestFiles.h"
+#include "sim/camera/FirmwareImage.h"
+#include "sim/camera/Geometry.h"
+#include "support/SimConfigFile.h"
+#include "support/TestFiles.h"
 
-#include <sdk/quillon_api.h>
+#include "camera/sdk/quillon_api.h"
 
 #include <QtTest>
 

@@ -1,4 +1,4 @@
-#include "BoxRecorder.h"
+#include "support/BoxRecorder.h"
 
 BoxRecorder::BoxRecorder(QMessageBox::StandardButton defaultAnswer)
     : m_default(defaultAnswer)

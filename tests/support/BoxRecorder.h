@@ -1,6 +1,6 @@
 #pragma once
 
-#include "MessageBoxes.h"
+#include "shell/MessageBoxes.h"
 
 #include <QList>
 #include <QMessageBox>

@@ -1,10 +1,10 @@
 // The tftpServer dialog with its real server on a free port of this machine.
-#include "BoxRecorder.h"
-#include "TestFiles.h"
-#include "TftpPacket.h"
-#include "TftpSocket.h"
-#include "tftpNotify.h"
-#include "tftpServer.h"
+#include "support/BoxRecorder.h"
+#include "support/TestFiles.h"
+#include "upgrade/tftp/TftpPacket.h"
+#include "upgrade/tftp/TftpSocket.h"
+#include "upgrade/tftpNotify.h"
+#include "upgrade/tftpServer.h"
 
 #include <QLineEdit>
 #include <QProgressBar>

@@ -1,8 +1,8 @@
 // lumidesk-tftpd against real TFTP clients, clients scripted datagram by datagram, and a
 // seeded flood of hostile datagrams.
-#include "TestFiles.h"
-#include "TftpPacket.h"
-#include "TftpSocket.h"
+#include "support/TestFiles.h"
+#include "upgrade/tftp/TftpPacket.h"
+#include "upgrade/tftp/TftpSocket.h"
 
 #include <QtTest>
 
@@ -402,7 +402,7 @@ private slots:
                 stranger.send(loopback(m_port), datagram);
             else if (below(8) == 0 && !parseAck(datagram.data(), datagram.size(), block) &&
                      opcodeOf(datagram.data(), datagram.size()) != OpError) // an ERROR would end it
-                requesters[t].send(transfers[t], datagram); // nonsense from the requester itself
+                requesters[t].send(transfers[t], datagram);                 // nonsense from the requester itself
             else
                 stranger.send(transfers[t], datagram);
             if (i % 25 == 0) {

@@ -1,5 +1,5 @@
 // The transfer state machine without sockets or clocks.
-#include "TftpTransfer.h"
+#include "upgrade/tftp/TftpTransfer.h"
 
 #include <QtTest>
 

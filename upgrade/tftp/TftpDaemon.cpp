@@ -1,6 +1,6 @@
-#include "TftpDaemon.h"
+#include "upgrade/tftp/TftpDaemon.h"
 
-#include "TftpLog.h"
+#include "upgrade/tftp/TftpLog.h"
 
 #include <cerrno>
 #include <cstdio>

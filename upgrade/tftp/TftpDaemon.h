@@ -1,7 +1,7 @@
 #pragma once
 
-#include "TftpFolder.h"
-#include "TftpSocket.h"
+#include "upgrade/tftp/TftpFolder.h"
+#include "upgrade/tftp/TftpSocket.h"
 
 #include <atomic>
 #include <list>

@@ -1,4 +1,4 @@
-#include "TftpFolder.h"
+#include "upgrade/tftp/TftpFolder.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TftpTransfer.h"
+#include "upgrade/tftp/TftpTransfer.h"
 
 #include <string>
 #include <vector>

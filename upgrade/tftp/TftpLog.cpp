@@ -1,4 +1,4 @@
-#include "TftpLog.h"
+#include "upgrade/tftp/TftpLog.h"
 
 #include <cstdarg>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "TftpPacket.h"
+#include "upgrade/tftp/TftpPacket.h"
 
 #include <cstring>
 

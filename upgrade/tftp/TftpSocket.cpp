@@ -1,4 +1,4 @@
-#include "TftpSocket.h"
+#include "upgrade/tftp/TftpSocket.h"
 
 #include <arpa/inet.h>
 #include <cerrno>

@@ -1,6 +1,6 @@
-#include "TftpTransfer.h"
+#include "upgrade/tftp/TftpTransfer.h"
 
-#include "TftpLog.h"
+#include "upgrade/tftp/TftpLog.h"
 
 #include <algorithm>
 #include <cerrno>

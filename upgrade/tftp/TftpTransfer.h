@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TftpPacket.h"
+#include "upgrade/tftp/TftpPacket.h"
 
 #include <array>
 #include <chrono>

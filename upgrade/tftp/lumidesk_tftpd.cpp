@@ -1,5 +1,5 @@
 // lumidesk-tftpd: the program's TFTP upgrade server without the GUI.
-#include "TftpDaemon.h"
+#include "upgrade/tftp/TftpDaemon.h"
 
 #include <arpa/inet.h>
 #include <cerrno>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FileStamp.h"
+#include "shell/FileStamp.h"
 
 #include <QDebug>
 #include <QString>

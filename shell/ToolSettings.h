@@ -2,8 +2,7 @@
 
 #include <QString>
 
-#include <sdk/quillon_api.h>
-
+#include <cstdint>
 #include <memory>
 
 // Read-only access to the hand-edited files: Lumidesk.ini in the data folder and version in
@@ -22,6 +21,18 @@ public:
     static constexpr int minWdrTotalRange = 1, maxWdrTotalRange = 3; // ranges in the set
     static constexpr int minWdrRange = 0, maxWdrRange = 8;           // depth range numbers
     static constexpr int minWdrCount = 1, maxWdrCount = 255;         // frames per range
+
+    // A WDR depth-range set in the field order of the camera's record of the same name; the
+    // panel copies it into that record.
+    struct WdrOutputMode
+    {
+        uint32_t totalRange, range1;
+        uint8_t range1Count;
+        uint32_t range2;
+        uint8_t range2Count;
+        uint32_t range3;
+        uint8_t range3Count;
+    };
 
     static const ToolSettings &getInstance();
 

@@ -1,4 +1,4 @@
-#include "InstanceGuard.h"
+#include "shell/InstanceGuard.h"
 
 #include <cstring>
 #include <sys/socket.h>
@@ -8,8 +8,7 @@
 InstanceGuard::InstanceGuard(const QString &key, QObject *parent)
     : QObject(parent)
     , m_key(key)
-{
-}
+{}
 
 InstanceGuard::~InstanceGuard()
 {

@@ -1,8 +1,8 @@
 #pragma once
 
 #include <QDateTime>
-#include <QtGlobal>
 #include <QString>
+#include <QtGlobal>
 
 // Process-wide Qt message handler: drops a few harmless toolkit warnings and appends every
 // other message as one CR LF terminated line to log.txt in the program folder, moving the
@@ -12,5 +12,4 @@ void logMessageHandler(QtMsgType type, const QMessageLogContext &context, const 
 constexpr qint64 logRotateBytes = 10485760;
 
 // The entry text without its line end, for the given time (exposed for tests).
-QString formatLogEntry(QtMsgType type, const QMessageLogContext &context, const QString &msg,
-                       const QDateTime &when);
+QString formatLogEntry(QtMsgType type, const QMessageLogContext &context, const QString &msg, const QDateTime &when);

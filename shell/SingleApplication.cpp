@@ -1,12 +1,11 @@
-#include "SingleApplication.h"
+#include "shell/SingleApplication.h"
 
-#include "InstanceGuard.h"
+#include "shell/InstanceGuard.h"
 
 SingleApplication::SingleApplication(int &argc, char **argv)
     : QApplication(argc, argv, 1)
     , m_guard(new InstanceGuard(QStringLiteral("SharedMemoryForOnlyOneInstance"), this))
-{
-}
+{}
 
 SingleApplication::~SingleApplication()
 {

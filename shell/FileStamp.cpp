@@ -1,4 +1,4 @@
-#include "FileStamp.h"
+#include "shell/FileStamp.h"
 
 #include <QFile>
 

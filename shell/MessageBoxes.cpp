@@ -1,4 +1,4 @@
-#include "MessageBoxes.h"
+#include "shell/MessageBoxes.h"
 
 #include <QFile>
 #include <QTextStream>
@@ -30,9 +30,8 @@ void traceBox(const MessageBoxes::Request &request)
     out << request.title << '\t' << text << '\n';
 }
 
-QMessageBox::StandardButton show(QMessageBox::Icon icon, QWidget *parent, const QString &title,
-                                 const QString &text, QMessageBox::StandardButtons buttons,
-                                 QMessageBox::StandardButton defaultButton)
+QMessageBox::StandardButton show(QMessageBox::Icon icon, QWidget *parent, const QString &title, const QString &text,
+                                 QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton)
 {
     const MessageBoxes::Request request{icon, title, text, buttons, defaultButton};
     traceBox(request);

@@ -1,6 +1,6 @@
-#include "logMessageHandler.h"
+#include "shell/logMessageHandler.h"
 
-#include "AppPaths.h"
+#include "shell/AppPaths.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -30,11 +30,16 @@ bool isDropped(const QString &msg)
 QString levelLabel(QtMsgType type)
 {
     switch (type) {
-    case QtDebugMsg: return QStringLiteral("Debug:");
-    case QtWarningMsg: return QStringLiteral("Warning:");
-    case QtCriticalMsg: return QStringLiteral("Critical:");
-    case QtFatalMsg: return QStringLiteral("Fatal:");
-    default: return QString();
+    case QtDebugMsg:
+        return QStringLiteral("Debug:");
+    case QtWarningMsg:
+        return QStringLiteral("Warning:");
+    case QtCriticalMsg:
+        return QStringLiteral("Critical:");
+    case QtFatalMsg:
+        return QStringLiteral("Fatal:");
+    default:
+        return QString();
     }
 }
 
@@ -85,7 +90,9 @@ void appendEntry(const QByteArray &entry)
     const int fd = ::open(logPath.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0)
         return; // the entry is lost; the handler never reports its own failures
-    struct stat st {};
+    struct stat st
+    {
+    };
     if (::fstat(fd, &st) == 0 && st.st_size >= logRotateBytes) {
         const QByteArray backup = QFile::encodeName(AppPaths::filePath(QStringLiteral("log_00.txt")));
         ::unlink(backup.constData());
@@ -100,8 +107,7 @@ void appendEntry(const QByteArray &entry)
 
 } // namespace
 
-QString formatLogEntry(QtMsgType type, const QMessageLogContext &context, const QString &msg,
-                       const QDateTime &when)
+QString formatLogEntry(QtMsgType type, const QMessageLogContext &context, const QString &msg, const QDateTime &when)
 {
     const QString time = QStringLiteral("(%1)").arg(when.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz ddd")));
     const QString where = QStringLiteral("File:(%1) Line:(%2)")

@@ -1,7 +1,7 @@
-#include "ToolSettings.h"
+#include "shell/ToolSettings.h"
 
-#include "AppPaths.h"
-#include "FileSnapshot.h"
+#include "shell/AppPaths.h"
+#include "shell/FileSnapshot.h"
 
 #include <QSettings>
 #include <QStringList>
@@ -15,7 +15,7 @@ struct ToolSettings::Values
     float pointSize = 1.5f;
     int sampleStep = 2;
     int tftpPort = 69;
-    WdrOutputMode wdr[3] = {{2, 0, 1, 2, 1, 5, 1}, {2, 0, 1, 2, 1, 5, 1}, {2, 0, 1, 2, 1, 5, 1}};
+    ToolSettings::WdrOutputMode wdr[3] = {{2, 0, 1, 2, 1, 5, 1}, {2, 0, 1, 2, 1, 5, 1}, {2, 0, 1, 2, 1, 5, 1}};
 };
 
 namespace {
@@ -100,7 +100,7 @@ ToolSettings::Values parseSettings(const QString &path, QStringList &warnings)
         const auto count = [&](const char *name) {
             return uint8_t(r.integer(prefix + QLatin1String(name), 2, T::minWdrCount, T::maxWdrCount));
         };
-        WdrOutputMode &m = v.wdr[set];
+        ToolSettings::WdrOutputMode &m = v.wdr[set];
         m.totalRange =
             uint32_t(r.integer(prefix + QStringLiteral("totalRange"), 2, T::minWdrTotalRange, T::maxWdrTotalRange));
         m.range1 = range("range1");
@@ -159,7 +159,7 @@ int ToolSettings::sampleStep() const
     return settings().sampleStep;
 }
 
-WdrOutputMode ToolSettings::wdrOutputMode(int set) const
+ToolSettings::WdrOutputMode ToolSettings::wdrOutputMode(int set) const
 {
     return settings().wdr[set == 1 ? 0 : set == 2 ? 1 : 2];
 }
