@@ -10,6 +10,8 @@
 #include <QScreen>
 #include <QtTest>
 
+#include <new>
+
 namespace {
 
 // Sends a mouse event at a global position, as the window system would deliver it: through
@@ -114,11 +116,29 @@ private slots:
 
     void helperLetsGoOfTheWindow()
     {
-        // A watched widget that goes first is forgotten, not touched by the helper's destructor.
+        // A watched widget that goes first is forgotten: a new widget at its address (as the
+        // allocator hands out) is watched afresh, not taken for the old one.
         FramelessHelper helper;
-        auto *widget = new QWidget;
-        helper.activateOn(widget);
-        delete widget;
+        alignas(QWidget) unsigned char place[sizeof(QWidget)];
+        auto *first = new (place) QWidget;
+        helper.activateOn(first);
+        const bool firstWatched = first->hasMouseTracking();
+        first->~QWidget();
+        auto *second = new (place) QWidget;
+        helper.activateOn(second);
+        const bool secondWatched = second->hasMouseTracking() && second->testAttribute(Qt::WA_Hover);
+        second->~QWidget();
+        QVERIFY(firstWatched);
+        QVERIFY(secondWatched);
+
+        // A helper that goes first leaves the window as it found it.
+        QWidget window;
+        {
+            FramelessHelper gone;
+            gone.activateOn(&window);
+            QVERIFY(window.hasMouseTracking() && window.testAttribute(Qt::WA_Hover));
+        }
+        QVERIFY(!window.hasMouseTracking() && !window.testAttribute(Qt::WA_Hover));
     }
 
     void maximiseAndRestore_data()
