@@ -1,7 +1,7 @@
 #include "chrome/FramelessHelper.h"
 #include "chrome/MyTitleBar.h"
 #include "chrome/titlebarWindow.h"
-#include "shell/AppPaths.h"
+#include "support/ProgramFolder.h"
 #include "support/TestFiles.h"
 
 #include <QGuiApplication>
@@ -65,10 +65,11 @@ class ChromeTest : public QObject
 private slots:
     void init()
     {
-        m_home = std::make_unique<QTemporaryDir>();
+        m_home = std::make_unique<ProgramFolder>();
         QVERIFY(m_home->isValid());
-        qputenv("LUMIDESK_HOME", m_home->path().toLocal8Bit());
     }
+
+    void cleanup() { m_home.reset(); }
 
     void dragInsideTheTitleAreaMoves()
     {
@@ -190,13 +191,10 @@ private slots:
     {
         const auto title = [] { return titlebarWindow().titleBar()->findChild<QLabel *>("TitleContent")->text(); };
         // The version file belongs to the installation, not to the data folder.
-        const QTemporaryDir install;
-        AppPaths::setInstallDirForTests(install.path());
         QVERIFY(writeFile(m_home->filePath(QStringLiteral("version")), "version=9.9.9.9\n"));
         QCOMPARE(title(), "   0.0.0.0"); // no version file
-        QVERIFY(writeFile(install.filePath(QStringLiteral("version")), "version=1.2.3.4\n"));
+        QVERIFY(writeFile(m_home->installFilePath(QStringLiteral("version")), "version=1.2.3.4\n"));
         QCOMPARE(title(), "   1.2.3.4");
-        AppPaths::setInstallDirForTests(QString());
     }
 
     void rollingTitle()
@@ -244,7 +242,7 @@ private slots:
     }
 
 private:
-    std::unique_ptr<QTemporaryDir> m_home;
+    std::unique_ptr<ProgramFolder> m_home;
 };
 
 QTEST_MAIN(ChromeTest)
