@@ -12,15 +12,15 @@
 
 namespace {
 
-constexpr int scanDelayMs = 3000;
 constexpr int connectDelayMs = 10; // lets "connecting ..." paint before the blocking open
 constexpr int returnWatchMs = 1000;
 
 } // namespace
 
-DeviceList::DeviceList(QWidget *parent)
+DeviceList::DeviceList(QWidget *parent, int scanDelayMs)
     : QWidget(parent)
     , ui(std::make_unique<Ui::DeviceList>())
+    , m_scanDelayMs(scanDelayMs)
     , m_returnWatch(new QTimer(this))
 {
     ui->setupUi(this);
@@ -56,7 +56,7 @@ DeviceList::~DeviceList()
 
 void DeviceList::scheduleScan()
 {
-    QTimer::singleShot(scanDelayMs, this, &DeviceList::SlotTimeOut);
+    QTimer::singleShot(m_scanDelayMs, this, &DeviceList::SlotTimeOut);
     m_scanning = true;
 }
 

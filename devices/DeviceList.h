@@ -19,11 +19,17 @@ class DeviceList : public QWidget
     Q_OBJECT
 
 public:
-    explicit DeviceList(QWidget *parent = nullptr);
+    // How long a scan waits before it lists the cameras.
+    static constexpr int defaultScanDelayMs = 3000;
+
+    explicit DeviceList(QWidget *parent = nullptr, int scanDelayMs = defaultScanDelayMs);
     ~DeviceList() override;
 
     QString uri() const { return m_uri; }
     bool isScanning() const { return m_scanning; }
+    int scanDelay() const { return m_scanDelayMs; }
+    // For the scans scheduled from now on; one already waiting keeps its time.
+    void setScanDelay(int ms) { m_scanDelayMs = ms; }
 
 signals:
     void sgluri(QString uri);
@@ -54,6 +60,7 @@ private:
 
     std::unique_ptr<Ui::DeviceList> ui;
     QString m_uri;
+    int m_scanDelayMs;
     bool m_scanning = false;
     bool m_lost = false;
     QTimer *m_returnWatch;

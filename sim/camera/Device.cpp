@@ -173,6 +173,12 @@ void Device::wakeReaders()
     lost = false;
 }
 
+int Device::waitingReaders()
+{
+    std::lock_guard<std::mutex> lock(m);
+    return readersWaiting;
+}
+
 uint32_t Device::kindsOf(int64_t set) const
 {
     const DeviceSettings &s = state.settings;
@@ -305,6 +311,12 @@ SdkStatus Device::readNextFrame(uint32_t e, FrameReadyFlags *flags)
     const auto deadline = Clock::now() + period + std::chrono::milliseconds(timing.frameTimeoutMs);
     const uint32_t myEpoch = epoch;
     auto interrupted = [&] { return epoch != myEpoch || !opened || !streaming; };
+    auto waitUntil = [&](Clock::time_point until) {
+        ++readersWaiting;
+        const bool woken = wake.wait_until(lock, until, interrupted);
+        --readersWaiting;
+        return woken;
+    };
     for (;;) {
         auto now = Clock::now();
         // A reader that fell behind gets the newest set, as from a real camera.
@@ -312,12 +324,12 @@ SdkStatus Device::readNextFrame(uint32_t e, FrameReadyFlags *flags)
             nextSet = (now - streamStart) / period;
         const auto due = streamStart + nextSet * period;
         if (due > deadline) {
-            wake.wait_until(lock, deadline, interrupted);
+            waitUntil(deadline);
             if (const SdkStatus st = checkConnection(e))
                 return st;
             return streaming ? LX2_E_TIMEOUT : LX2_E_NOT_STREAMING;
         }
-        if (wake.wait_until(lock, due, interrupted)) {
+        if (waitUntil(due)) {
             if (const SdkStatus st = checkConnection(e))
                 return st;
             return LX2_E_NOT_STREAMING;

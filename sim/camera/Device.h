@@ -62,6 +62,8 @@ public:
     void endUpgrade(const std::string &newFirmware); // reboots; empty keeps the running version
 
     void wakeReaders(); // the SDK shuts down
+    // Reads inside their wait for a frame set.
+    int waitingReaders();
 
 private:
     SdkStatus checkConnection(uint32_t epoch) const;
@@ -75,6 +77,7 @@ private:
 
     std::mutex m; // guards everything below except the render state
     std::condition_variable wake;
+    int readersWaiting = 0;
     DeviceState state;
     bool opened = false;
     bool streaming = false;

@@ -4,6 +4,7 @@
 #include "sim/camera/Sdk.h"
 
 #include "camera/sdk/quillon_api.h"
+#include "sim/camera/quillon_sim_api.h"
 
 #include <cmath>
 
@@ -346,6 +347,11 @@ LX2_API SdkStatus Lx2_GetRegVal(SdkHandle handle, uint32_t index, const uint16_t
 {
     LX2_FAULT();
     return onState(handle, index, [&](DeviceState &s) { return s.readRegisters(addresses, values, count); });
+}
+
+LX2_API SdkStatus LxSim_GetWaitingReaders(SdkHandle handle, uint32_t index, uint32_t *count)
+{
+    return onDevice(handle, index, [&](Device &d, uint32_t) { return readInto(count, uint32_t(d.waitingReaders())); });
 }
 
 } // extern "C"

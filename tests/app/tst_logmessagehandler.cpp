@@ -1,4 +1,5 @@
 #include "shell/logMessageHandler.h"
+#include "support/ProgramFolder.h"
 #include "support/TestFiles.h"
 
 #include <QtTest>
@@ -24,10 +25,11 @@ class LogMessageHandlerTest : public QObject
 private slots:
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
+        m_dir = std::make_unique<ProgramFolder>();
         QVERIFY(m_dir->isValid());
-        qputenv("LUMIDESK_HOME", m_dir->path().toLocal8Bit());
     }
+
+    void cleanup() { m_dir.reset(); }
 
     void format()
     {
@@ -163,7 +165,7 @@ private:
         return result;
     }
 
-    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<ProgramFolder> m_dir;
 };
 
 QTEST_GUILESS_MAIN(LogMessageHandlerTest)

@@ -1,6 +1,7 @@
 #include "shell/AppPaths.h"
 #include "shell/ToolSettings.h"
 #include "support/LogCapture.h"
+#include "support/ProgramFolder.h"
 #include "support/TestFiles.h"
 
 #include <QtTest>
@@ -34,14 +35,11 @@ class ToolSettingsTest : public QObject
 private slots:
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
-        m_install = std::make_unique<QTemporaryDir>();
-        QVERIFY(m_dir->isValid() && m_install->isValid());
-        qputenv("LUMIDESK_HOME", m_dir->path().toLocal8Bit());
-        AppPaths::setInstallDirForTests(m_install->path());
+        m_dir = std::make_unique<ProgramFolder>();
+        QVERIFY(m_dir->isValid());
     }
 
-    void cleanup() { AppPaths::setInstallDirForTests(QString()); }
+    void cleanup() { m_dir.reset(); }
 
     void values_data()
     {
@@ -78,7 +76,7 @@ private slots:
         if (!ini.isNull())
             QVERIFY(writeFile(m_dir->filePath("Lumidesk.ini"), ini));
         if (!version.isNull())
-            QVERIFY(writeFile(m_install->filePath("version"), version));
+            QVERIFY(writeFile(m_dir->installFilePath("version"), version));
         const ToolSettings &s = settings();
         QCOMPARE(QStringLiteral("%1 %2 %3 %4 %5")
                      .arg(s.userType())
@@ -187,7 +185,7 @@ private slots:
     {
         QVERIFY(writeFile(m_dir->filePath("version"), "version=9.9.9.9\n")); // a data folder's copy
         QCOMPARE(settings().version(), "0.0.0.0");
-        QVERIFY(writeFile(m_install->filePath("version"), "version=1.2.3.4\n"));
+        QVERIFY(writeFile(m_dir->installFilePath("version"), "version=1.2.3.4\n"));
         QCOMPARE(settings().version(), "1.2.3.4");
 
         AppPaths::setInstallDirForTests(QString());
@@ -198,7 +196,7 @@ private slots:
 private:
     void writeIni(const QByteArray &text) { QVERIFY(writeFile(m_dir->filePath("Lumidesk.ini"), text)); }
     const ToolSettings &settings() const { return ToolSettings::getInstance(); }
-    std::unique_ptr<QTemporaryDir> m_dir, m_install;
+    std::unique_ptr<ProgramFolder> m_dir;
 };
 
 QTEST_GUILESS_MAIN(ToolSettingsTest)

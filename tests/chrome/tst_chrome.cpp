@@ -1,7 +1,7 @@
 #include "chrome/FramelessHelper.h"
 #include "chrome/MyTitleBar.h"
 #include "chrome/titlebarWindow.h"
-#include "shell/AppPaths.h"
+#include "support/ProgramFolder.h"
 #include "support/TestFiles.h"
 
 #include <QGuiApplication>
@@ -9,6 +9,8 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QtTest>
+
+#include <new>
 
 namespace {
 
@@ -63,10 +65,11 @@ class ChromeTest : public QObject
 private slots:
     void init()
     {
-        m_home = std::make_unique<QTemporaryDir>();
+        m_home = std::make_unique<ProgramFolder>();
         QVERIFY(m_home->isValid());
-        qputenv("LUMIDESK_HOME", m_home->path().toLocal8Bit());
     }
+
+    void cleanup() { m_home.reset(); }
 
     void dragInsideTheTitleAreaMoves()
     {
@@ -114,11 +117,29 @@ private slots:
 
     void helperLetsGoOfTheWindow()
     {
-        // A watched widget that goes first is forgotten, not touched by the helper's destructor.
+        // A watched widget that goes first is forgotten: a new widget at its address (as the
+        // allocator hands out) is watched afresh, not taken for the old one.
         FramelessHelper helper;
-        auto *widget = new QWidget;
-        helper.activateOn(widget);
-        delete widget;
+        alignas(QWidget) unsigned char place[sizeof(QWidget)];
+        auto *first = new (place) QWidget;
+        helper.activateOn(first);
+        const bool firstWatched = first->hasMouseTracking();
+        first->~QWidget();
+        auto *second = new (place) QWidget;
+        helper.activateOn(second);
+        const bool secondWatched = second->hasMouseTracking() && second->testAttribute(Qt::WA_Hover);
+        second->~QWidget();
+        QVERIFY(firstWatched);
+        QVERIFY(secondWatched);
+
+        // A helper that goes first leaves the window as it found it.
+        QWidget window;
+        {
+            FramelessHelper gone;
+            gone.activateOn(&window);
+            QVERIFY(window.hasMouseTracking() && window.testAttribute(Qt::WA_Hover));
+        }
+        QVERIFY(!window.hasMouseTracking() && !window.testAttribute(Qt::WA_Hover));
     }
 
     void maximiseAndRestore_data()
@@ -170,13 +191,10 @@ private slots:
     {
         const auto title = [] { return titlebarWindow().titleBar()->findChild<QLabel *>("TitleContent")->text(); };
         // The version file belongs to the installation, not to the data folder.
-        const QTemporaryDir install;
-        AppPaths::setInstallDirForTests(install.path());
         QVERIFY(writeFile(m_home->filePath(QStringLiteral("version")), "version=9.9.9.9\n"));
         QCOMPARE(title(), "   0.0.0.0"); // no version file
-        QVERIFY(writeFile(install.filePath(QStringLiteral("version")), "version=1.2.3.4\n"));
+        QVERIFY(writeFile(m_home->installFilePath(QStringLiteral("version")), "version=1.2.3.4\n"));
         QCOMPARE(title(), "   1.2.3.4");
-        AppPaths::setInstallDirForTests(QString());
     }
 
     void rollingTitle()
@@ -224,7 +242,7 @@ private slots:
     }
 
 private:
-    std::unique_ptr<QTemporaryDir> m_home;
+    std::unique_ptr<ProgramFolder> m_home;
 };
 
 QTEST_MAIN(ChromeTest)

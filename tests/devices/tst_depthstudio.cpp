@@ -7,6 +7,7 @@
 #include "pipeline/AlgoThread.h"
 #include "pipeline/ImageWidget.h"
 #include "pipeline/MyThread.h"
+#include "support/ProgramFolder.h"
 #include "support/SimConfigFile.h"
 
 #include <QCheckBox>
@@ -27,6 +28,7 @@ private slots:
             return window.findChild<QWidget *>(QLatin1String(area))->isVisible();
         };
         QVERIFY(shown("widget_list") && shown("widget_image") && !shown("widget_ctl"));
+        QCOMPARE(window.findChild<DeviceList *>()->scanDelay(), 3000); // the first scan, 3 s after start
         window.sloturi(QString());
         QVERIFY(!shown("widget_ctl"));
         QVERIFY(!window.imageWidget()->processing()->isRunning());
@@ -87,16 +89,16 @@ private slots:
     // The image view hands a continuous save that ended on a failed write back to the panel.
     void endedContinuousSaveUnticksThePanel()
     {
-        QTemporaryDir home; // the save set's folders go here
-        qputenv("LUMIDESK_HOME", home.path().toLocal8Bit());
         const SimConfigFile config(fastSim() + "[device.a]\nmodel = Alta\n");
         DepthStudio window;
         auto *continuous = window.ctlWidget()->findChild<QCheckBox *>(QStringLiteral("SaveImage"));
         continuous->setChecked(true);
         emit window.imageWidget()->sglSaveStopped();
         QVERIFY(!continuous->isChecked());
-        qunsetenv("LUMIDESK_HOME");
     }
+
+private:
+    const ProgramFolder m_home; // settings, and the save set's folders
 };
 
 QTEST_MAIN(DepthStudioTest)

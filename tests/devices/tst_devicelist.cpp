@@ -6,6 +6,7 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -64,11 +65,12 @@ private slots:
     void startUpAndFirstScan()
     {
         m_config = std::make_unique<SimConfigFile>(twoModels);
-        DeviceList list;
+        DeviceList list(nullptr, quickScanMs);
         QCOMPARE(label(list)->text(), QStringLiteral("scaning ..."));
         for (const char *name : {"btn_Sync", "btn_Start", "btn_Stop"})
             QVERIFY(!button(list, name)->isEnabled());
-        QTRY_COMPARE_WITH_TIMEOUT(label(list)->text(), QStringLiteral("select one device"), 5000);
+        QVERIFY(list.isScanning());
+        QTRY_COMPARE(label(list)->text(), QStringLiteral("select one device"));
         QVERIFY(button(list, "btn_Sync")->isEnabled());
         QCOMPARE(tree(list)->topLevelItemCount(), 3);
         QCOMPARE(tree(list)->topLevelItem(0)->childCount(), 2);
@@ -88,7 +90,10 @@ private slots:
         QCOMPARE(label(*list)->text(), QStringLiteral("selected:"));
         list->slotToStart();
         QCOMPARE(label(*list)->text(), QStringLiteral("selected:"));
-        QTest::qWait(50);
+        // A connection attempt that Start had scheduled would be due before this marker.
+        bool marked = false;
+        QTimer::singleShot(100, this, [&] { marked = true; });
+        QTRY_VERIFY(marked);
         QCOMPARE(opened.count(), 0);
         // A camera row enables Start.
         list->itemClick(cameraRow(*list, 0, 1), 0);
@@ -99,23 +104,30 @@ private slots:
     void scanCancelAndRescan()
     {
         auto list = makeList(twoModels);
-        // Scan twice: cancelled; the old tree stays and the late timer changes nothing.
+        QPushButton *scan = button(*list, "btn_Sync");
+        // Scan twice: cancelled; the old tree stays, and the late timer changes nothing but the
+        // Scan button.
+        list->setScanDelay(quickScanMs);
         list->slotToSync();
         QCOMPARE(label(*list)->text(), QStringLiteral("scaning ..."));
         list->slotToSync();
         QCOMPARE(label(*list)->text(), QStringLiteral("select one device"));
         QVERIFY(!list->isScanning());
         tree(*list)->topLevelItem(0)->setText(0, QStringLiteral("marked"));
-        QTest::qWait(3200);
+        scan->setEnabled(false);
+        QTRY_VERIFY(scan->isEnabled()); // the late timer has run
         QCOMPARE(tree(*list)->topLevelItem(0)->text(0), QStringLiteral("marked"));
+        QCOMPARE(label(*list)->text(), QStringLiteral("select one device"));
 
-        // Scan, cancel, Scan: the first timer already runs the scan.
+        // Scan, cancel, Scan: the first timer already runs the scan, long before the second.
         list->slotToSync();
         list->slotToSync();
-        QTest::qWait(1500);
+        list->setScanDelay(neverMs);
         list->slotToSync();
-        QTRY_COMPARE_WITH_TIMEOUT(tree(*list)->topLevelItem(0)->text(0), QStringLiteral("Alta"), 2500);
+        QVERIFY(list->isScanning());
+        QTRY_COMPARE(tree(*list)->topLevelItem(0)->text(0), QStringLiteral("Alta"));
         QVERIFY(!list->isScanning());
+        QCOMPARE(label(*list)->text(), QStringLiteral("select one device"));
     }
 
     void failingOpenShowsBoxAndEmitsNothing()
@@ -172,10 +184,15 @@ private slots:
     }
 
 private:
+    // A scan timer that fires while the test runs, and one that never does.
+    static constexpr int quickScanMs = 20;
+    static constexpr int neverMs = 24 * 3600 * 1000;
+
+    // A list whose first scan has run; its own timer never fires during the test.
     std::unique_ptr<DeviceList> makeList(const QByteArray &ini)
     {
         m_config = std::make_unique<SimConfigFile>(ini);
-        auto list = std::make_unique<DeviceList>();
+        auto list = std::make_unique<DeviceList>(nullptr, neverMs);
         list->SlotTimeOut(); // the scan, without waiting for its timer
         return list;
     }

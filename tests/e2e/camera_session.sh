@@ -37,9 +37,9 @@ start_program "$home" LUMIDESK_STATS=1
 pid=$PROGRAM_PID
 win=$(wait_window "$pid")
 
-# The first scan lists the virtual cameras 3 s after start.
+# The first scan lists the virtual cameras 3 s after start. It logs them while it fills the
+# tree, so the tree is full before the program takes the click.
 wait_log "$log" '"usb&2bc5&0401&ALT2301A0017&1-1"' 10
-sleep 0.3
 click "$CAMERA_ROW" 2
 
 # Connected: the controller opened the Alta (model 1), the panel filled itself ...
@@ -59,7 +59,7 @@ read -r colours _ _ <<<"$(area_stats stream_view "$DEPTH_AREA")"
 
 # Choose "DepthAndIR_30" from the open list by typing its name.
 click "$DATA_MODE"
-sleep 0.5
+wait_windows "$pid" 2 # the open list is a window of its own
 xdotool type --delay 30 "DepthAndIR_3"
 xdotool key Return
 wait_log "$log" 'SetDataMode index:2  status:0' 10

@@ -48,6 +48,24 @@ wait_window() {
   fail "no window${name:+ \"$name\"} from process $pid"
 }
 
+# wait_windows PID COUNT: waits (up to 20 s) until the process shows COUNT windows or more.
+wait_windows() {
+  for _ in $(seq 200); do
+    [ "$(xdotool search --onlyvisible --pid "$1" 2>/dev/null | wc -l)" -ge "$2" ] && return 0
+    sleep 0.1
+  done
+  fail "process $1 shows fewer than $2 windows"
+}
+
+# wait_gone WINDOW: waits (up to 20 s) until the window is no longer shown (or no longer exists).
+wait_gone() {
+  for _ in $(seq 200); do
+    [ "$(xwininfo -id "$1" 2>/dev/null | sed -n 's/^ *Map State: //p')" = IsViewable ] || return 0
+    sleep 0.1
+  done
+  fail "window $1 is still shown"
+}
+
 # press_key WINDOW KEY: focuses the window and types the key as real (XTEST) input.
 press_key() {
   xdotool windowfocus --sync "$1"

@@ -39,8 +39,11 @@ home=$(new_home)
 start_program "$home"
 pid=$PROGRAM_PID
 win=$(wait_window "$pid")
-sleep 0.5
-read -r x y w h <<<"$(geometry "$win")"
+for _ in $(seq 50); do
+  read -r x y w h <<<"$(geometry "$win")"
+  [ "$w $h" = "1557 777" ] && break
+  sleep 0.1
+done
 [ "$w $h" = "1557 777" ] || fail "unexpected start size ${w}x$h"
 
 # By the title bar, between the version text and the buttons.
@@ -61,7 +64,7 @@ close_button() { xdotool mousemove $((x + w - 30)) $((y + 17)) sleep 0.2 click 1
 close_button
 box=$(wait_window "$pid" Exit)
 press_key "$box" Escape
-sleep 0.5
+wait_gone "$box"
 kill -0 "$pid" || fail "the program ended although the exit was refused"
 close_button
 box=$(wait_window "$pid" Exit)

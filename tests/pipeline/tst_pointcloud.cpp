@@ -4,6 +4,7 @@
 #include "pipeline/DisplaySwitches.h"
 #include "pipeline/PointCloudScene.h"
 #include "pipeline/ThrDGLWidget.h"
+#include "support/ProgramFolder.h"
 #include "support/SimConfigFile.h"
 #include "support/TestFiles.h"
 
@@ -52,7 +53,7 @@ private slots:
     void rightDragToTheCentreGivesNoPan();
 
 private:
-    QTemporaryDir home;
+    const ProgramFolder home;
     std::unique_ptr<ThrDGLWidget> view;
     DisplaySwitches &sw = DisplaySwitches::instance();
     const cv::Mat depth = cv::Mat(480, 640, CV_16UC1, cv::Scalar(800));
@@ -60,7 +61,6 @@ private:
 
 void PointCloudTest::init()
 {
-    qputenv("LUMIDESK_HOME", home.path().toLocal8Bit());
     QFile::remove(home.filePath("Lumidesk.ini"));
     sw.resetToDefaults();
     sw.pointCloudActive = 1;

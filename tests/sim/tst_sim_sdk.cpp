@@ -7,11 +7,11 @@
 #include "support/TestFiles.h"
 
 #include "camera/sdk/quillon_api.h"
+#include "sim/camera/quillon_sim_api.h"
 
 #include <QtTest>
 
 #include <atomic>
-#include <chrono>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -51,6 +51,12 @@ uint32_t deviceCount()
 {
     uint32_t n = 0;
     return Lx2_GetDeviceCount(&n) == 0 ? n : ~0u;
+}
+
+uint32_t waitingReaders(SdkHandle h)
+{
+    uint32_t n = 0;
+    return LxSim_GetWaitingReaders(h, 0, &n) == 0 ? n : ~0u;
 }
 
 QByteArray firmwareOf(SdkHandle h)
@@ -370,9 +376,10 @@ void SimSdkTest::workModeSixteenHandsTheCameraToItsLoader()
 
 void SimSdkTest::settingsCallsDoNotWaitForABlockedRead()
 {
-    // In standby no frame set comes; the read waits its full time-out.
+    // In standby no frame set comes; the read waits its full time-out, far longer than the
+    // settings calls take, unless they wait for it.
     QByteArray ini = cameras;
-    ini.replace("frameTimeoutMs = 150", "frameTimeoutMs = 3000");
+    ini.replace("frameTimeoutMs = 150", "frameTimeoutMs = 30000");
     const SdkHandle h = start(ini);
     QVERIFY(h);
     QCOMPARE(Lx2_SetLowPowerModeEnabled(h, 0, 1), 0);
@@ -383,7 +390,11 @@ void SimSdkTest::settingsCallsDoNotWaitForABlockedRead()
         readStatus = Lx2_ReadNextFrame(h, 0, &flags);
         reading = false;
     });
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    const auto joinReader = qScopeGuard([&] { // also when a check fails
+        Lx2_StopStream(h, 0);
+        reader.join();
+    });
+    QTRY_COMPARE_WITH_TIMEOUT(waitingReaders(h), 1u, 10000);
     for (int i = 0; i < 20; ++i) {
         QCOMPARE(Lx2_SetSpatialFilterEnabled(h, 0, i & 1), 0);
         QCOMPARE(Lx2_SetDepthRange(h, 0, i % 9), 0);
@@ -395,10 +406,12 @@ void SimSdkTest::settingsCallsDoNotWaitForABlockedRead()
         QCOMPARE(Lx2_GetFrame(h, 0, DepthFrame, &frame), int(LX2_E_NO_FRAME));
     }
     QVERIFY2(reading, "every settings call returned while the read was still waiting");
+    QCOMPARE(waitingReaders(h), 1u);
     // Stopping the stream ends the wait at once.
     QCOMPARE(Lx2_StopStream(h, 0), 0);
-    reader.join();
+    QTRY_VERIFY(!reading);
     QCOMPARE(readStatus.load(), int(LX2_E_NOT_STREAMING));
+    QCOMPARE(waitingReaders(h), 0u);
 }
 
 QTEST_GUILESS_MAIN(SimSdkTest)
