@@ -12,7 +12,6 @@
 #include <memory>
 #include <utility>
 
-class QCheckBox;
 class QComboBox;
 
 namespace Ui {
