@@ -51,7 +51,7 @@ DeviceList::DeviceList(QWidget *parent)
 
 DeviceList::~DeviceList()
 {
-    Control_Single::getInstance()->shutdownSDK();
+    (void)Control_Single::getInstance()->shutdownSDK();
 }
 
 void DeviceList::scheduleScan()
