@@ -119,7 +119,8 @@ void CtlWidget::setGroupsEnabled(bool enabled, bool includingBrio)
 void CtlWidget::openCamera()
 {
     // Rebuilding the lists writes ranges (and, leaving WDR, the first range) to the camera.
-    const int cameraRange = Control_Single::getInstance()->getDepthRange();
+    DepthRangeIndex cameraRange = 0; // Range0 when the camera cannot say
+    (void)Control_Single::getInstance()->getDepthRange(&cameraRange);
     applyModelLayout();
     fillFromCamera(cameraRange);
     setGroupsEnabled(true, false); // the Brio group is enabled by its own layout only
@@ -239,7 +240,7 @@ void CtlWidget::applyBrioPreset()
     ui->comboBox_workmode->setCurrentIndex(0);
     SetWorkMode_T(0);
     ui->comboBox_mirror->setCurrentIndex(0);
-    Control_Single::getInstance()->setImageMirror(0);
+    (void)Control_Single::getInstance()->setImageMirror(0);
     ui->rgbResolutionComb_2->setCurrentIndex(2);
     SetRgbResolution(2);
     for (QCheckBox *box :

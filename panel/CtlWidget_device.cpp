@@ -37,7 +37,9 @@ bool readText(TextRead read, QString &text)
 
 void CtlWidget::initOK()
 {
-    fillFromCamera(camera()->getDepthRange());
+    DepthRangeIndex cameraRange = 0; // Range0 when the camera cannot say
+    (void)camera()->getDepthRange(&cameraRange);
+    fillFromCamera(cameraRange);
 }
 
 // cameraRange is the camera's own range, read before anything rebuilt the range list.
@@ -124,11 +126,12 @@ void CtlWidget::applyRangeLimits(int range)
     ui->spinBox_Slope_min->setValue(sw.colourMapMin);
 }
 
+// A failed read keeps the mode read before.
 void CtlWidget::readFrameModes()
 {
-    camera()->getDepthFrameMode(&m_depthFrameMode);
-    camera()->getIrFrameMode(&m_irFrameMode);
-    camera()->getRgbFrameMode(&m_rgbFrameMode);
+    (void)camera()->getDepthFrameMode(&m_depthFrameMode);
+    (void)camera()->getIrFrameMode(&m_irFrameMode);
+    (void)camera()->getRgbFrameMode(&m_rgbFrameMode);
 }
 
 // ---- data mode and depth range ----
@@ -176,7 +179,7 @@ void CtlWidget::enterWdr()
     DisplaySwitches &sw = DisplaySwitches::instance();
     ui->checkBox_wdrstyle->setEnabled(true);
     QThread::msleep(100); // the camera needs a moment in the new mode; a short stall beats re-entering the event loop
-    camera()->setWDROutputMode(&m_wdrMode);
+    (void)camera()->setWDROutputMode(&m_wdrMode);
     ui->depRangeComBox->setEnabled(false);
 
     uint32_t farRange = 0;
@@ -292,40 +295,40 @@ void CtlWidget::SetWorkMode_T(int index)
         ui->checkBox_rgbenabled->setChecked(false);
         allShowSwitchesOffBut(false);
     }
-    camera()->setDataMode(index + LX2_DATA_WORK_DEPTH_IR_15_RGB_30);
+    (void)camera()->setDataMode(index + LX2_DATA_WORK_DEPTH_IR_15_RGB_30);
 }
 
 // ---- device controls ----
 
 void CtlWidget::SetMirror(int index)
 {
-    camera()->setImageMirror(index);
+    (void)camera()->setImageMirror(index);
 }
 
 void CtlWidget::SetRgbResolution(int index)
 {
-    camera()->setRGBResolution(index);
-    camera()->getRgbFrameMode(&m_rgbFrameMode);
+    (void)camera()->setRGBResolution(index);
+    (void)camera()->getRgbFrameMode(&m_rgbFrameMode);
     emit sglreFlash();
 }
 
 void CtlWidget::DepthEnabled(int state)
 {
     const bool on = isChecked(state);
-    camera()->setDepthFrameEnabled(on);
-    camera()->setIrFrameEnabled(on);
+    (void)camera()->setDepthFrameEnabled(on);
+    (void)camera()->setIrFrameEnabled(on);
     DisplaySwitches::instance().showMappedDepth = on;
     DisplaySwitches::instance().showMappedIr = on;
 }
 
 void CtlWidget::IREnabled(int state)
 {
-    camera()->setIrFrameEnabled(isChecked(state));
+    (void)camera()->setIrFrameEnabled(isChecked(state));
 }
 
 void CtlWidget::RGBEnabled(int state)
 {
-    camera()->setRgbFrameEnabled(isChecked(state));
+    (void)camera()->setRgbFrameEnabled(isChecked(state));
     DisplaySwitches::instance().showRgb = isChecked(state);
 }
 
@@ -336,63 +339,63 @@ void CtlWidget::RGBAecEnabled(int state)
     ui->pushButton_Tset->setEnabled(!on);
     ui->doubleSpinBox_exploretime->setEnabled(!on);
     ui->doubleSpinBox_gain->setEnabled(!on);
-    camera()->setRgbAecEnabled(on);
+    (void)camera()->setRgbAecEnabled(on);
 }
 
 void CtlWidget::TofAecEnabled(int state)
 {
-    camera()->setTofAecEnabled(isChecked(state));
+    (void)camera()->setTofAecEnabled(isChecked(state));
 }
 
 void CtlWidget::on_pushButton_Tset_clicked()
 {
-    camera()->setRgbExplosureTimeAndGain(float(ui->doubleSpinBox_exploretime->value()),
-                                         float(ui->doubleSpinBox_gain->value()));
+    (void)camera()->setRgbExplosureTimeAndGain(float(ui->doubleSpinBox_exploretime->value()),
+                                               float(ui->doubleSpinBox_gain->value()));
 }
 
 void CtlWidget::BGvalueChanged(int value)
 {
-    camera()->setThreshold(value);
+    (void)camera()->setThreshold(value);
 }
 
 void CtlWidget::SlaveModeStateChanged(int state)
 {
-    camera()->setSlaveModeEnabled(isChecked(state));
+    (void)camera()->setSlaveModeEnabled(isChecked(state));
 }
 
 void CtlWidget::SynchronizeStateChanged(int state)
 {
-    camera()->setSynchronizeEnabled(isChecked(state));
+    (void)camera()->setSynchronizeEnabled(isChecked(state));
 }
 
 void CtlWidget::AntiInterferenceStateChanged(int state)
 {
-    camera()->setAntiInterferenceEnabled(isChecked(state));
+    (void)camera()->setAntiInterferenceEnabled(isChecked(state));
 }
 
 void CtlWidget::DSPStateChanged(int state)
 {
-    camera()->setDSPEnabled(isChecked(state));
+    (void)camera()->setDSPEnabled(isChecked(state));
 }
 
 void CtlWidget::LowPowerModeStateChanged(int state)
 {
-    camera()->setLowPowerModeEnabled(isChecked(state));
+    (void)camera()->setLowPowerModeEnabled(isChecked(state));
 }
 
 void CtlWidget::IR_BGStateChanged(int state)
 {
-    camera()->setIR_S2_Enable(isChecked(state) ? 1u : 0u); // two bytes: the switch, then 0
+    (void)camera()->setIR_S2_Enable(isChecked(state) ? 1u : 0u); // two bytes: the switch, then 0
 }
 
 void CtlWidget::onISAStateChanged(int state)
 {
-    camera()->setISA(isChecked(state));
+    (void)camera()->setISA(isChecked(state));
 }
 
 void CtlWidget::onTALStateChanged(int state)
 {
-    camera()->setTALSwitch(isChecked(state));
+    (void)camera()->setTALSwitch(isChecked(state));
 }
 
 void CtlWidget::on_pushButton_get_clicked()
@@ -401,7 +404,7 @@ void CtlWidget::on_pushButton_get_clicked()
     if (camera()->getPulseCount(&pulseCount) == 0)
         ui->spinBox_PulseCount->setValue(int(pulseCount & 0xFFFFu));
     uint16_t gain = 0;
-    if (!camera()->getGmmGain(&gain))
+    if (camera()->getGmmGain(&gain) == 0)
         ui->spinBox_GmmGain->setValue(gain);
 }
 
@@ -413,8 +416,8 @@ void CtlWidget::on_pushButton_set_clicked()
         return;
     const int range = selectedRangeIndex();
     const PulseCountSet record{uint16_t(pulseCount), uint8_t(range < 3 ? 0 : range < 6 ? 1 : 2), uint8_t(range), 0};
-    camera()->setPulseCount(&record);
-    camera()->setGmmGain(uint32_t(uint16_t(gain))); // three bytes: the gain, then 0
+    (void)camera()->setPulseCount(&record);
+    (void)camera()->setGmmGain(uint32_t(uint16_t(gain))); // three bytes: the gain, then 0
 }
 
 void CtlWidget::SlotRefreshUSBStatus()

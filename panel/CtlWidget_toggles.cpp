@@ -34,7 +34,7 @@ void CtlWidget::PointCloudStateChanged(int state)
             ui->Mapper_DepthToRGB->setChecked(false);
     }
     // The point cloud is coloured from the colour image mapped onto depth.
-    camera()->setMapperEnabledDepthToRGB(sw.showPointCloud);
+    (void)camera()->setMapperEnabledDepthToRGB(sw.showPointCloud);
     emit sglPointCloud(state);
     emit sglreFlash();
 }
@@ -79,7 +79,7 @@ void CtlWidget::Mapper_DepthToRGBStateChanged(int state)
     DisplaySwitches &sw = DisplaySwitches::instance();
     showExclusive(state, sw.showMappedRgb, sw.showRgb, ui->checkBox_rgb);
     if (!sw.pointCloudRgb) // the coloured point cloud needs the mapper whatever this box says
-        camera()->setMapperEnabledDepthToRGB(isChecked(state));
+        (void)camera()->setMapperEnabledDepthToRGB(isChecked(state));
     emit sglreFlash();
 }
 
@@ -87,7 +87,7 @@ void CtlWidget::Mapper_RGBToDepthStateChanged(int state)
 {
     DisplaySwitches &sw = DisplaySwitches::instance();
     showExclusive(state, sw.showMappedDepth, sw.showDepth, ui->checkBox_depth);
-    camera()->setMapperEnabledRGBToDepth(isChecked(state));
+    (void)camera()->setMapperEnabledRGBToDepth(isChecked(state));
     emit sglreFlash();
 }
 
@@ -95,46 +95,46 @@ void CtlWidget::Mapper_RGBToIRStateChanged(int state)
 {
     DisplaySwitches &sw = DisplaySwitches::instance();
     showExclusive(state, sw.showMappedIr, sw.showIr, ui->checkBox_ir);
-    camera()->setMapperEnabledRGBToIR(isChecked(state));
+    (void)camera()->setMapperEnabledRGBToIR(isChecked(state));
     emit sglreFlash();
 }
 
 void CtlWidget::WDRstyleStateChanged(int state)
 {
     DisplaySwitches::instance().wdrStyle = isChecked(state) ? 1 : 0;
-    camera()->setWDRStyle(isChecked(state));
+    (void)camera()->setWDRStyle(isChecked(state));
 }
 
 // ---- corrections and filters ----
 
 void CtlWidget::RGBDistortionStateChanged(int state)
 {
-    camera()->setRGBDistortionCorrectionEnabled(isChecked(state));
+    (void)camera()->setRGBDistortionCorrectionEnabled(isChecked(state));
 }
 
 void CtlWidget::DepthDistortionStateChanged(int state)
 {
-    camera()->setDepthDistortionCorrectionEnabled(isChecked(state));
+    (void)camera()->setDepthDistortionCorrectionEnabled(isChecked(state));
 }
 
 void CtlWidget::IrDistortionStateChanged(int state)
 {
-    camera()->setIrDistortionCorrectionEnabled(isChecked(state));
+    (void)camera()->setIrDistortionCorrectionEnabled(isChecked(state));
 }
 
 void CtlWidget::ComputeRealDepthStateChanged(int state)
 {
-    camera()->setComputeRealDepthCorrectionEnabled(isChecked(state));
+    (void)camera()->setComputeRealDepthCorrectionEnabled(isChecked(state));
 }
 
 void CtlWidget::TimeFilterStateChanged(int state)
 {
-    camera()->setTimeFilterEnabled(isChecked(state));
+    (void)camera()->setTimeFilterEnabled(isChecked(state));
 }
 
 void CtlWidget::SpatialFilterStateChanged(int state)
 {
-    camera()->setSpatialFilterEnabled(isChecked(state));
+    (void)camera()->setSpatialFilterEnabled(isChecked(state));
 }
 
 void CtlWidget::BlackBGStateChanged(int state)

@@ -12,7 +12,7 @@ using Setter = SdkStatus (Control_Single::*)(int);
 
 template <Setter setter> void call(Control_Single &camera, bool on)
 {
-    (camera.*setter)(on ? 1 : 0);
+    (void)(camera.*setter)(on ? 1 : 0);
 }
 
 } // namespace
@@ -34,15 +34,15 @@ const std::array<PanelSettings::Switch, PanelSettings::SwitchCount> &PanelSettin
         {"checkBox_dsp", call<&Control_Single::setDSPEnabled>, false},
         {"LowPowerMode", call<&Control_Single::setLowPowerModeEnabled>, false},
         {"checkBox_IR_BG", [](Control_Single &c, bool on) { (void)c.setIR_S2_Enable(on ? 1u : 0u); }, false},
-        {"ISAcheckBox", [](Control_Single &c, bool on) { c.setISA(on); }, false},
-        {"TALcheckBox", [](Control_Single &c, bool on) { c.setTALSwitch(on); }, false},
+        {"ISAcheckBox", [](Control_Single &c, bool on) { (void)c.setISA(on); }, false},
+        {"TALcheckBox", [](Control_Single &c, bool on) { (void)c.setTALSwitch(on); }, false},
         {"checkBox_rgbaecenabled", call<&Control_Single::setRgbAecEnabled>, false},
         {"checkBox_tofaecenabled", call<&Control_Single::setTofAecEnabled>, false},
         // The depth switch carries the IR stream with it; the IR switch comes after it.
         {"checkBox_depthenabled",
          [](Control_Single &c, bool on) {
-             c.setDepthFrameEnabled(on);
-             c.setIrFrameEnabled(on);
+             (void)c.setDepthFrameEnabled(on);
+             (void)c.setIrFrameEnabled(on);
          },
          false},
         {"checkBox_irenabled", call<&Control_Single::setIrFrameEnabled>, false},
@@ -58,28 +58,28 @@ void PanelSettings::restore(Control_Single &camera, const PanelSettings &now, co
     const auto changed = [](int a, int b) { return a >= 0 && a != b; };
     if (now.deviceType == Brio) {
         if (changed(now.dataModeIndex, opened.dataModeIndex))
-            camera.setDataMode(now.dataModeIndex + LX2_DATA_WORK_DEPTH_IR_15_RGB_30);
+            (void)camera.setDataMode(now.dataModeIndex + LX2_DATA_WORK_DEPTH_IR_15_RGB_30);
         if (changed(now.brioResolution, opened.brioResolution))
-            camera.setRGBResolution(now.brioResolution);
+            (void)camera.setRGBResolution(now.brioResolution);
     } else if (now.dataModeIndex >= 0) {
         // The data mode first: it decides what the range and the streams mean.
         const int value = DataModeTable::valueForIndex(now.deviceType, now.dataModeIndex);
         if (camera.setDataModeProperty(uint8_t(value)) == 0 && value == wdrDataMode)
-            camera.setWDROutputMode(&wdr);
+            (void)camera.setWDROutputMode(&wdr);
         else if (now.rangeIndex >= 0)
-            camera.setDepthRange(now.rangeIndex);
+            (void)camera.setDepthRange(now.rangeIndex);
     }
     if (now.rgbResolution >= 0 && now.deviceType != Brio)
-        camera.setRGBResolution(now.rgbResolution);
+        (void)camera.setRGBResolution(now.rgbResolution);
     if (changed(now.mirror, opened.mirror))
-        camera.setImageMirror(now.mirror);
+        (void)camera.setImageMirror(now.mirror);
 
-    camera.setMapperEnabledDepthToRGB(now.mapDepthToRgb);
+    (void)camera.setMapperEnabledDepthToRGB(now.mapDepthToRgb);
     for (int i = 0; i < SwitchCount; ++i) {
         const Switch &s = switches()[size_t(i)];
         if (s.mirrored || now.on[size_t(i)] != opened.on[size_t(i)])
             s.write(camera, now.on[size_t(i)]);
     }
     if (now.threshold >= 0)
-        camera.setThreshold(now.threshold);
+        (void)camera.setThreshold(now.threshold);
 }
