@@ -51,7 +51,7 @@ DeviceList::DeviceList(QWidget *parent, int scanDelayMs)
 
 DeviceList::~DeviceList()
 {
-    Control_Single::getInstance()->shutdownSDK();
+    (void)Control_Single::getInstance()->shutdownSDK();
 }
 
 void DeviceList::scheduleScan()

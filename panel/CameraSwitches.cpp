@@ -10,7 +10,7 @@ using Setter = SdkStatus (Control_Single::*)(int);
 
 template <Setter setter> void call(Control_Single &camera, bool on)
 {
-    (camera.*setter)(on ? 1 : 0);
+    (void)(camera.*setter)(on ? 1 : 0);
 }
 
 } // namespace
@@ -32,15 +32,15 @@ const std::array<CameraSwitches::Switch, CameraSwitches::Count> &CameraSwitches:
         {"checkBox_dsp", call<&Control_Single::setDSPEnabled>, false},
         {"LowPowerMode", call<&Control_Single::setLowPowerModeEnabled>, false},
         {"checkBox_IR_BG", [](Control_Single &c, bool on) { (void)c.setIR_S2_Enable(on ? 1u : 0u); }, false},
-        {"ISAcheckBox", [](Control_Single &c, bool on) { c.setISA(on); }, false},
-        {"TALcheckBox", [](Control_Single &c, bool on) { c.setTALSwitch(on); }, false},
+        {"ISAcheckBox", [](Control_Single &c, bool on) { (void)c.setISA(on); }, false},
+        {"TALcheckBox", [](Control_Single &c, bool on) { (void)c.setTALSwitch(on); }, false},
         {"checkBox_rgbaecenabled", call<&Control_Single::setRgbAecEnabled>, false},
         {"checkBox_tofaecenabled", call<&Control_Single::setTofAecEnabled>, false},
         // The depth switch carries the IR stream with it; the IR switch comes after it.
         {"checkBox_depthenabled",
          [](Control_Single &c, bool on) {
-             c.setDepthFrameEnabled(on);
-             c.setIrFrameEnabled(on);
+             (void)c.setDepthFrameEnabled(on);
+             (void)c.setIrFrameEnabled(on);
          },
          false},
         {"checkBox_irenabled", call<&Control_Single::setIrFrameEnabled>, false},

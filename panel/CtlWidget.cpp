@@ -131,7 +131,8 @@ void CtlWidget::setGroupsEnabled(bool enabled, bool includingBrio)
 void CtlWidget::openCamera()
 {
     // Rebuilding the lists writes ranges (and, leaving WDR, the first range) to the camera.
-    const int cameraRange = camera()->getDepthRange();
+    DepthRangeIndex cameraRange = 0; // Range0 when the camera cannot say
+    (void)camera()->getDepthRange(&cameraRange);
     applyModelLayout();
     fillFromCamera(cameraRange);
     setGroupsEnabled(true, false); // the Brio group is enabled by its own layout only
@@ -197,7 +198,9 @@ void CtlWidget::selectAnew(QComboBox *combo, int index)
 
 void CtlWidget::initOK()
 {
-    fillFromCamera(camera()->getDepthRange());
+    DepthRangeIndex cameraRange = 0; // Range0 when the camera cannot say
+    (void)camera()->getDepthRange(&cameraRange);
+    fillFromCamera(cameraRange);
 }
 
 // cameraRange is the camera's own range, read before anything rebuilt the range list.
@@ -242,11 +245,12 @@ int CtlWidget::selectedRangeIndex() const
     return DepthRanges::rangeOfLabel(ui->depRangeComBox->currentText());
 }
 
+// A failed read keeps the mode read before.
 void CtlWidget::readFrameModes()
 {
-    camera()->getDepthFrameMode(&m_depthFrameMode);
-    camera()->getIrFrameMode(&m_irFrameMode);
-    camera()->getRgbFrameMode(&m_rgbFrameMode);
+    (void)camera()->getDepthFrameMode(&m_depthFrameMode);
+    (void)camera()->getIrFrameMode(&m_irFrameMode);
+    (void)camera()->getRgbFrameMode(&m_rgbFrameMode);
 }
 
 // ---- data mode and depth range ----
@@ -311,7 +315,7 @@ void CtlWidget::enterWdr()
 {
     ui->checkBox_wdrstyle->setEnabled(true);
     QThread::msleep(100); // the camera needs a moment in the new mode; a short stall beats re-entering the event loop
-    camera()->setWDROutputMode(&m_wdrMode);
+    (void)camera()->setWDROutputMode(&m_wdrMode);
     ui->depRangeComBox->setEnabled(false);
     if (RangeLimits::applyWdr(*camera(), switches(), m_wdrMode))
         showLimits();
@@ -336,18 +340,18 @@ void CtlWidget::SetWorkMode_T(int index)
     if (row.rgbResolution >= 0)
         ui->rgbResolutionComb_2->setCurrentIndex(row.rgbResolution);
     FormRules::apply(*this, row.afterwards);
-    camera()->setDataMode(BrioWorkModes::dataModeOf(index));
+    (void)camera()->setDataMode(BrioWorkModes::dataModeOf(index));
 }
 
 void CtlWidget::SetMirror(int index)
 {
-    camera()->setImageMirror(index);
+    (void)camera()->setImageMirror(index);
 }
 
 void CtlWidget::SetRgbResolution(int index)
 {
-    camera()->setRGBResolution(index);
-    camera()->getRgbFrameMode(&m_rgbFrameMode);
+    (void)camera()->setRGBResolution(index);
+    (void)camera()->getRgbFrameMode(&m_rgbFrameMode);
     emit sglreFlash();
 }
 
@@ -399,13 +403,13 @@ void CtlWidget::RGBAecEnabled(int state)
 
 void CtlWidget::on_pushButton_Tset_clicked()
 {
-    camera()->setRgbExplosureTimeAndGain(float(ui->doubleSpinBox_exploretime->value()),
-                                         float(ui->doubleSpinBox_gain->value()));
+    (void)camera()->setRgbExplosureTimeAndGain(float(ui->doubleSpinBox_exploretime->value()),
+                                               float(ui->doubleSpinBox_gain->value()));
 }
 
 void CtlWidget::BGvalueChanged(int value)
 {
-    camera()->setThreshold(value);
+    (void)camera()->setThreshold(value);
 }
 
 void CtlWidget::on_pushButton_get_clicked()
@@ -450,7 +454,7 @@ void CtlWidget::showView(ViewToggles::View view, int state)
     if (const std::optional<ViewToggles::View> partner = ViewToggles::show(view, on, switches()))
         findChild<QCheckBox *>(QLatin1String(ViewToggles::toggle(*partner).control))->setChecked(false);
     if (const ViewToggles::Mapper mapper = ViewToggles::mapperFor(view, switches()))
-        (camera()->*mapper)(on);
+        (void)(camera()->*mapper)(on);
     emit sglreFlash();
 }
 
@@ -478,7 +482,7 @@ void CtlWidget::PointCloudStateChanged(int state)
             ui->Mapper_DepthToRGB->setChecked(false);
     }
     // The point cloud is coloured from the colour image mapped onto depth.
-    camera()->setMapperEnabledDepthToRGB(sw.showPointCloud);
+    (void)camera()->setMapperEnabledDepthToRGB(sw.showPointCloud);
     emit sglPointCloud(state);
     emit sglreFlash();
 }

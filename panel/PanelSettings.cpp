@@ -45,28 +45,28 @@ void PanelSettings::restore(Control_Single &camera, const PanelSettings &now, co
     const auto changed = [](int a, int b) { return a >= 0 && a != b; };
     if (now.deviceType == Brio) {
         if (changed(now.dataModeIndex, opened.dataModeIndex))
-            camera.setDataMode(BrioWorkModes::dataModeOf(now.dataModeIndex));
+            (void)camera.setDataMode(BrioWorkModes::dataModeOf(now.dataModeIndex));
         if (changed(now.brioResolution, opened.brioResolution))
-            camera.setRGBResolution(now.brioResolution);
+            (void)camera.setRGBResolution(now.brioResolution);
     } else if (now.dataModeIndex >= 0) {
         // The data mode first: it decides what the range and the streams mean.
         const int value = DataModeTable::valueForIndex(now.deviceType, now.dataModeIndex);
         if (camera.setDataModeProperty(uint8_t(value)) == 0 && value == wdrDataMode)
-            camera.setWDROutputMode(&wdr);
+            (void)camera.setWDROutputMode(&wdr);
         else if (now.rangeIndex >= 0)
-            camera.setDepthRange(now.rangeIndex);
+            (void)camera.setDepthRange(now.rangeIndex);
     }
     if (now.rgbResolution >= 0 && now.deviceType != Brio)
-        camera.setRGBResolution(now.rgbResolution);
+        (void)camera.setRGBResolution(now.rgbResolution);
     if (changed(now.mirror, opened.mirror))
-        camera.setImageMirror(now.mirror);
+        (void)camera.setImageMirror(now.mirror);
 
-    camera.setMapperEnabledDepthToRGB(now.mapDepthToRgb);
+    (void)camera.setMapperEnabledDepthToRGB(now.mapDepthToRgb);
     for (int i = 0; i < CameraSwitches::Count; ++i) {
         const CameraSwitches::Switch &s = CameraSwitches::all()[size_t(i)];
         if (s.mirrored || now.on[size_t(i)] != opened.on[size_t(i)])
             s.write(camera, now.on[size_t(i)]);
     }
     if (now.threshold >= 0)
-        camera.setThreshold(now.threshold);
+        (void)camera.setThreshold(now.threshold);
 }

@@ -12,7 +12,7 @@ Values read(Control_Single &camera)
     if (camera.getPulseCount(&pulseCount) == 0)
         values.pulseCount = int(pulseCount & 0xFFFFu);
     uint16_t gain = 0;
-    if (!camera.getGmmGain(&gain))
+    if (camera.getGmmGain(&gain) == 0)
         values.gmmGain = gain;
     return values;
 }
@@ -27,8 +27,8 @@ bool write(Control_Single &camera, int pulseCount, int gmmGain, int range)
     if (pulseCount == 0 && gmmGain == 0)
         return false;
     const PulseCountSet set = record(pulseCount, range);
-    camera.setPulseCount(&set);
-    camera.setGmmGain(uint32_t(uint16_t(gmmGain))); // three bytes: the gain, then 0
+    (void)camera.setPulseCount(&set);
+    (void)camera.setGmmGain(uint32_t(uint16_t(gmmGain))); // three bytes: the gain, then 0
     return true;
 }
 

@@ -58,7 +58,7 @@ int tftpServer::startTftpd()
     config.root = QFile::encodeName(AppPaths::filePath(QStringLiteral("Upgrade"))).toStdString();
     config.listen.port = uint16_t(ToolSettings::getInstance().tftpPort());
     auto daemon = std::make_unique<tftp::TftpDaemon>(config, tftpNotify::instance());
-    if (daemon->open() != 0) {
+    if (daemon->open() != tftp::TftpDaemon::Listen::Listening) {
         // Without this the dialog would sit there busy, serving nothing. Start may be
         // pressed again once the port is free.
         MessageBoxes::warning(this, QStringLiteral("Warning"),

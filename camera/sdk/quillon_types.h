@@ -270,6 +270,42 @@ typedef struct ImuOffset
     float offset[3];
 } ImuOffset;
 
+/* HTP property: a read sends the depth mode in a 4-byte request and receives the 18 values in
+ * its place; a write sends the depth mode, then the 18 values. */
+typedef struct HtpRequest
+{
+    uint8_t depthMode;
+    uint8_t reserved[3];
+} HtpRequest;
+
+typedef struct HtpRecord
+{
+    uint8_t depthMode;
+    uint16_t values[18];
+} HtpRecord;
+
+/* OffSet property: depth mode and position (0 near, 1 mid, 2 far) select the 49 values. */
+typedef struct OffsetRecord
+{
+    uint8_t depthMode;
+    uint8_t position;
+    int16_t values[49];
+} OffsetRecord;
+
+/* RangeOffset property: the depth mode selects the 9 values. */
+typedef struct RangeOffsetRecord
+{
+    uint8_t depthMode;
+    uint16_t values[9];
+} RangeOffsetRecord;
+
+/* Write record of the GmmGain property (a read returns the gain alone). */
+typedef struct GmmGainRecord
+{
+    uint16_t gain;
+    uint8_t reserved;
+} GmmGainRecord;
+
 /* Calibration block: selector, then the payload (9, 8 or 3 doubles). */
 typedef struct CalibrationBlock
 {
@@ -315,6 +351,11 @@ static_assert(sizeof(SdkWorkMode) == 5, "SdkWorkMode is 5 bytes");
 static_assert(sizeof(TalDelay) == 11 && offsetof(TalDelay, delay) == 8, "TalDelay layout");
 static_assert(sizeof(ImuOffset) == 15 && offsetof(ImuOffset, offset) == 3, "ImuOffset layout");
 static_assert(sizeof(CalibrationBlock) == 76, "CalibrationBlock is 76 bytes");
+static_assert(sizeof(HtpRequest) == 4, "HtpRequest is 4 bytes");
+static_assert(sizeof(HtpRecord) == 37 && offsetof(HtpRecord, values) == 1, "HtpRecord layout");
+static_assert(sizeof(OffsetRecord) == 100 && offsetof(OffsetRecord, values) == 2, "OffsetRecord layout");
+static_assert(sizeof(RangeOffsetRecord) == 19, "RangeOffsetRecord is 19 packed bytes");
+static_assert(sizeof(GmmGainRecord) == 3, "GmmGainRecord is 3 packed bytes");
 #endif
 
 #endif /* QUILLON_TYPES_H */

@@ -2,39 +2,15 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstring>
+#include <iterator>
 
 namespace sim {
 
 namespace {
 
-constexpr int32_t textCapacity = 63;       // characters of a text property
-constexpr int32_t handoverCapacity = 4096; // the upgrade hand-over text
-
-bool isText(PropertyId id)
-{
-    switch (id) {
-    case LX2_PROP_SN:
-    case LX2_PROP_FW_VER:
-    case LX2_PROP_HM_VER:
-    case LX2_PROP_UPGRADE_HANDOVER:
-    case LX2_PROP_SN_NET:
-    case LX2_PROP_MAC_NET:
-    case LX2_PROP_SW_VER_NET:
-    case LX2_PROP_IP:
-    case LX2_PROP_SUBNET_MASK:
-    case LX2_PROP_PCBA:
-    case LX2_PROP_FLASH_TYPE:
-        return true;
-    default:
-        return false;
-    }
-}
-
-bool isReadOnlyText(PropertyId id)
-{
-    return id == LX2_PROP_FW_VER || id == LX2_PROP_HM_VER || id == LX2_PROP_FLASH_TYPE;
-}
+using PropertyTable::Row;
 
 template <typename T> void putRecord(void *buffer, int32_t *length, const T &record)
 {
@@ -49,15 +25,19 @@ template <typename T> T takeRecord(const void *buffer)
     return record;
 }
 
-void putDoubles(std::array<uint8_t, 72> &block, const double *values, size_t count)
+// A calibration block's payload, and the doubles it holds at most.
+using Block = std::array<uint8_t, sizeof(CalibrationBlock::data)>;
+using BlockDoubles = std::array<double, sizeof(CalibrationBlock::data) / sizeof(double)>;
+
+void putDoubles(Block &block, const double *values, size_t count)
 {
     block.fill(0);
     std::memcpy(block.data(), values, count * sizeof(double));
 }
 
-std::array<double, 9> doublesOf(const std::array<uint8_t, 72> &block)
+BlockDoubles doublesOf(const Block &block)
 {
-    std::array<double, 9> v;
+    BlockDoubles v;
     std::memcpy(v.data(), block.data(), sizeof v);
     return v;
 }
@@ -85,49 +65,7 @@ DeviceState::DeviceState(const DeviceConfig &config)
 {
     powerOn();
 
-    texts[LX2_PROP_SN] = config.serial;
-    texts[LX2_PROP_HM_VER] = config.hardware;
-    texts[LX2_PROP_PCBA] = config.pcba;
-    texts[LX2_PROP_FLASH_TYPE] = config.flashType;
-    texts[LX2_PROP_SN_NET] = config.serial;
-    texts[LX2_PROP_SW_VER_NET] = config.firmware;
-    texts[LX2_PROP_MAC_NET] = config.mac;
-    texts[LX2_PROP_IP] = config.ip;
-    texts[LX2_PROP_SUBNET_MASK] = config.subnetMask;
-    texts[LX2_PROP_UPGRADE_HANDOVER] = "";
-
-    for (int m = 0; m < 3; ++m) {
-        for (int k = 0; k < 18; ++k)
-            htp[m][k] = uint16_t(0x1000 * (m + 1) + 0x40 * k + 3);
-        for (int pos = 0; pos < 3; ++pos)
-            for (int k = 0; k < 49; ++k)
-                offsets[m][pos][k] = int16_t((k % 7 - 3) * (m + 1) + pos * 2 - (k / 7));
-        for (int k = 0; k < 9; ++k)
-            rangeOffsets[m][k] = uint16_t(10 * m + k);
-    }
-    const ModelInfo &model = *config.model;
-    dataModeList[0] = uint8_t(model.dataModes.size());
-    for (size_t i = 0; i < model.dataModes.size(); ++i)
-        dataModeList[1 + i] = uint8_t(model.dataModes[i]);
-    rangeList[0] = 9;
-    for (int r = 0; r < 9; ++r)
-        rangeList[1 + r] = uint8_t(r);
-    dsp = {1, 0, 2, 0, 3, 0};
-    talDelay = TalDelay{120, 80, 33333, 40, 1};
-    ld = {1, 80};
-    tal = {0, 0};
-    irS2 = {1, 0};
-    for (int k = 0; k < 12; ++k)
-        gmmParams[k] = uint16_t(0x0100 + 0x0111 * k);
-    accSensitivity = {1, 0, 0, 0, 1, 0, 0, 0, 1};
-    gyroSensitivity = {0.98f, 0.001f, 0, -0.002f, 1.01f, 0, 0, 0.003f, 0.99f};
-    accOffsetTemp = {25, 1, 0xFF, 2, 0xFE, 0, 0, 0, 0, 0, 0};
-    const float g0 = 0.5f, g1 = -0.25f;
-    gyroOffsetTemp[0] = 25;
-    std::memcpy(&gyroOffsetTemp[1], &g0, 4);
-    std::memcpy(&gyroOffsetTemp[5], &g1, 4);
-    for (int r = 0; r < 9; ++r)
-        pulse.range[r] = uint16_t(600 + 100 * r);
+    storeFactoryParameters();
 
     registers[0x0000] = 0x5121; // chip id
     registers[0x0001] = 0x0003; // revision
@@ -136,6 +74,65 @@ DeviceState::DeviceState(const DeviceConfig &config)
     registers[0x001a] = 0x0003;
 
     storeCalibration(config.calibration);
+}
+
+// The parameter records a camera leaves the factory with.
+void DeviceState::storeFactoryParameters()
+{
+    properties.putText(PropertyTable::SN, cfg.serial);
+    properties.putText(PropertyTable::HMVer, cfg.hardware);
+    properties.putText(PropertyTable::PCBA, cfg.pcba);
+    properties.putText(PropertyTable::FlashType, cfg.flashType);
+    properties.putText(PropertyTable::SNNet, cfg.serial);
+    properties.putText(PropertyTable::SoftwareVersionNet, cfg.firmware);
+    properties.putText(PropertyTable::MacAddressNet, cfg.mac);
+    properties.putText(PropertyTable::IP, cfg.ip);
+    properties.putText(PropertyTable::SubNetMask, cfg.subnetMask);
+
+    for (uint8_t m = 0; m < 3; ++m) {
+        htp[m].depthMode = m;
+        for (size_t k = 0; k < std::size(htp[m].values); ++k)
+            htp[m].values[k] = uint16_t(0x1000 * (m + 1) + 0x40 * k + 3);
+        for (uint8_t pos = 0; pos < 3; ++pos) {
+            OffsetRecord &o = offsets[m][pos];
+            o.depthMode = m;
+            o.position = pos;
+            for (int k = 0; k < int(std::size(o.values)); ++k)
+                o.values[k] = int16_t((k % 7 - 3) * (m + 1) + pos * 2 - (k / 7));
+        }
+        rangeOffsets[m].depthMode = m;
+        for (size_t k = 0; k < std::size(rangeOffsets[m].values); ++k)
+            rangeOffsets[m].values[k] = uint16_t(10 * m + k);
+    }
+    const ModelInfo &model = *cfg.model;
+    uint8_t *modeList = properties.record(PropertyTable::DataModeList);
+    modeList[0] = uint8_t(model.dataModes.size());
+    for (size_t i = 0; i < model.dataModes.size(); ++i)
+        modeList[1 + i] = uint8_t(model.dataModes[i]);
+    uint8_t *rangeList = properties.record(PropertyTable::RangeList);
+    rangeList[0] = 9;
+    for (int r = 0; r < 9; ++r)
+        rangeList[1 + r] = uint8_t(r);
+    properties.put(PropertyTable::DSP, {1, 0, 2, 0, 3, 0});
+    properties.put(PropertyTable::TALDelay, TalDelay{120, 80, 33333, 40, 1});
+    properties.put(PropertyTable::LD, {1, 80});
+    properties.put(PropertyTable::IR_S2_Enable, {1, 0, 0, 0});
+    properties.put(PropertyTable::ISA, uint8_t(1));
+    properties.put(PropertyTable::GmmGain, uint16_t(256));
+    decltype(PropertyTable::GmmParams)::Get gmmParams;
+    for (size_t k = 0; k < std::size(gmmParams); ++k)
+        gmmParams[k] = uint16_t(0x0100 + 0x0111 * k);
+    properties.put(PropertyTable::GmmParams, gmmParams);
+    properties.put(PropertyTable::AccSensitivity, {1, 0, 0, 0, 1, 0, 0, 0, 1});
+    properties.put(PropertyTable::GyroSensitivity, {0.98f, 0.001f, 0, -0.002f, 1.01f, 0, 0, 0.003f, 0.99f});
+    properties.put(PropertyTable::AccOffsetTemp, {25, 1, 0xFF, 2, 0xFE, 0, 0, 0, 0, 0, 0});
+    // The temperature, then two floats.
+    uint8_t *gyroOffsetTemp = properties.record(PropertyTable::GyroOffsetTemp);
+    const float g[2] = {0.5f, -0.25f};
+    gyroOffsetTemp[0] = 25;
+    std::memcpy(gyroOffsetTemp + 1, g, sizeof g);
+    for (int r = 0; r < 9; ++r)
+        pulse.range[r] = uint16_t(600 + 100 * r);
 }
 
 void DeviceState::storeCalibration(const Calibration &c)
@@ -221,342 +218,244 @@ MeasuringRange DeviceState::measuringRange(int depthMode) const
 
 bool DeviceState::rgbResolutionSize(int index, int &width, int &height)
 {
-    static const int sizes[4][2] = {{1920, 1080}, {1280, 720}, {640, 480}, {640, 360}};
-    if (index < 0 || index > 3)
+    if (index < 0 || index >= PropertyTable::rgbResolutionCount)
         return false;
-    width = sizes[index][0];
-    height = sizes[index][1];
+    width = PropertyTable::rgbResolutions[index].width;
+    height = PropertyTable::rgbResolutions[index].height;
     return true;
+}
+
+const DeviceState::Handler *DeviceState::handlerFor(PropertyId id)
+{
+    static const Handler handlers[] = {
+        {PropertyTable::FWVer.id, &DeviceState::getFirmware, nullptr},
+        {PropertyTable::RangeOffset.id, &DeviceState::getRangeOffset, &DeviceState::setRangeOffset},
+        {PropertyTable::HTP.id, &DeviceState::getHtp, &DeviceState::setHtp},
+        {PropertyTable::OffSet.id, &DeviceState::getOffset, &DeviceState::setOffset},
+        {PropertyTable::MaxDepth.id, &DeviceState::getMaxDepth, &DeviceState::setMaxDepth},
+        {PropertyTable::Calibration.id, &DeviceState::getCalibration, &DeviceState::setCalibration},
+        {PropertyTable::DataMode.id, &DeviceState::getDataModeProperty, &DeviceState::setDataModeProperty},
+        {PropertyTable::RGBResolution.id, nullptr, &DeviceState::setRgbResolution},
+        {PropertyTable::PulseCount.id, &DeviceState::getPulseCount, &DeviceState::setPulseCount},
+        {PropertyTable::AccOffset.id, &DeviceState::getImuOffset, &DeviceState::setImuOffset},
+        {PropertyTable::GyroOffset.id, &DeviceState::getImuOffset, &DeviceState::setImuOffset},
+    };
+    for (const Handler &handler : handlers)
+        if (handler.id == id)
+            return &handler;
+    return nullptr;
 }
 
 SdkStatus DeviceState::getProperty(PropertyId id, void *buffer, int32_t *length) const
 {
     if (!buffer || !length)
         return LX2_E_NULL_POINTER;
-    const int32_t len = *length;
+    const Row *row = nullptr;
+    const SdkStatus fits = PropertyStore::rowForGet(id, *length, row);
+    if (fits != LX2_OK)
+        return fits;
     auto *bytes = static_cast<uint8_t *>(buffer);
-
-    if (isText(id)) {
-        if (len <= 0)
-            return LX2_E_BAD_LENGTH;
-        const std::string &text = id == LX2_PROP_FW_VER ? firmware : texts.at(id);
-        if (int32_t(text.size()) >= len) {
-            bytes[0] = 0; // never an unterminated text
-            return LX2_E_BUFFER_TOO_SMALL;
-        }
-        std::memcpy(bytes, text.c_str(), text.size() + 1);
-        *length = int32_t(text.size());
-        return LX2_OK;
-    }
-
-    auto expect = [&](int32_t wanted) { return len == wanted; };
-    switch (id) {
-    case LX2_PROP_DATA_MODE_LIST:
-        if (!expect(34))
-            return LX2_E_BAD_LENGTH;
-        putRecord(buffer, length, dataModeList);
-        return LX2_OK;
-    case LX2_PROP_RANGE_LIST:
-        if (!expect(11))
-            return LX2_E_BAD_LENGTH;
-        putRecord(buffer, length, rangeList);
-        return LX2_OK;
-    case LX2_PROP_DSP:
-        if (!expect(6))
-            return LX2_E_BAD_LENGTH;
-        putRecord(buffer, length, dsp);
-        return LX2_OK;
-    case LX2_PROP_RANGE_OFFSET: {
-        if (!expect(19))
-            return LX2_E_BAD_LENGTH;
-        const uint8_t mode = bytes[0];
-        if (mode > 2)
-            return LX2_E_INVALID_PARAM;
-        bytes[0] = mode;
-        std::memcpy(bytes + 1, rangeOffsets[mode].data(), 18);
-        *length = 19;
-        return LX2_OK;
-    }
-    case LX2_PROP_TAL_DELAY:
-        if (!expect(11))
-            return LX2_E_BAD_LENGTH;
-        putRecord(buffer, length, talDelay);
-        return LX2_OK;
-    case LX2_PROP_HTP: {
-        // The request is 4 bytes with the depth mode first; the answer is 18 u16 values.
-        if (!expect(4))
-            return LX2_E_BAD_LENGTH;
-        const uint8_t mode = bytes[0];
-        if (mode > 2)
-            return LX2_E_INVALID_PARAM;
-        putRecord(buffer, length, htp[mode]);
-        return LX2_OK;
-    }
-    case LX2_PROP_OFFSET: {
-        if (!expect(100))
-            return LX2_E_BAD_LENGTH;
-        const uint8_t mode = bytes[0], pos = bytes[1];
-        if (mode > 2 || pos > 2)
-            return LX2_E_INVALID_PARAM;
-        std::memcpy(bytes + 2, offsets[mode][pos].data(), 98);
-        *length = 100;
-        return LX2_OK;
-    }
-    case LX2_PROP_MAX_DEPTH: {
-        if (!expect(19))
-            return LX2_E_BAD_LENGTH;
-        if (bytes[0] > 2)
-            return LX2_E_INVALID_PARAM;
-        putRecord(buffer, length, measuringRange(bytes[0]));
-        return LX2_OK;
-    }
-    case LX2_PROP_CALIBRATION: {
-        if (!expect(76))
-            return LX2_E_BAD_LENGTH;
-        CalibrationBlock block = takeRecord<CalibrationBlock>(buffer);
-        if (block.selector > 7)
-            return LX2_E_INVALID_PARAM;
-        std::memcpy(block.data, calibBlocks[block.selector].data(), 72);
-        putRecord(buffer, length, block);
-        return LX2_OK;
-    }
-    case LX2_PROP_DATA_MODE:
-        if (!expect(1))
-            return LX2_E_BAD_LENGTH;
-        bytes[0] = uint8_t(settings.dataMode);
-        *length = 1;
-        return LX2_OK;
-    case LX2_PROP_LD:
-    case LX2_PROP_TAL:
-        // Asked with length 0 (or 2), answered with the 2-byte record.
-        if (!expect(0) && !expect(2))
-            return LX2_E_BAD_LENGTH;
-        putRecord(buffer, length, id == LX2_PROP_LD ? ld : tal);
-        return LX2_OK;
-    case LX2_PROP_ISA:
-        if (!expect(1))
-            return LX2_E_BAD_LENGTH;
-        bytes[0] = isa;
-        *length = 1;
-        return LX2_OK;
-    case LX2_PROP_WORK_MODE:
-        if (!expect(5))
-            return LX2_E_BAD_LENGTH;
-        putRecord(buffer, length, workMode);
-        return LX2_OK;
-    case LX2_PROP_IR_S2_ENABLE: {
-        if (!expect(4))
-            return LX2_E_BAD_LENGTH;
-        const uint8_t out[4] = {irS2[0], irS2[1], 0, 0};
-        putRecord(buffer, length, out);
-        return LX2_OK;
-    }
-    case LX2_PROP_GMM_GAIN:
-        if (!expect(2))
-            return LX2_E_BAD_LENGTH;
-        putRecord(buffer, length, gmmGain);
-        return LX2_OK;
-    case LX2_PROP_GMM_PARAMS:
-        if (!expect(24))
-            return LX2_E_BAD_LENGTH;
-        putRecord(buffer, length, gmmParams);
-        return LX2_OK;
-    case LX2_PROP_ACC_SENSITIVITY:
-    case LX2_PROP_GYRO_SENSITIVITY:
-        if (!expect(36))
-            return LX2_E_BAD_LENGTH;
-        putRecord(buffer, length, id == LX2_PROP_ACC_SENSITIVITY ? accSensitivity : gyroSensitivity);
-        return LX2_OK;
-    case LX2_PROP_PULSE_COUNT: {
-        if (!expect(20))
-            return LX2_E_BAD_LENGTH;
-        PulseCountTable t = pulse;
-        t.current = pulse.range[settings.depthRange];
-        putRecord(buffer, length, t);
-        return LX2_OK;
-    }
-    case LX2_PROP_ACC_OFFSET:
-    case LX2_PROP_GYRO_OFFSET: {
-        if (!expect(15))
-            return LX2_E_BAD_LENGTH;
-        const uint8_t selector = bytes[1];
-        const auto &table = id == LX2_PROP_ACC_OFFSET ? accOffsets : gyroOffsets;
-        const auto it = table.find(selector);
-        ImuOffset rec = it != table.end()
-                            ? it->second
-                            : ImuOffset{uint8_t(id == LX2_PROP_ACC_OFFSET ? 0 : 1), selector, 25, {0, 0, 0}};
-        putRecord(buffer, length, rec);
-        return LX2_OK;
-    }
-    case LX2_PROP_ACC_OFFSET_TEMP:
-    case LX2_PROP_GYRO_OFFSET_TEMP:
-        if (!expect(11))
-            return LX2_E_BAD_LENGTH;
-        putRecord(buffer, length, id == LX2_PROP_ACC_OFFSET_TEMP ? accOffsetTemp : gyroOffsetTemp);
-        return LX2_OK;
-    case LX2_PROP_RGB_RESOLUTION:
-        return LX2_E_NOT_SUPPORTED; // write-only; read it with Lx2_GetRGBResolution
-    default:
-        return LX2_E_UNKNOWN_PROPERTY;
-    }
+    if (const Handler *handler = handlerFor(id); handler && handler->get)
+        return (this->*handler->get)(*row, bytes, length);
+    if (row->getLength == PropertyTable::byCaller)
+        return properties.getText(*row, bytes, length);
+    properties.get(*row, bytes, length);
+    return LX2_OK;
 }
 
-SdkStatus DeviceState::setProperty(PropertyId id, const void *buffer, int32_t len, bool &enterLoader)
+SdkStatus DeviceState::setProperty(PropertyId id, const void *buffer, int32_t length, bool &enterLoader)
 {
     enterLoader = false;
-    if (!buffer && len != 0)
+    if (!buffer && length != 0)
         return LX2_E_NULL_POINTER;
+    const Row *row = nullptr;
+    const SdkStatus fits = PropertyStore::rowForSet(id, length, row);
+    if (fits != LX2_OK)
+        return fits;
     const auto *bytes = static_cast<const uint8_t *>(buffer);
+    if (const Handler *handler = handlerFor(id); handler && handler->set)
+        return (this->*handler->set)(*row, bytes);
+    if (row->setLength == PropertyTable::byCaller)
+        return properties.setText(*row, bytes, length);
+    properties.set(*row, bytes, length);
+    if (id == PropertyTable::WorkMode.id) {
+        uint8_t &mode = properties.record(PropertyTable::WorkMode)[offsetof(SdkWorkMode, mode)];
+        enterLoader = mode == LX2_WORK_MODE_LOADER;
+        if (enterLoader)
+            mode = 0; // it comes back from the loader in normal mode
+    }
+    return LX2_OK;
+}
 
-    if (isText(id)) {
-        if (isReadOnlyText(id))
-            return LX2_E_NOT_SUPPORTED;
-        const int32_t cap = id == LX2_PROP_UPGRADE_HANDOVER ? handoverCapacity : textCapacity;
-        if (len < 0 || len > cap)
-            return LX2_E_BAD_LENGTH;
-        std::string text(reinterpret_cast<const char *>(bytes), size_t(len));
-        text = text.substr(0, text.find('\0'));
-        texts[id] = text;
-        return LX2_OK;
-    }
+SdkStatus DeviceState::getFirmware(const Row &, uint8_t *buffer, int32_t *length) const
+{
+    return PropertyStore::readText(firmware, buffer, length);
+}
 
-    auto store = [&](auto &field) -> SdkStatus {
-        if (len != int32_t(sizeof field))
-            return LX2_E_BAD_LENGTH;
-        std::memcpy(&field, bytes, sizeof field);
-        return LX2_OK;
-    };
-    switch (id) {
-    case LX2_PROP_DATA_MODE_LIST:
-        return store(dataModeList);
-    case LX2_PROP_RANGE_LIST:
-        return store(rangeList);
-    case LX2_PROP_DSP:
-        return store(dsp);
-    case LX2_PROP_RANGE_OFFSET:
-        if (len != 19)
-            return LX2_E_BAD_LENGTH;
-        if (bytes[0] > 2)
-            return LX2_E_INVALID_PARAM;
-        std::memcpy(rangeOffsets[bytes[0]].data(), bytes + 1, 18);
-        return LX2_OK;
-    case LX2_PROP_TAL_DELAY:
-        return store(talDelay);
-    case LX2_PROP_HTP:
-        if (len != 37)
-            return LX2_E_BAD_LENGTH;
-        if (bytes[0] > 2)
-            return LX2_E_INVALID_PARAM;
-        std::memcpy(htp[bytes[0]].data(), bytes + 1, 36);
-        return LX2_OK;
-    case LX2_PROP_OFFSET:
-        if (len != 100)
-            return LX2_E_BAD_LENGTH;
-        if (bytes[0] > 2 || bytes[1] > 2)
-            return LX2_E_INVALID_PARAM;
-        std::memcpy(offsets[bytes[0]][bytes[1]].data(), bytes + 2, 98);
-        return LX2_OK;
-    case LX2_PROP_MAX_DEPTH: {
-        if (len != 19)
-            return LX2_E_BAD_LENGTH;
-        const auto r = takeRecord<MeasuringRange>(bytes);
-        if (r.depthMode > 2)
-            return LX2_E_INVALID_PARAM;
-        for (int k = 0; k < 3; ++k) {
-            ranges[r.depthMode].depthMax[k] = r.depthMax[k];
-            ranges[r.depthMode].effectiveMax[k] = r.effectiveMax[k];
-            ranges[r.depthMode].effectiveMin[k] = r.effectiveMin[k];
-        }
-        return LX2_OK;
+// The selector records: a get reads the selector from the caller's buffer, a set from the record.
+
+SdkStatus DeviceState::getRangeOffset(const Row &, uint8_t *buffer, int32_t *length) const
+{
+    const uint8_t mode = buffer[0];
+    if (mode >= rangeOffsets.size())
+        return LX2_E_INVALID_PARAM;
+    putRecord(buffer, length, rangeOffsets[mode]);
+    return LX2_OK;
+}
+
+SdkStatus DeviceState::setRangeOffset(const Row &, const uint8_t *bytes)
+{
+    const auto record = takeRecord<RangeOffsetRecord>(bytes);
+    if (record.depthMode >= rangeOffsets.size())
+        return LX2_E_INVALID_PARAM;
+    rangeOffsets[record.depthMode] = record;
+    return LX2_OK;
+}
+
+// The request is 4 bytes with the depth mode first; the answer is the mode's values.
+SdkStatus DeviceState::getHtp(const Row &, uint8_t *buffer, int32_t *length) const
+{
+    const uint8_t mode = buffer[0];
+    if (mode >= htp.size())
+        return LX2_E_INVALID_PARAM;
+    std::memcpy(buffer, htp[mode].values, sizeof htp[mode].values);
+    *length = int32_t(sizeof htp[mode].values);
+    return LX2_OK;
+}
+
+SdkStatus DeviceState::setHtp(const Row &, const uint8_t *bytes)
+{
+    const auto record = takeRecord<HtpRecord>(bytes);
+    if (record.depthMode >= htp.size())
+        return LX2_E_INVALID_PARAM;
+    htp[record.depthMode] = record;
+    return LX2_OK;
+}
+
+SdkStatus DeviceState::getOffset(const Row &, uint8_t *buffer, int32_t *length) const
+{
+    const uint8_t mode = buffer[0], position = buffer[1];
+    if (mode >= offsets.size() || position >= offsets[mode].size())
+        return LX2_E_INVALID_PARAM;
+    putRecord(buffer, length, offsets[mode][position]);
+    return LX2_OK;
+}
+
+SdkStatus DeviceState::setOffset(const Row &, const uint8_t *bytes)
+{
+    const auto record = takeRecord<OffsetRecord>(bytes);
+    if (record.depthMode >= offsets.size() || record.position >= offsets[record.depthMode].size())
+        return LX2_E_INVALID_PARAM;
+    offsets[record.depthMode][record.position] = record;
+    return LX2_OK;
+}
+
+SdkStatus DeviceState::getMaxDepth(const Row &, uint8_t *buffer, int32_t *length) const
+{
+    if (buffer[0] >= ranges.size())
+        return LX2_E_INVALID_PARAM;
+    putRecord(buffer, length, measuringRange(buffer[0]));
+    return LX2_OK;
+}
+
+SdkStatus DeviceState::setMaxDepth(const Row &, const uint8_t *bytes)
+{
+    const auto r = takeRecord<MeasuringRange>(bytes);
+    if (r.depthMode >= ranges.size())
+        return LX2_E_INVALID_PARAM;
+    for (int k = 0; k < 3; ++k) {
+        ranges[r.depthMode].depthMax[k] = r.depthMax[k];
+        ranges[r.depthMode].effectiveMax[k] = r.effectiveMax[k];
+        ranges[r.depthMode].effectiveMin[k] = r.effectiveMin[k];
     }
-    case LX2_PROP_CALIBRATION: {
-        if (len != 76)
-            return LX2_E_BAD_LENGTH;
-        const auto block = takeRecord<CalibrationBlock>(bytes);
-        if (block.selector > 7)
-            return LX2_E_INVALID_PARAM;
-        std::memcpy(calibBlocks[block.selector].data(), block.data, 72);
-        rebuildCalibration();
-        return LX2_OK;
-    }
-    case LX2_PROP_DATA_MODE:
-        if (len != 1)
-            return LX2_E_BAD_LENGTH;
-        return setDataMode(bytes[0]);
-    case LX2_PROP_LD:
-        return store(ld);
-    case LX2_PROP_ISA:
-        return store(isa);
-    case LX2_PROP_TAL:
-        // Two bytes from the parameter page, one from the switch.
-        if (len == 1) {
-            tal[0] = bytes[0];
+    return LX2_OK;
+}
+
+SdkStatus DeviceState::getCalibration(const Row &, uint8_t *buffer, int32_t *length) const
+{
+    CalibrationBlock block = takeRecord<CalibrationBlock>(buffer);
+    if (block.selector >= calibBlocks.size())
+        return LX2_E_INVALID_PARAM;
+    std::memcpy(block.data, calibBlocks[block.selector].data(), sizeof block.data);
+    putRecord(buffer, length, block);
+    return LX2_OK;
+}
+
+SdkStatus DeviceState::setCalibration(const Row &, const uint8_t *bytes)
+{
+    const auto block = takeRecord<CalibrationBlock>(bytes);
+    if (block.selector >= calibBlocks.size())
+        return LX2_E_INVALID_PARAM;
+    std::memcpy(calibBlocks[block.selector].data(), block.data, sizeof block.data);
+    rebuildCalibration();
+    return LX2_OK;
+}
+
+// The one-byte data mode property is the stream's data mode.
+SdkStatus DeviceState::getDataModeProperty(const Row &, uint8_t *buffer, int32_t *length) const
+{
+    putRecord(buffer, length, uint8_t(settings.dataMode));
+    return LX2_OK;
+}
+
+SdkStatus DeviceState::setDataModeProperty(const Row &, const uint8_t *bytes)
+{
+    return setDataMode(bytes[0]);
+}
+
+SdkStatus DeviceState::setRgbResolution(const Row &, const uint8_t *bytes)
+{
+    if (!cfg.hasColour)
+        return LX2_E_NOT_SUPPORTED;
+    const auto mode = takeRecord<SdkFrameMode>(bytes);
+    if (mode.sensor != PropertyTable::rgbResolutionRecord(0).sensor)
+        return LX2_E_INVALID_PARAM;
+    for (int i = 0; i < PropertyTable::rgbResolutionCount; ++i) {
+        int w, h;
+        rgbResolutionSize(i, w, h);
+        if (mode.width == w && mode.height == h && w <= cfg.colourWidth && h <= cfg.colourHeight) {
+            settings.rgbResolution = i;
             return LX2_OK;
         }
-        return store(tal);
-    case LX2_PROP_WORK_MODE: {
-        const SdkStatus st = store(workMode);
-        enterLoader = st == LX2_OK && workMode.mode == LX2_WORK_MODE_LOADER;
-        if (enterLoader)
-            workMode.mode = 0; // it comes back from the loader in normal mode
-        return st;
     }
-    case LX2_PROP_IR_S2_ENABLE:
-        return store(irS2);
-    case LX2_PROP_GMM_GAIN:
-        if (len != 3)
-            return LX2_E_BAD_LENGTH;
-        std::memcpy(&gmmGain, bytes, 2);
-        gmmGainExtra = bytes[2];
-        return LX2_OK;
-    case LX2_PROP_GMM_PARAMS:
-        return store(gmmParams);
-    case LX2_PROP_ACC_SENSITIVITY:
-        return store(accSensitivity);
-    case LX2_PROP_GYRO_SENSITIVITY:
-        return store(gyroSensitivity);
-    case LX2_PROP_RGB_RESOLUTION: {
-        if (len != 8)
-            return LX2_E_BAD_LENGTH;
-        if (!cfg.hasColour)
-            return LX2_E_NOT_SUPPORTED;
-        const auto mode = takeRecord<SdkFrameMode>(bytes);
-        if (mode.sensor != 2)
-            return LX2_E_INVALID_PARAM;
-        for (int i = 0; i < 4; ++i) {
-            int w, h;
-            rgbResolutionSize(i, w, h);
-            if (mode.width == w && mode.height == h && w <= cfg.colourWidth && h <= cfg.colourHeight) {
-                settings.rgbResolution = i;
-                return LX2_OK;
-            }
-        }
-        return LX2_E_NOT_SUPPORTED;
-    }
-    case LX2_PROP_PULSE_COUNT: {
-        if (len != 5)
-            return LX2_E_BAD_LENGTH;
-        const auto rec = takeRecord<PulseCountSet>(bytes);
-        if (rec.rangeIndex > 8 || rec.depthMode != rec.rangeIndex / 3)
-            return LX2_E_INVALID_PARAM;
-        pulse.range[rec.rangeIndex] = rec.pulseCount;
-        return LX2_OK;
-    }
-    case LX2_PROP_ACC_OFFSET:
-    case LX2_PROP_GYRO_OFFSET: {
-        if (len != 15)
-            return LX2_E_BAD_LENGTH;
-        const auto rec = takeRecord<ImuOffset>(bytes);
-        (id == LX2_PROP_ACC_OFFSET ? accOffsets : gyroOffsets)[rec.selector] = rec;
-        return LX2_OK;
-    }
-    case LX2_PROP_ACC_OFFSET_TEMP:
-        return store(accOffsetTemp);
-    case LX2_PROP_GYRO_OFFSET_TEMP:
-        return store(gyroOffsetTemp);
-    default:
-        return LX2_E_UNKNOWN_PROPERTY;
-    }
+    return LX2_E_NOT_SUPPORTED;
+}
+
+// A read gets every range's count and the current range's first; a write sets one range's.
+SdkStatus DeviceState::getPulseCount(const Row &, uint8_t *buffer, int32_t *length) const
+{
+    PulseCountTable table = pulse;
+    table.current = pulse.range[settings.depthRange];
+    putRecord(buffer, length, table);
+    return LX2_OK;
+}
+
+SdkStatus DeviceState::setPulseCount(const Row &, const uint8_t *bytes)
+{
+    const auto record = takeRecord<PulseCountSet>(bytes);
+    if (record.rangeIndex >= std::size(pulse.range) || record.depthMode != record.rangeIndex / 3)
+        return LX2_E_INVALID_PARAM;
+    pulse.range[record.rangeIndex] = record.pulseCount;
+    return LX2_OK;
+}
+
+// One record per selector (byte 1); an unwritten one reads as zero offsets at 25 degrees.
+SdkStatus DeviceState::getImuOffset(const Row &row, uint8_t *buffer, int32_t *length) const
+{
+    const bool acc = row.id == PropertyTable::AccOffset.id;
+    const uint8_t selector = buffer[offsetof(ImuOffset, selector)];
+    const auto &table = acc ? accOffsets : gyroOffsets;
+    const auto it = table.find(selector);
+    putRecord(buffer, length,
+              it != table.end() ? it->second : ImuOffset{uint8_t(acc ? 0 : 1), selector, 25, {0, 0, 0}});
+    return LX2_OK;
+}
+
+SdkStatus DeviceState::setImuOffset(const Row &row, const uint8_t *bytes)
+{
+    const auto record = takeRecord<ImuOffset>(bytes);
+    (row.id == PropertyTable::AccOffset.id ? accOffsets : gyroOffsets)[record.selector] = record;
+    return LX2_OK;
 }
 
 SdkStatus DeviceState::readRegisters(const uint16_t *addresses, uint16_t *values, uint32_t count) const

@@ -1,8 +1,9 @@
 #pragma once
 
+#include "sim/camera/PropertyStore.h"
 #include "sim/camera/SimConfig.h"
 
-#include "camera/sdk/quillon_types.h"
+#include "camera/sdk/PropertyTable.h"
 
 #include <array>
 #include <map>
@@ -42,8 +43,8 @@ public:
     DeviceSettings settings;
     std::string firmware;
 
-    // Property access with the length rules of each record. A get reads its selector bytes
-    // from the buffer first; *length is set to the bytes written.
+    // Property access with the length rules of the property table. A get reads its selector
+    // bytes from the buffer first; *length is set to the bytes written.
     SdkStatus getProperty(PropertyId id, void *buffer, int32_t *length) const;
     // enterLoader is set when the work mode hands the camera to its loader.
     SdkStatus setProperty(PropertyId id, const void *buffer, int32_t length, bool &enterLoader);
@@ -55,7 +56,7 @@ public:
     bool supportsDataMode(int mode) const;
     MeasuringRange measuringRange(int depthMode) const;
     uint16_t pulseCount(int range) const { return pulse.range[range]; }
-    bool irBackgroundSuppressed() const { return irS2[0] != 0; }
+    bool irBackgroundSuppressed() const { return properties.record(PropertyTable::IR_S2_Enable)[0] != 0; }
 
     // The calibration frames are rendered with: the stored one while it is sane, else the
     // factory one. The version changes with every calibration write.
@@ -69,30 +70,48 @@ public:
     static bool rgbResolutionSize(int index, int &width, int &height);
 
 private:
+    // The properties whose records carry a selector or change the camera; the others are
+    // stored as written.
+    struct Handler
+    {
+        PropertyId id;
+        SdkStatus (DeviceState::*get)(const PropertyTable::Row &row, uint8_t *buffer, int32_t *length) const;
+        SdkStatus (DeviceState::*set)(const PropertyTable::Row &row, const uint8_t *bytes);
+    };
+    static const Handler *handlerFor(PropertyId id);
+
+    SdkStatus getFirmware(const PropertyTable::Row &row, uint8_t *buffer, int32_t *length) const;
+    SdkStatus getRangeOffset(const PropertyTable::Row &row, uint8_t *buffer, int32_t *length) const;
+    SdkStatus setRangeOffset(const PropertyTable::Row &row, const uint8_t *bytes);
+    SdkStatus getHtp(const PropertyTable::Row &row, uint8_t *buffer, int32_t *length) const;
+    SdkStatus setHtp(const PropertyTable::Row &row, const uint8_t *bytes);
+    SdkStatus getOffset(const PropertyTable::Row &row, uint8_t *buffer, int32_t *length) const;
+    SdkStatus setOffset(const PropertyTable::Row &row, const uint8_t *bytes);
+    SdkStatus getMaxDepth(const PropertyTable::Row &row, uint8_t *buffer, int32_t *length) const;
+    SdkStatus setMaxDepth(const PropertyTable::Row &row, const uint8_t *bytes);
+    SdkStatus getCalibration(const PropertyTable::Row &row, uint8_t *buffer, int32_t *length) const;
+    SdkStatus setCalibration(const PropertyTable::Row &row, const uint8_t *bytes);
+    SdkStatus getDataModeProperty(const PropertyTable::Row &row, uint8_t *buffer, int32_t *length) const;
+    SdkStatus setDataModeProperty(const PropertyTable::Row &row, const uint8_t *bytes);
+    SdkStatus setRgbResolution(const PropertyTable::Row &row, const uint8_t *bytes);
+    SdkStatus getPulseCount(const PropertyTable::Row &row, uint8_t *buffer, int32_t *length) const;
+    SdkStatus setPulseCount(const PropertyTable::Row &row, const uint8_t *bytes);
+    SdkStatus getImuOffset(const PropertyTable::Row &row, uint8_t *buffer, int32_t *length) const;
+    SdkStatus setImuOffset(const PropertyTable::Row &row, const uint8_t *bytes);
+
+    void storeFactoryParameters();
     void storeCalibration(const Calibration &c);
     void rebuildCalibration();
 
     DeviceConfig cfg;
-    std::map<PropertyId, std::string> texts;
+    PropertyStore properties;
     std::array<RangeSet, 3> ranges;
-    std::array<std::array<uint16_t, 18>, 3> htp{};
-    std::array<std::array<std::array<int16_t, 49>, 3>, 3> offsets{};
-    std::array<std::array<uint16_t, 9>, 3> rangeOffsets{};
-    std::array<uint8_t, 34> dataModeList{};
-    std::array<uint8_t, 11> rangeList{};
-    std::array<uint8_t, 6> dsp{};
-    TalDelay talDelay{};
-    std::array<uint8_t, 2> ld{}, tal{}, irS2{};
-    uint8_t isa = 1;
-    SdkWorkMode workMode{};
-    uint16_t gmmGain = 256;
-    uint8_t gmmGainExtra = 0;
-    std::array<uint16_t, 12> gmmParams{};
-    std::array<float, 9> accSensitivity{}, gyroSensitivity{};
+    std::array<HtpRecord, 3> htp{};                       // per depth mode
+    std::array<std::array<OffsetRecord, 3>, 3> offsets{}; // per depth mode and position
+    std::array<RangeOffsetRecord, 3> rangeOffsets{};      // per depth mode
     std::map<uint8_t, ImuOffset> accOffsets, gyroOffsets;
-    std::array<uint8_t, 11> accOffsetTemp{}, gyroOffsetTemp{};
     PulseCountTable pulse{};
-    std::array<std::array<uint8_t, 72>, 8> calibBlocks{};
+    std::array<std::array<uint8_t, sizeof(CalibrationBlock::data)>, 8> calibBlocks{}; // per selector
     Calibration calib;
     uint32_t calibVersion = 1;
     std::vector<uint16_t> registers;

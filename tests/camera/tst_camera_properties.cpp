@@ -99,10 +99,10 @@ QMap<QString, RoundTrip> roundTrips()
                     QByteArray(2, 0),
                     2,
                     QByteArray("\x34\x12\x00", 3),
-                    [](C *c, const QByteArray &) { return !c->setGmmGain(0xAB001234u); },
+                    [](C *c, const QByteArray &) { return c->setGmmGain(0xAB001234u) == 0; },
                     [](C *c) {
                         uint16_t g = 0;
-                        c->getGmmGain(&g);
+                        (void)c->getGmmGain(&g);
                         return QByteArray(reinterpret_cast<char *>(&g), 2);
                     },
                     QByteArray("\x34\x12", 2)};
@@ -110,10 +110,10 @@ QMap<QString, RoundTrip> roundTrips()
                          QByteArray(4, 0),
                          4,
                          QByteArray("\x01\x05", 2),
-                         [](C *c, const QByteArray &) { return !c->setIR_S2_Enable(0xFFFF0501u); },
+                         [](C *c, const QByteArray &) { return c->setIR_S2_Enable(0xFFFF0501u) == 0; },
                          [](C *c) {
                              uint8_t r[4] = {};
-                             c->getIR_S2_Enable(r);
+                             (void)c->getIR_S2_Enable(r);
                              return QByteArray(reinterpret_cast<char *>(r), 4);
                          },
                          QByteArray("\x01\x05\0\0", 4)};
@@ -124,7 +124,7 @@ QMap<QString, RoundTrip> roundTrips()
                        [](C *c, const QByteArray &) { return c->setTALSwitch(0) == 0; },
                        [](C *c) {
                            uint8_t r[2] = {};
-                           c->getTAL(r);
+                           (void)c->getTAL(r);
                            return QByteArray(reinterpret_cast<char *>(r), 1);
                        },
                        {}};
@@ -136,7 +136,7 @@ QMap<QString, RoundTrip> roundTrips()
                 [](C *c) {
                     uint8_t r = 9;
                     int32_t n = 1;
-                    c->getProperty(LX2_PROP_ISA, &r, &n);
+                    (void)c->getProperty(LX2_PROP_ISA, &r, &n);
                     return QByteArray(reinterpret_cast<char *>(&r), 1);
                 },
                 {}};
@@ -151,7 +151,7 @@ QMap<QString, RoundTrip> roundTrips()
                      },
                      [](C *c) {
                          SdkWorkMode w{};
-                         c->getWorkMode(&w);
+                         (void)c->getWorkMode(&w);
                          return QByteArray(reinterpret_cast<char *>(&w), 5);
                      },
                      {}};
@@ -162,7 +162,7 @@ QMap<QString, RoundTrip> roundTrips()
                      [](C *c, const QByteArray &) { return c->setDataModeProperty(2) == 0; },
                      [](C *c) {
                          uint8_t m = 0;
-                         c->getDataModeProperty(&m);
+                         (void)c->getDataModeProperty(&m);
                          return QByteArray(1, char(m));
                      },
                      {}};
@@ -175,7 +175,7 @@ QMap<QString, RoundTrip> roundTrips()
                      },
                      [](C *c) {
                          TalDelay d{};
-                         c->getTALDelay(&d);
+                         (void)c->getTALDelay(&d);
                          return QByteArray(reinterpret_cast<char *>(&d), 11);
                      },
                      {}};
@@ -186,7 +186,7 @@ QMap<QString, RoundTrip> roundTrips()
                [](C *c, const QByteArray &b) { return c->setSN(b.constData(), b.size()) == 0; },
                [](C *c) {
                    char r[64] = {};
-                   c->getSN(r, 63);
+                   (void)c->getSN(r, 63);
                    return QByteArray(r);
                },
                {}};
@@ -197,7 +197,7 @@ QMap<QString, RoundTrip> roundTrips()
                  [](C *c, const QByteArray &b) { return c->setPCBA(b.constData(), b.size()) == 0; },
                  [](C *c) {
                      char r[64] = {};
-                     c->getPCBA(r, 63);
+                     (void)c->getPCBA(r, 63);
                      return QByteArray(r);
                  },
                  {}};
@@ -214,7 +214,7 @@ QMap<QString, RoundTrip> roundTrips()
                    [=](C *c) {
                        QByteArray r(n, 0);
                        int32_t len = n;
-                       c->getProperty(pid, r.data(), &len);
+                       (void)c->getProperty(pid, r.data(), &len);
                        return r;
                    },
                    {}};
@@ -239,6 +239,7 @@ private slots:
     void calibrationSelectorsFollowTheSensor_data();
     void calibrationSelectorsFollowTheSensor();
     void failedCalibrationReadLeavesTheRecord();
+    void failedDepthRangeReadIsReported();
 
 private:
     std::unique_ptr<SimConfigFile> config;
@@ -254,8 +255,8 @@ void CameraPropertiesTest::init()
 
 void CameraPropertiesTest::cleanup()
 {
-    control->shutdownORB();
-    control->shutdownSDK();
+    (void)control->shutdownORB();
+    (void)control->shutdownSDK();
 }
 
 void CameraPropertiesTest::wrapperRoundTrips_data()
@@ -318,7 +319,7 @@ void CameraPropertiesTest::rgbResolutionRecord()
     QCOMPARE(control->setRGBResolution(index == 2 ? 3 : 2), 0); // start elsewhere
     QCOMPARE(control->setRGBResolution(index), 0);
     SdkFrameMode mode{};
-    QVERIFY(!control->getRgbFrameMode(&mode));
+    QCOMPARE(control->getRgbFrameMode(&mode), 0);
     QCOMPARE(int(mode.width), width);
     QCOMPARE(int(mode.height), height);
     FrameReadyFlags flags = 0;
@@ -375,12 +376,29 @@ void CameraPropertiesTest::calibrationSelectorsFollowTheSensor()
 
 void CameraPropertiesTest::failedCalibrationReadLeavesTheRecord()
 {
-    control->shutdownORB();
+    (void)control->shutdownORB();
     QCOMPARE(control->initializeORB(QStringLiteral("PROP-BROKEN")), 0);
     double k[9] = {1, 2, 3, 4, 5, 6, 7, 8, 9};
     QVERIFY(control->getIntrinsics(0, k) != 0);
     QCOMPARE(k[0], 1.0);
     QCOMPARE(k[8], 9.0);
+}
+
+void CameraPropertiesTest::failedDepthRangeReadIsReported()
+{
+    QCOMPARE(control->setDepthRange(4), 0);
+    DepthRangeIndex range = -1;
+    QCOMPARE(control->getDepthRange(&range), 0);
+    QCOMPARE(range, 4);
+
+    cleanup();
+    config = std::make_unique<SimConfigFile>(cameras + "[faults]\nLx2_GetDepthRange = -3\n");
+    QCOMPARE(control->initializeSDK(), 0);
+    QCOMPARE(control->initializeORB(QStringLiteral("PROP-ALTA")), 0);
+    range = 7;
+    QCOMPARE(control->getDepthRange(&range), -3);
+    QCOMPARE(range, 7);
+    QCOMPARE(control->getDepthRange(), 0); // the value form gives Range0, never an undefined value
 }
 
 QTEST_GUILESS_MAIN(CameraPropertiesTest)

@@ -78,8 +78,8 @@ private slots:
     void cleanup()
     {
         m_panel.reset();
-        m_camera->shutdownORB();
-        m_camera->shutdownSDK();
+        (void)m_camera->shutdownORB();
+        (void)m_camera->shutdownSDK();
         m_log.reset();
     }
 
@@ -214,7 +214,7 @@ private slots:
         const QStringList fresh = shownControls();
         QVERIFY(open(previous, user));
         m_panel->closeCamera();
-        m_camera->shutdownORB();
+        (void)m_camera->shutdownORB();
         QCOMPARE(m_camera->initializeORB(QLatin1String(uri)), 0);
         m_panel->openCamera();
         const QStringList now = shownControls();
@@ -231,7 +231,7 @@ private slots:
         QVERIFY(open("CIMA-1", 255));
         QCOMPARE(combo("dataModeComBox")->count(), 4);
         m_panel->closeCamera();
-        m_camera->shutdownORB();
+        (void)m_camera->shutdownORB();
         QCOMPARE(m_camera->initializeORB("ALTA-1"), 0);
         m_panel->openCamera();
         QCOMPARE(combo("dataModeComBox")->count(), 6);

@@ -252,8 +252,8 @@ void ImageWidgetTest::failedSaveIsReported()
     sw.requestSave(target, continuous);
     QTRY_COMPARE_WITH_TIMEOUT(boxes.boxes().size(), 1, 20000);
     view->slotcloseCamera();
-    control->shutdownORB();
-    control->shutdownSDK();
+    (void)control->shutdownORB();
+    (void)control->shutdownSDK();
 
     QCOMPARE(boxes.shown(), QStringList("Warning\tSave failed: " + target.dirDepth + "/00000001.png" + secondLine));
     QCOMPARE(stopped.size(), continuous ? 1 : 0);

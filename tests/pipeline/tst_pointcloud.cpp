@@ -158,8 +158,8 @@ void PointCloudTest::virtualRoomRendersAsACloud()
     QCOMPARE(control->GetFrame(DepthFrame, &frame), 0);
     view->scene().setFrames(cv::Mat(frame.height, frame.width, CV_16UC1, frame.frameData).clone(), cv::Mat(),
                             cv::Mat());
-    control->shutdownORB();
-    control->shutdownSDK();
+    (void)control->shutdownORB();
+    (void)control->shutdownSDK();
     sw.colourMapMin = 300;
     sw.colourMapMax = 6000;
     view->scene().distance = 40.0f;

@@ -150,8 +150,8 @@ void ReaderTest::cleanup()
         QVERIFY(reader->wait(20000));
         reader.reset();
     }
-    control->shutdownORB();
-    control->shutdownSDK();
+    (void)control->shutdownORB();
+    (void)control->shutdownSDK();
     sw.resetToDefaults();
     log.reset();
     const QString full = smallFs("SMALLFS_FULL");

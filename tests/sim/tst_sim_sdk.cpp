@@ -6,6 +6,7 @@
 #include "support/SimConfigFile.h"
 #include "support/TestFiles.h"
 
+#include "camera/sdk/PropertyTable.h"
 #include "camera/sdk/quillon_api.h"
 #include "sim/camera/quillon_sim_api.h"
 
@@ -80,6 +81,8 @@ private slots:
     void faultyDevicesFromTheIni();
     void propertyLengthsAreChecked_data();
     void propertyLengthsAreChecked();
+    void everyTableRowIsServedAtItsLengths_data();
+    void everyTableRowIsServedAtItsLengths();
     void textReadsStayInTheirBuffer();
     void calibrationIsSelfConsistent();
     void upgradeStartCodes_data();
@@ -244,6 +247,70 @@ void SimSdkTest::propertyLengthsAreChecked()
     QCOMPARE(Lx2_GetProperty(h, 0, id, buffer.data(), &len), status);
     QCOMPARE(buffer, before);
     QCOMPARE(Lx2_SetProperty(h, 0, id, buffer.constData(), length), status);
+}
+
+// The camera answers each row of the property table at the row's lengths, writes no more than
+// the row's record, and refuses a length one longer. Zeroed requests select the first record.
+void SimSdkTest::everyTableRowIsServedAtItsLengths_data()
+{
+    QTest::addColumn<int>("row");
+    for (size_t i = 0; i < std::size(PropertyTable::rows); ++i)
+        QTest::newRow(PropertyTable::rows[i].name) << int(i);
+}
+
+void SimSdkTest::everyTableRowIsServedAtItsLengths()
+{
+    QFETCH(int, row);
+    const PropertyTable::Row &r = PropertyTable::rows[row];
+    using PropertyTable::byCaller;
+    using PropertyTable::refused;
+    const auto takenByAnotherRow = [&](int32_t PropertyTable::Row::*length, int32_t value) {
+        for (const PropertyTable::Row &other : PropertyTable::rows)
+            if (&other != &r && other.id == r.id && other.*length == value)
+                return true;
+        return false;
+    };
+    const auto offeredByAnotherRow = [&](int32_t PropertyTable::Row::*length) {
+        for (const PropertyTable::Row &other : PropertyTable::rows)
+            if (&other != &r && other.id == r.id && other.*length != refused)
+                return true;
+        return false;
+    };
+    const SdkHandle h = start(cameras);
+    QVERIFY(h);
+    const int guard = 16;
+    if (r.getLength == byCaller) {
+        char text[64];
+        int32_t length = sizeof text;
+        QCOMPARE(Lx2_GetProperty(h, 0, r.id, text, &length), 0);
+        QVERIFY(length < int32_t(sizeof text) && text[length] == 0);
+    } else if (r.getLength != refused) {
+        QByteArray buffer = QByteArray(r.getRecord, 0) + QByteArray(guard, char(0x5A));
+        int32_t length = r.getLength;
+        QCOMPARE(Lx2_GetProperty(h, 0, r.id, buffer.data(), &length), 0);
+        QVERIFY(length <= r.getRecord);
+        QCOMPARE(buffer.right(guard), QByteArray(guard, char(0x5A)));
+        length = r.getLength + 1;
+        if (!takenByAnotherRow(&PropertyTable::Row::getLength, length))
+            QCOMPARE(Lx2_GetProperty(h, 0, r.id, buffer.data(), &length), int(LX2_E_BAD_LENGTH));
+    } else if (!offeredByAnotherRow(&PropertyTable::Row::getLength)) {
+        char any[128] = {};
+        for (int32_t length : {0, 1, 4, 64})
+            QCOMPARE(Lx2_GetProperty(h, 0, r.id, any, &length), int(LX2_E_NOT_SUPPORTED));
+    }
+
+    if (r.setLength == byCaller) {
+        QCOMPARE(Lx2_SetProperty(h, 0, r.id, "T-1", 3), 0);
+    } else if (r.setLength != refused) {
+        // Selectors of zero are in range, so only the record's content can be refused.
+        const QByteArray record(r.setRecord + guard, 0);
+        const SdkStatus status = Lx2_SetProperty(h, 0, r.id, record.constData(), r.setLength);
+        QVERIFY2(status == 0 || status == LX2_E_INVALID_PARAM, qPrintable(QString::number(status)));
+        if (!takenByAnotherRow(&PropertyTable::Row::setLength, r.setLength + 1))
+            QCOMPARE(Lx2_SetProperty(h, 0, r.id, record.constData(), r.setLength + 1), int(LX2_E_BAD_LENGTH));
+    } else if (!offeredByAnotherRow(&PropertyTable::Row::setLength)) {
+        QCOMPARE(Lx2_SetProperty(h, 0, r.id, "T-1", 3), int(LX2_E_NOT_SUPPORTED));
+    }
 }
 
 void SimSdkTest::textReadsStayInTheirBuffer()

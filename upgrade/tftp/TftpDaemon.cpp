@@ -104,14 +104,14 @@ TftpDaemon::~TftpDaemon()
         ::close(m_wakeFd);
 }
 
-int TftpDaemon::open()
+TftpDaemon::Listen TftpDaemon::open()
 {
     m_listen = UdpSocket::create();
-    int code = 0;
+    Listen result = Listen::Listening;
     if (!m_listen.valid()) {
         m_error = errno;
         logf("socket() error, errno[%d], info: %s\n", m_error, std::strerror(m_error));
-        code = -1;
+        result = Listen::NoSocket;
     } else {
         const int on = 1;
         if (::setsockopt(m_listen.fd(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0)
@@ -120,12 +120,12 @@ int TftpDaemon::open()
             m_error = errno;
             logf("bind() error, errno[%d], info: %s\n", m_error, std::strerror(m_error));
             m_listen = UdpSocket();
-            code = -2;
+            result = Listen::CannotBind;
         }
     }
-    if (code != 0)
-        logf("getlistensock error: %d\n", code);
-    return code;
+    if (result != Listen::Listening)
+        logf("getlistensock error: %d\n", int(result));
+    return result;
 }
 
 void TftpDaemon::stop()

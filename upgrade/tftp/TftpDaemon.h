@@ -48,9 +48,11 @@ public:
     TftpDaemon(const TftpDaemon &) = delete;
     TftpDaemon &operator=(const TftpDaemon &) = delete;
 
-    // Opens the listening socket: 0, -1 when no socket can be made, -2 when it cannot be
-    // bound; lastError() then holds errno.
-    int open();
+    // What opening the listening socket came to; the failures' values are the codes the log
+    // line "getlistensock error: %d" shows.
+    enum class Listen : int { Listening = 0, NoSocket = -1, CannotBind = -2 };
+    // On a failure lastError() holds errno.
+    [[nodiscard]] Listen open();
     int lastError() const { return m_error; }
     uint16_t port() const { return m_listen.localEndpoint().port; }
 

@@ -75,7 +75,7 @@ int main(int argc, char **argv)
         return usage(("not a folder: " + config.root).c_str());
 
     tftp::TftpDaemon daemon(config);
-    if (daemon.open() != 0) {
+    if (daemon.open() != tftp::TftpDaemon::Listen::Listening) {
         std::fprintf(stderr, "lumidesk-tftpd: cannot listen on UDP port %u: %s\n", unsigned(config.listen.port),
                      std::strerror(daemon.lastError()));
         return 1;
