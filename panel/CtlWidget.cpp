@@ -2,7 +2,17 @@
 
 #include "camera/Control_Single.h"
 #include "camera/SdkTypes.h"
-#include "panel/ModelPresets.h"
+#include "panel/BrioWorkModes.h"
+#include "panel/CameraIdentity.h"
+#include "panel/CameraSwitches.h"
+#include "panel/DataModeTable.h"
+#include "panel/DepthRanges.h"
+#include "panel/FormRules.h"
+#include "panel/ImageSaving.h"
+#include "panel/ProgramExit.h"
+#include "panel/PulseAndGain.h"
+#include "panel/RangeLimits.h"
+#include "panel/ShownImages.h"
 #include "pipeline/DisplaySwitches.h"
 #include "shell/MessageBoxes.h"
 #include "shell/ToolSettings.h"
@@ -11,34 +21,31 @@
 #include <QCloseEvent>
 #include <QDebug>
 #include <QKeyEvent>
-#include <QTextCodec>
-
-#include <cstdio>
-#include <cstdlib>
+#include <QThread>
 
 namespace {
 
-WdrOutputMode wdrRecord(const ToolSettings::WdrOutputMode &set)
+constexpr int wdrDataMode = LX2_DATA_WDR_DEPTH;
+
+Control_Single *camera()
 {
-    return WdrOutputMode{set.totalRange,  set.range1, set.range1Count, set.range2,
-                         set.range2Count, set.range3, set.range3Count};
+    return Control_Single::getInstance();
 }
 
-// The close question's texts go through the GB18030 codec, like the program's other
-// translated texts.
-QString decoded(const char *text)
+DisplaySwitches &switches()
 {
-    if (QTextCodec *codec = QTextCodec::codecForName("GB18030"))
-        return codec->toUnicode(text);
-    return QString::fromLatin1(text);
+    return DisplaySwitches::instance();
 }
 
-// Ends the process at once, from wherever the user confirmed it: nothing after the event
-// loop runs, and no static destructors run while the application object still lives.
-[[noreturn]] void exitNow()
+// A check box's state argument: only Qt::Checked counts as on.
+bool isChecked(int state)
 {
-    std::fflush(nullptr);
-    std::_Exit(0);
+    return state == Qt::Checked;
+}
+
+int userType()
+{
+    return ToolSettings::getInstance().userType();
 }
 
 } // namespace
@@ -53,18 +60,23 @@ CtlWidget::CtlWidget(QWidget *parent)
 
 CtlWidget::~CtlWidget() = default;
 
+std::array<std::pair<QComboBox *, CtlWidget::Slot>, 7> CtlWidget::comboSlots() const
+{
+    return {{{ui->comboBox_workmode, &CtlWidget::SetWorkMode_T},
+             {ui->comboBox_mirror, &CtlWidget::SetMirror},
+             {ui->rgbResolutionComb_2, &CtlWidget::SetRgbResolution},
+             {ui->rgbResolutionComb, &CtlWidget::SetRgbResolution},
+             {ui->depRangeComBox, &CtlWidget::SetDepthRange},
+             {ui->dataModeComBox, &CtlWidget::SetDataMode},
+             {ui->paramsCombox, &CtlWidget::ChgProperty}}};
+}
+
 void CtlWidget::connectControls()
 {
-    const auto indexChanged = QOverload<int>::of(&QComboBox::currentIndexChanged);
-    connect(ui->comboBox_workmode, indexChanged, this, &CtlWidget::SetWorkMode_T);
-    connect(ui->comboBox_mirror, indexChanged, this, &CtlWidget::SetMirror);
-    connect(ui->rgbResolutionComb_2, indexChanged, this, &CtlWidget::SetRgbResolution);
-    connect(ui->rgbResolutionComb, indexChanged, this, &CtlWidget::SetRgbResolution);
-    connect(ui->depRangeComBox, indexChanged, this, &CtlWidget::SetDepthRange);
-    connect(ui->dataModeComBox, indexChanged, this, &CtlWidget::SetDataMode);
-    connect(ui->paramsCombox, indexChanged, this, &CtlWidget::ChgProperty);
+    for (const auto &[combo, slot] : comboSlots())
+        connect(combo, QOverload<int>::of(&QComboBox::currentIndexChanged), this, slot);
 
-    const std::pair<QCheckBox *, void (CtlWidget::*)(int)> boxes[] = {
+    const std::pair<QCheckBox *, Slot> boxes[] = {
         {ui->ISAcheckBox, &CtlWidget::onISAStateChanged},
         {ui->TALcheckBox, &CtlWidget::onTALStateChanged},
         {ui->Mapper_DepthToRGB, &CtlWidget::Mapper_DepthToRGBStateChanged},
@@ -120,164 +132,496 @@ void CtlWidget::openCamera()
 {
     // Rebuilding the lists writes ranges (and, leaving WDR, the first range) to the camera.
     DepthRangeIndex cameraRange = 0; // Range0 when the camera cannot say
-    (void)Control_Single::getInstance()->getDepthRange(&cameraRange);
+    (void)camera()->getDepthRange(&cameraRange);
     applyModelLayout();
     fillFromCamera(cameraRange);
     setGroupsEnabled(true, false); // the Brio group is enabled by its own layout only
-    m_openedWith = currentSettings();
+    m_openedWith = PanelSettings::readFrom(*this, camera()->getDeviceType());
     emit sglopenCamera();
 }
 
 void CtlWidget::closeCamera()
 {
     setGroupsEnabled(false, true);
-    if (DisplaySwitches::instance().showPointCloud)
+    if (switches().showPointCloud)
         ui->PointCloud->setChecked(false);
     emit sglcloseCamera();
 }
 
-// ---- model layouts ----
+// ---- the layout of a model ----
 
 void CtlWidget::applyModelLayout()
 {
     emit sglreFlash();
-
-    const int userType = ToolSettings::getInstance().userType();
-    const bool fullUser = userType == 255;
-    const QList<QWidget *> fullUserControls = {ui->SlaveMode,
-                                               ui->ISAcheckBox,
-                                               ui->TALcheckBox,
-                                               ui->Synchronize,
-                                               ui->checkBox_IR_BG,
-                                               ui->LowPowerMode,
-                                               ui->checkBox_AntiInterference,
-                                               ui->WritepushButton};
-    for (QWidget *control : fullUserControls)
-        control->setVisible(fullUser);
-    ui->pushButton_update->hide();
+    const int user = userType();
+    FormRules::apply(*this, ModelPresets::commonRow(), user);
     ui->SaveImage->setChecked(false);
-    ui->pushButton_Params->setVisible(userType != 0);
     ui->paramsTextEdit->setMaximumBlockCount(1000);
 
-    // What each model shows and enables is its preset row, applied in full: nothing that the
-    // previous camera hid or disabled stays so.
-    const int32_t model = Control_Single::getInstance()->getDeviceType();
-    applyPresetRow(ModelPresets::rowFor(model), userType);
-    if (model == Alta)
-        applyAltaPreset(userType);
-    else if (model == Brio)
-        applyBrioPreset();
-    else if (isCimaGroup(model))
-        applyCimaPreset();
+    // Each model's row is applied in full: nothing that the previous camera hid or disabled
+    // stays so.
+    const int32_t model = camera()->getDeviceType();
+    FormRules::apply(*this, ModelPresets::rowFor(model), user);
+    const ModelPresets::Start start = ModelPresets::startFor(model);
+    if (start.shown)
+        ShownImages::show(*start.shown, switches());
+    for (const ModelPresets::Selection &selection : start.selections)
+        selectAnew(findChild<QComboBox *>(QLatin1String(selection.control)), selection.index);
+    FormRules::apply(*this, start.steps);
+    if (start.loadsWdr)
+        m_wdrMode = RangeLimits::configuredWdr();
+    if (start.clearsDepthLimit) {
+        switches().rangeMaxDepth = 0;
+        switches().currentDataMode = 0;
+    }
+    // A list left by another model or user level would map its entries onto the wrong modes.
+    // Rebuilding it runs SetDataMode(-1) and SetDataMode(0): the camera starts in its first mode.
+    const DataModeTable::List list = DataModeTable::listFor(model, user);
+    if (!list.items.isEmpty())
+        FormRules::fill(*ui->dataModeComBox, list.items,
+                        list.keptWhenSame ? FormRules::Fill::KeepWhenSame : FormRules::Fill::Rebuild);
 }
 
-void CtlWidget::applyPresetRow(const ModelPresets::Row &row, int userType)
+// Selects the entry and applies it even when it was selected already.
+void CtlWidget::selectAnew(QComboBox *combo, int index)
 {
-    for (const ModelPresets::ControlState &state : row) {
-        QWidget *control = findChild<QWidget *>(state.control);
-        Q_ASSERT(control);
-        if (!control)
-            continue;
-        control->setVisible(ModelPresets::isShown(state.shown, userType));
-        if (state.enabled != ModelPresets::Enabled::Keep)
-            control->setEnabled(ModelPresets::isEnabled(state.enabled, userType));
+    Q_ASSERT(combo);
+    if (!combo)
+        return;
+    combo->setCurrentIndex(index);
+    for (const auto &[joined, slot] : comboSlots())
+        if (joined == combo)
+            (this->*slot)(index);
+}
+
+// ---- filling the panel from the camera ----
+
+void CtlWidget::initOK()
+{
+    DepthRangeIndex cameraRange = 0; // Range0 when the camera cannot say
+    (void)camera()->getDepthRange(&cameraRange);
+    fillFromCamera(cameraRange);
+}
+
+// cameraRange is the camera's own range, read before anything rebuilt the range list.
+void CtlWidget::fillFromCamera(int cameraRange)
+{
+    ui->checkBox_wdrstyle->setEnabled(false);
+    fillDepthRangeList(userType());
+    FormRules::selectContaining(*ui->depRangeComBox, QStringLiteral("Range%1").arg(cameraRange));
+    applyRangeLimits(selectedRangeIndex());
+    Control_Single *c = camera();
+    if (c->getDeviceType() != Brio)
+        GetDataMode();
+    readFrameModes();
+    ui->rgbResolutionComb->setCurrentIndex(c->getRGBResolution());
+
+    ui->IrDistortion->setChecked(c->getIrDistortionCorrectionEnabled() != 0);
+    ui->RGBDistortion->setChecked(c->getRGBDistortionCorrectionEnabled() != 0);
+    ui->DepthDistortion->setChecked(c->getDepthDistortionCorrectionEnabled() != 0);
+    ui->ComputeRealDepth->setChecked(c->getComputeRealDepthCorrectionEnabled() != 0);
+    ui->TimeFilter->setChecked(c->getTimeFilterEnabled() != 0);
+    ui->SpatialFilter->setChecked(c->getSpatialFilterEnabled() != 0);
+    ui->Mapper_DepthToRGB->setChecked(c->getMapperEnabledDepthToRGB() != 0);
+    ui->Mapper_RGBToDepth->setChecked(c->getMapperEnabledRGBToDepth() != 0);
+    ui->Mapper_RGBToIR->setChecked(c->getMapperEnabledRGBToIR() != 0);
+
+    SlotRefreshUSBStatus();
+    ui->Synchronize->setChecked(c->getSynchronizeEnabled() != 0);
+    ui->spinBox_BG->setValue(c->getThreshold());
+}
+
+// Rebuilding the list re-applies ranges through SetDepthRange until the camera's own, read
+// before, is selected again.
+void CtlWidget::fillDepthRangeList(int user)
+{
+    const bool fullUser = user == 255;
+    FormRules::fill(*ui->depRangeComBox, RangeLimits::listLabels(*camera(), fullUser),
+                    fullUser ? FormRules::Fill::RelabelSameCount : FormRules::Fill::Rebuild);
+}
+
+int CtlWidget::selectedRangeIndex() const
+{
+    return DepthRanges::rangeOfLabel(ui->depRangeComBox->currentText());
+}
+
+// A failed read keeps the mode read before.
+void CtlWidget::readFrameModes()
+{
+    (void)camera()->getDepthFrameMode(&m_depthFrameMode);
+    (void)camera()->getIrFrameMode(&m_irFrameMode);
+    (void)camera()->getRgbFrameMode(&m_rgbFrameMode);
+}
+
+// ---- data mode and depth range ----
+
+void CtlWidget::GetDataMode()
+{
+    uint8_t mode = 0;
+    if (camera()->getDataModeProperty(&mode) != 0)
+        return;
+    switches().currentDataMode = mode;
+    const int index = DataModeTable::indexForValue(camera()->getDeviceType(), mode, ui->dataModeComBox->count());
+    if (index >= 0)
+        ui->dataModeComBox->setCurrentIndex(index);
+    else // selecting nothing would write data mode 0: the list keeps its entry
+        qDebug() << "GetDataMode: no list entry for data mode" << mode;
+    FormRules::apply(*this, DataModeTable::togglesFor(mode, userType()));
+}
+
+void CtlWidget::SetDataMode(int index)
+{
+    DisplaySwitches &sw = switches();
+    const int value = DataModeTable::valueForIndex(camera()->getDeviceType(), index);
+    sw.currentDataMode = value;
+    const SdkStatus status = camera()->setDataModeProperty(uint8_t(value));
+    qDebug() << QStringLiteral("SetDataMode index:%1  status:%2").arg(index).arg(status);
+    if (status != 0)
+        return;
+    sw.appliedDataMode = value;
+    if (value == wdrDataMode) {
+        enterWdr();
+    } else {
+        ui->depRangeComBox->setEnabled(true);
+        ui->depRangeComBox->setCurrentIndex(0);
+        SetDepthRange(0);
+        ui->checkBox_wdrstyle->setEnabled(false);
+    }
+    FormRules::apply(*this, DataModeTable::togglesFor(sw.currentDataMode, userType()));
+    readFrameModes();
+}
+
+void CtlWidget::SetDepthRange(int)
+{
+    const int range = selectedRangeIndex();
+    switches().currentRangeIndex = range;
+    if (switches().appliedDataMode == wdrDataMode)
+        return; // the WDR mode chooses its own ranges
+    if (camera()->setDepthRange(range) != 0)
+        return;
+    applyRangeLimits(range);
+}
+
+// The colour-map limits and the largest accepted depth of a range; unchanged when the
+// camera cannot say.
+void CtlWidget::applyRangeLimits(int range)
+{
+    if (RangeLimits::apply(*camera(), switches(), range))
+        showLimits();
+}
+
+// The WDR mode takes its configured ranges in turn; the colour map spans them.
+void CtlWidget::enterWdr()
+{
+    ui->checkBox_wdrstyle->setEnabled(true);
+    QThread::msleep(100); // the camera needs a moment in the new mode; a short stall beats re-entering the event loop
+    (void)camera()->setWDROutputMode(&m_wdrMode);
+    ui->depRangeComBox->setEnabled(false);
+    if (RangeLimits::applyWdr(*camera(), switches(), m_wdrMode))
+        showLimits();
+}
+
+void CtlWidget::showLimits()
+{
+    ui->spinBox_Slope_max->setValue(switches().colourMapMax);
+    ui->spinBox_Slope_min->setValue(switches().colourMapMin);
+}
+
+// ---- the Brio work mode and device controls ----
+
+void CtlWidget::SetWorkMode_T(int index)
+{
+    ImageSaving::stop();
+    ui->SaveImage->setChecked(false);
+    const BrioWorkModes::Row row = BrioWorkModes::rowFor(index);
+    FormRules::apply(*this, row.steps);
+    if (row.shown)
+        ShownImages::show(*row.shown, switches());
+    if (row.rgbResolution >= 0)
+        ui->rgbResolutionComb_2->setCurrentIndex(row.rgbResolution);
+    FormRules::apply(*this, row.afterwards);
+    (void)camera()->setDataMode(BrioWorkModes::dataModeOf(index));
+}
+
+void CtlWidget::SetMirror(int index)
+{
+    (void)camera()->setImageMirror(index);
+}
+
+void CtlWidget::SetRgbResolution(int index)
+{
+    (void)camera()->setRGBResolution(index);
+    (void)camera()->getRgbFrameMode(&m_rgbFrameMode);
+    emit sglreFlash();
+}
+
+// Check boxes whose whole effect is their camera switch.
+#define CAMERA_SWITCH_SLOT(slot, control)                                                                              \
+    void CtlWidget::slot(int state)                                                                                    \
+    {                                                                                                                  \
+        CameraSwitches::write(control, *camera(), isChecked(state));                                                   \
+    }
+
+CAMERA_SWITCH_SLOT(IREnabled, "checkBox_irenabled")
+CAMERA_SWITCH_SLOT(TofAecEnabled, "checkBox_tofaecenabled")
+CAMERA_SWITCH_SLOT(SlaveModeStateChanged, "SlaveMode")
+CAMERA_SWITCH_SLOT(SynchronizeStateChanged, "Synchronize")
+CAMERA_SWITCH_SLOT(AntiInterferenceStateChanged, "checkBox_AntiInterference")
+CAMERA_SWITCH_SLOT(DSPStateChanged, "checkBox_dsp")
+CAMERA_SWITCH_SLOT(LowPowerModeStateChanged, "LowPowerMode")
+CAMERA_SWITCH_SLOT(IR_BGStateChanged, "checkBox_IR_BG")
+CAMERA_SWITCH_SLOT(onISAStateChanged, "ISAcheckBox")
+CAMERA_SWITCH_SLOT(onTALStateChanged, "TALcheckBox")
+CAMERA_SWITCH_SLOT(RGBDistortionStateChanged, "RGBDistortion")
+CAMERA_SWITCH_SLOT(DepthDistortionStateChanged, "DepthDistortion")
+CAMERA_SWITCH_SLOT(IrDistortionStateChanged, "IrDistortion")
+CAMERA_SWITCH_SLOT(ComputeRealDepthStateChanged, "ComputeRealDepth")
+CAMERA_SWITCH_SLOT(TimeFilterStateChanged, "TimeFilter")
+CAMERA_SWITCH_SLOT(SpatialFilterStateChanged, "SpatialFilter")
+
+void CtlWidget::DepthEnabled(int state)
+{
+    CameraSwitches::write("checkBox_depthenabled", *camera(), isChecked(state));
+    switches().showMappedDepth = isChecked(state);
+    switches().showMappedIr = isChecked(state);
+}
+
+void CtlWidget::RGBEnabled(int state)
+{
+    CameraSwitches::write("checkBox_rgbenabled", *camera(), isChecked(state));
+    switches().showRgb = isChecked(state);
+}
+
+// The manual exposure controls are out of reach while the camera controls its exposure.
+void CtlWidget::RGBAecEnabled(int state)
+{
+    for (QWidget *control :
+         std::initializer_list<QWidget *>{ui->pushButton_Tset, ui->doubleSpinBox_exploretime, ui->doubleSpinBox_gain})
+        control->setEnabled(!isChecked(state));
+    CameraSwitches::write("checkBox_rgbaecenabled", *camera(), isChecked(state));
+}
+
+void CtlWidget::on_pushButton_Tset_clicked()
+{
+    (void)camera()->setRgbExplosureTimeAndGain(float(ui->doubleSpinBox_exploretime->value()),
+                                               float(ui->doubleSpinBox_gain->value()));
+}
+
+void CtlWidget::BGvalueChanged(int value)
+{
+    (void)camera()->setThreshold(value);
+}
+
+void CtlWidget::on_pushButton_get_clicked()
+{
+    const PulseAndGain::Values values = PulseAndGain::read(*camera());
+    if (values.pulseCount)
+        ui->spinBox_PulseCount->setValue(*values.pulseCount);
+    if (values.gmmGain)
+        ui->spinBox_GmmGain->setValue(*values.gmmGain);
+}
+
+void CtlWidget::on_pushButton_set_clicked()
+{
+    PulseAndGain::write(*camera(), ui->spinBox_PulseCount->value(), ui->spinBox_GmmGain->value(), selectedRangeIndex());
+}
+
+void CtlWidget::SlotRefreshUSBStatus()
+{
+    if (const std::optional<QString> text = CameraIdentity::serialNumber(*camera()))
+        ui->lineEdit_sn->setText(*text);
+    if (const std::optional<QString> text = CameraIdentity::firmwareVersion(*camera()))
+        ui->lineEdit_fw->setText(*text);
+    if (const std::optional<QString> text = CameraIdentity::flashType(*camera()))
+        ui->lineEdit_flashtype->setText(*text);
+}
+
+// After a loader upgrade the frame reader asks for the new device information.
+void CtlWidget::SlotRefreshRGB()
+{
+    if (switches().refreshRequest == 0)
+        SlotRefreshUSBStatus();
+}
+
+// ---- views ----
+
+void CtlWidget::showView(ViewToggles::View view, int state)
+{
+    if (ViewToggles::toggle(view).needsColour && isCimaGroup(camera()->getDeviceType()))
+        return; // no colour sensor
+    const bool on = isChecked(state);
+    // The partner's own slot runs; its unchecked branch touches nothing else.
+    if (const std::optional<ViewToggles::View> partner = ViewToggles::show(view, on, switches()))
+        findChild<QCheckBox *>(QLatin1String(ViewToggles::toggle(*partner).control))->setChecked(false);
+    if (const ViewToggles::Mapper mapper = ViewToggles::mapperFor(view, switches()))
+        (void)(camera()->*mapper)(on);
+    emit sglreFlash();
+}
+
+#define VIEW_SLOT(slot, view)                                                                                          \
+    void CtlWidget::slot(int state)                                                                                    \
+    {                                                                                                                  \
+        showView(ViewToggles::view, state);                                                                            \
+    }
+
+VIEW_SLOT(RGBImageStateChanged, RgbImage)
+VIEW_SLOT(DepthImageStateChanged, DepthImage)
+VIEW_SLOT(IrImageStateChanged, IrImage)
+VIEW_SLOT(Mapper_DepthToRGBStateChanged, MappedRgb)
+VIEW_SLOT(Mapper_RGBToDepthStateChanged, MappedDepth)
+VIEW_SLOT(Mapper_RGBToIRStateChanged, MappedIr)
+
+void CtlWidget::PointCloudStateChanged(int state)
+{
+    DisplaySwitches &sw = switches();
+    sw.showPointCloud = isChecked(state);
+    if (!isChecked(state)) {
+        if (sw.pointCloudRgb)
+            ui->checkBox_3DMap->setChecked(false);
+        if (ui->Mapper_DepthToRGB->isChecked())
+            ui->Mapper_DepthToRGB->setChecked(false);
+    }
+    // The point cloud is coloured from the colour image mapped onto depth.
+    (void)camera()->setMapperEnabledDepthToRGB(sw.showPointCloud);
+    emit sglPointCloud(state);
+    emit sglreFlash();
+}
+
+void CtlWidget::MapStateChanged(int state)
+{
+    switches().pointCloudRgb = isChecked(state);
+    if (isChecked(state) && !switches().showPointCloud)
+        ui->PointCloud->setChecked(true);
+}
+
+void CtlWidget::WDRstyleStateChanged(int state)
+{
+    switches().wdrStyle = isChecked(state) ? 1 : 0;
+    CameraSwitches::write("checkBox_wdrstyle", *camera(), isChecked(state));
+}
+
+// ---- processing, colour map and measurement ----
+
+void CtlWidget::BlackBGStateChanged(int state)
+{
+    switches().blackBackground = isChecked(state);
+}
+
+// Sets the corrections, filters and black background together; it does not follow later
+// changes of the single boxes.
+void CtlWidget::AllStateChanged(int state)
+{
+    for (QCheckBox *box : {ui->IrDistortion, ui->RGBDistortion, ui->DepthDistortion, ui->ComputeRealDepth,
+                           ui->TimeFilter, ui->SpatialFilter, ui->checkBox_BlackBG})
+        box->setChecked(isChecked(state));
+}
+
+void CtlWidget::on_spinBox_Slope_max_valueChanged(int value)
+{
+    switches().colourMapMax = value;
+}
+
+void CtlWidget::on_spinBox_Slope_min_valueChanged(int value)
+{
+    switches().colourMapMin = value;
+}
+
+void CtlWidget::MeasureStateChanged(int state)
+{
+    switches().measureOn = isChecked(state);
+}
+
+void CtlWidget::on_spinBox_window_valueChanged(int)
+{
+    emit sglresetCyckeQueue(ui->spinBox_window->value(), ui->spinBox_period->value());
+}
+
+void CtlWidget::on_spinBox_period_valueChanged(int)
+{
+    emit sglresetCyckeQueue(ui->spinBox_window->value(), ui->spinBox_period->value());
+}
+
+void CtlWidget::slotMeasure(QString meanValue, QString stddValue, QString varValue)
+{
+    ui->lineEdit_mean->setText(meanValue);
+    ui->lineEdit_stdd->setText(stddValue);
+    ui->lineEdit_variance->setText(varValue);
+}
+
+// ---- saving ----
+
+void CtlWidget::on_pushButton_save_clicked()
+{
+    ImageSaving::start(false);
+}
+
+void CtlWidget::SaveImageStateChanged(int state)
+{
+    if (state == Qt::Checked) {
+        ImageSaving::start(true);
+        ui->pushButton_save->setEnabled(false);
+    } else if (state == Qt::Unchecked) {
+        ImageSaving::stop();
+        ui->pushButton_save->setEnabled(true);
     }
 }
 
-void CtlWidget::applyAltaPreset(int userType)
+void CtlWidget::slotSaveStopped()
 {
-    DisplaySwitches &sw = DisplaySwitches::instance();
-    sw.showDepth = true;
-    sw.showIr = false;
-    sw.showRgb = true;
-    sw.showPointCloud = false;
-    sw.showMappedRgb = false;
-    sw.showMappedDepth = false;
-    sw.showMappedIr = false;
-    ui->checkBox_rgb->setChecked(true);
-    ui->RGBDistortion->setChecked(true);
-    m_wdrMode = wdrRecord(ToolSettings::getInstance().wdrOutputMode(1));
-    sw.rangeMaxDepth = 0;
-    sw.currentDataMode = 0;
-
-    if (userType != 255) {
-        rebuildDataModeList(DataModeTable::altaItems());
-    } else if (!sameItems(DataModeTable::altaFullItems())) {
-        // The full user keeps the six-entry list, but a list left by another model or user
-        // level would map its entries onto the wrong modes.
-        rebuildDataModeList(DataModeTable::altaFullItems());
-    }
+    // The run is over and already reported; unticking only brings the controls back.
+    ui->SaveImage->setChecked(false);
 }
 
-void CtlWidget::applyCimaPreset()
+// ---- slots that do nothing yet or by design ----
+
+void CtlWidget::ReadFrame(int) {}
+void CtlWidget::ChgProperty(int) {}
+
+// The parameter page, the report and the upgrade entry are built on these.
+void CtlWidget::on_pushButton_upgrade_clicked() {}
+void CtlWidget::on_ReadpushButton_clicked() {}
+void CtlWidget::on_WritepushButton_clicked() {}
+void CtlWidget::on_pushButton_Params_clicked() {}
+
+// ---- a lost camera and its return ----
+
+void CtlWidget::cameraLost()
 {
-    DisplaySwitches &sw = DisplaySwitches::instance();
-    m_wdrMode = wdrRecord(ToolSettings::getInstance().wdrOutputMode(1));
-    sw.showRgb = false;
-    sw.showMappedRgb = false;
-    sw.showMappedDepth = false;
-    sw.showMappedIr = false;
-    sw.showPointCloud = false;
-    sw.showDepth = true;
-    sw.showIr = false;
-    ui->checkBox_rgb->setChecked(false);
-    ui->RGBDistortion->setChecked(false);
-    sw.rangeMaxDepth = 0;
-    sw.currentDataMode = 0;
-    rebuildDataModeList(DataModeTable::cimaItems());
+    m_brioGroupEnabled = ui->groupBox_Brio->isEnabled();
+    setGroupsEnabled(false, true);
+    emit sglcloseCamera();
+    // A save still waiting for frame sets gets none: it ends here, and says so.
+    const std::optional<ImageSaving::Abandoned> abandoned = ImageSaving::abandon();
+    if (!abandoned)
+        return;
+    if (abandoned->continuous)
+        ui->SaveImage->setChecked(false);
+    // After the loss is handled: the box's own event loop must not run into a half-closed camera.
+    QMetaObject::invokeMethod(
+        this, [text = abandoned->text] { MessageBoxes::warning(nullptr, QStringLiteral("Warning"), text); },
+        Qt::QueuedConnection);
 }
 
-void CtlWidget::applyBrioPreset()
+void CtlWidget::reopenCamera()
 {
-    DisplaySwitches &sw = DisplaySwitches::instance();
-    sw.showRgb = true;
-    sw.showMappedDepth = true;
-    sw.showMappedIr = true;
-    sw.showDepth = false;
-    sw.showIr = false;
-    sw.showMappedRgb = false;
-    sw.showPointCloud = false;
-    ui->comboBox_workmode->setCurrentIndex(0);
-    SetWorkMode_T(0);
-    ui->comboBox_mirror->setCurrentIndex(0);
-    (void)Control_Single::getInstance()->setImageMirror(0);
-    ui->rgbResolutionComb_2->setCurrentIndex(2);
-    SetRgbResolution(2);
-    for (QCheckBox *box :
-         {ui->checkBox_depthenabled, ui->checkBox_rgbaecenabled, ui->checkBox_irenabled, ui->checkBox_rgbenabled})
-        box->setChecked(true);
-    // Checking "RgbAecEnabled" keeps the manual exposure disabled, as the preset left it.
-}
-
-// Clearing the list runs SetDataMode(-1) and its first entry SetDataMode(0): the camera
-// starts in the list's first data mode.
-void CtlWidget::rebuildDataModeList(const QStringList &items)
-{
-    ui->dataModeComBox->clear();
-    ui->dataModeComBox->addItems(items);
-}
-
-bool CtlWidget::sameItems(const QStringList &items) const
-{
-    if (ui->dataModeComBox->count() != items.size())
-        return false;
-    for (int i = 0; i < items.size(); ++i)
-        if (ui->dataModeComBox->itemText(i) != items.at(i))
-            return false;
-    return true;
+    PanelSettings::restore(*camera(), PanelSettings::readFrom(*this, camera()->getDeviceType()), m_openedWith,
+                           m_wdrMode);
+    readFrameModes();
+    setGroupsEnabled(true, false);
+    ui->groupBox_Brio->setEnabled(m_brioGroupEnabled);
+    emit sglopenCamera();
 }
 
 // ---- ending the program ----
 
 void CtlWidget::closeEvent(QCloseEvent *event)
 {
-    if (MessageBoxes::question(this, decoded("Exit"), decoded("Confirm the exit?"),
-                               QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) {
+    if (!ProgramExit::confirmed(this)) {
         event->ignore();
         return;
     }
     event->accept();
-    exitNow();
+    ProgramExit::now();
 }
 
 void CtlWidget::keyPressEvent(QKeyEvent *event)
@@ -289,83 +633,6 @@ void CtlWidget::keyPressEvent(QKeyEvent *event)
 
 void CtlWidget::closeOK()
 {
-    shutDown();
-    exitNow();
-}
-
-void CtlWidget::shutDown()
-{
-    qDebug() << "CtlWidget::shutDown";
-    const SdkStatus status = Control_Single::getInstance()->shutdownORB();
-    qDebug() << "CtlWidget::shutDown"
-             << "shutdownORB " << status;
-}
-
-// ---- slots that do nothing yet or by design ----
-
-void CtlWidget::ReadFrame(int) {}
-void CtlWidget::ChgProperty(int) {}
-
-void CtlWidget::slotMeasure(QString meanValue, QString stddValue, QString varValue)
-{
-    ui->lineEdit_mean->setText(meanValue);
-    ui->lineEdit_stdd->setText(stddValue);
-    ui->lineEdit_variance->setText(varValue);
-}
-
-// The parameter page, the report and the upgrade entry are built on these.
-void CtlWidget::on_pushButton_upgrade_clicked() {}
-void CtlWidget::on_ReadpushButton_clicked() {}
-void CtlWidget::on_WritepushButton_clicked() {}
-void CtlWidget::on_pushButton_Params_clicked() {}
-
-// ---- a lost camera and its return ----
-
-PanelSettings CtlWidget::currentSettings() const
-{
-    PanelSettings s;
-    s.deviceType = Control_Single::getInstance()->getDeviceType();
-    const bool brio = s.deviceType == Brio;
-    s.dataModeIndex = brio ? ui->comboBox_workmode->currentIndex() : ui->dataModeComBox->currentIndex();
-    s.rangeIndex = ui->depRangeComBox->count() > 0 ? selectedRangeIndex() : -1;
-    s.rgbResolution = ui->rgbResolutionComb->isVisibleTo(this) ? ui->rgbResolutionComb->currentIndex() : -1;
-    s.brioResolution = ui->rgbResolutionComb_2->currentIndex();
-    s.mirror = ui->comboBox_mirror->currentIndex();
-    s.threshold = ui->spinBox_BG->value();
-    s.mapDepthToRgb = ui->Mapper_DepthToRGB->isChecked() || ui->PointCloud->isChecked();
-    for (int i = 0; i < PanelSettings::SwitchCount; ++i) {
-        const auto *box = findChild<QCheckBox *>(QLatin1String(PanelSettings::switches()[size_t(i)].control));
-        s.on[size_t(i)] = box && box->isChecked();
-    }
-    return s;
-}
-
-void CtlWidget::cameraLost()
-{
-    m_brioGroupEnabled = ui->groupBox_Brio->isEnabled();
-    setGroupsEnabled(false, true);
-    emit sglcloseCamera();
-    // A save still waiting for frame sets gets none: it ends here, and says so.
-    bool continuous = false;
-    int written = 0;
-    if (!DisplaySwitches::instance().abandonSave(continuous, written))
-        return;
-    if (continuous)
-        ui->SaveImage->setChecked(false);
-    const QString text = continuous ? QStringLiteral("Save stopped: the camera was lost\n%1 %2 written")
-                                          .arg(written)
-                                          .arg(written == 1 ? QStringLiteral("set") : QStringLiteral("sets"))
-                                    : QStringLiteral("Save failed: the camera was lost before a frame set arrived");
-    // After the loss is handled: the box's own event loop must not run into a half-closed camera.
-    QMetaObject::invokeMethod(
-        this, [text] { MessageBoxes::warning(nullptr, QStringLiteral("Warning"), text); }, Qt::QueuedConnection);
-}
-
-void CtlWidget::reopenCamera()
-{
-    PanelSettings::restore(*Control_Single::getInstance(), currentSettings(), m_openedWith, m_wdrMode);
-    readFrameModes();
-    setGroupsEnabled(true, false);
-    ui->groupBox_Brio->setEnabled(m_brioGroupEnabled);
-    emit sglopenCamera();
+    ProgramExit::shutDown(*camera());
+    ProgramExit::now();
 }

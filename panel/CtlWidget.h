@@ -1,17 +1,18 @@
 #pragma once
 
-#include "panel/DataModeTable.h"
-#include "panel/ModelPresets.h"
 #include "panel/PanelSettings.h"
+#include "panel/ViewToggles.h"
 
 #include <QString>
 #include <QWidget>
 
 #include "camera/sdk/quillon_types.h"
 
+#include <array>
 #include <memory>
+#include <utility>
 
-class QCheckBox;
+class QComboBox;
 
 namespace Ui {
 class CtlWidget;
@@ -23,9 +24,9 @@ class CtlWidget;
 // boxes run their slots exactly as a click would: the layout and data-mode logic relies on
 // that cascade.
 //
-// The behaviour is spread over files by concern: CtlWidget.cpp (building, opening, closing,
-// model layouts), CtlWidget_device.cpp (data mode, depth range and the device controls),
-// CtlWidget_toggles.cpp (view and processing toggles), CtlWidget_save.cpp (image saving).
+// The rules live in plain tables and classes beside it (ModelPresets, DataModeTable,
+// BrioWorkModes, CameraSwitches, ViewToggles, RangeLimits, ImageSaving, ...): a slot reads its
+// control, asks them and shows the answer.
 class CtlWidget : public QWidget
 {
     Q_OBJECT
@@ -120,33 +121,26 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
+    using Slot = void (CtlWidget::*)(int);
+    // The combos joined to their slots by the constructor.
+    std::array<std::pair<QComboBox *, Slot>, 7> comboSlots() const;
     void connectControls();
     void setGroupsEnabled(bool enabled, bool includingBrio);
 
-    // Model layouts (CtlWidget.cpp)
+    // Layout and filling on open
     void applyModelLayout();
-    void applyPresetRow(const ModelPresets::Row &row, int userType);
-    void applyAltaPreset(int userType);
-    void applyCimaPreset();
-    void applyBrioPreset();
-    void rebuildDataModeList(const QStringList &items);
-    bool sameItems(const QStringList &items) const;
-    void shutDown();
-    PanelSettings currentSettings() const;
-
-    // Camera state (CtlWidget_device.cpp)
+    void selectAnew(QComboBox *combo, int index);
     void fillFromCamera(int cameraRange);
     void fillDepthRangeList(int userType);
-    void selectCameraRange(int range);
-    void applyRangeLimits(int rangeIndex);
-    void enterWdr();
-    void applyDataModeToggles(int value);
-    void applyToggleStep(QCheckBox *box, DataModeTable::Step step);
-    void readFrameModes();
     int selectedRangeIndex() const;
+    void readFrameModes();
 
-    // Saving (CtlWidget_save.cpp)
-    void requestSave(bool continuous);
+    // Depth limits
+    void applyRangeLimits(int range);
+    void enterWdr();
+    void showLimits();
+
+    void showView(ViewToggles::View view, int state);
 
     std::unique_ptr<Ui::CtlWidget> ui;
     SdkFrameMode m_depthFrameMode{};

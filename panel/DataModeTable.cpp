@@ -9,6 +9,37 @@ namespace {
 const int altaValues[] = {0, 1, 2, 10, 11, 4};
 const int cimaValues[] = {0, 1, 2, 11};
 
+// Columns: "IR Image", "RGB Image", "Depth Image", "MappedRGB", "MappedDepth", "MappedIR",
+// "Point Cloud + RGB", "Point Cloud" (letters as ToggleStep).
+const char *const toggleControls[] = {"checkBox_ir",       "checkBox_rgb",   "checkBox_depth", "Mapper_DepthToRGB",
+                                      "Mapper_RGBToDepth", "Mapper_RGBToIR", "checkBox_3DMap", "PointCloud"};
+
+struct ToggleLine
+{
+    int value;
+    const char *codes;
+};
+
+// A mode offers the images it carries, the point clouds only with depth and the coloured one
+// only with colour too. The basic user's mode 4 (not in their list) touches nothing, and so
+// does any value not listed.
+constexpr ToggleLine toggleTable[] = {
+    {0, "xooeexee"},  {11, "xooeexee"}, // depth and colour
+    {1, "ooxxxxxx"},                    // IR and colour
+    {2, "oxoxxxxe"},                    // depth and IR
+    {4, "xooee.xx"},                    // depth and colour, no point cloud
+    {10, "oooeeeee"},                   // everything
+};
+
+constexpr bool validToggleTable()
+{
+    for (const ToggleLine &line : toggleTable)
+        if (!ToggleSteps::isRow(line.codes, int(std::size(toggleControls))))
+            return false;
+    return true;
+}
+static_assert(validToggleTable(), "a row of the data-mode toggle table is malformed");
+
 template <size_t N> int valueAt(const int (&values)[N], int index)
 {
     return index >= 0 && index < int(N) ? values[index] : 0;
@@ -59,36 +90,21 @@ int indexForValue(int32_t deviceType, int value, int itemCount)
     return -1;
 }
 
-Steps togglesFor(int value, int userType)
+List listFor(int32_t deviceType, int userType)
 {
-    using S = Step;
-    // Columns: IR Image, RGB Image, Depth Image, MappedRGB, MappedDepth, MappedIR,
-    // Point Cloud + RGB, Point Cloud.
-    switch (value) {
-    case 0:
-    case 11:
-        return {S::DisableUncheck, S::EnableCheck,    S::EnableCheck, S::Enable,
-                S::Enable,         S::DisableUncheck, S::Enable,      S::Enable};
-    case 1:
-        return {S::EnableCheck,    S::EnableCheck,    S::DisableUncheck, S::DisableUncheck,
-                S::DisableUncheck, S::DisableUncheck, S::DisableUncheck, S::DisableUncheck};
-    case 2:
-        // No colour in this mode, so the coloured point cloud stays off and out of reach.
-        return {S::EnableCheck,    S::DisableUncheck, S::EnableCheck,    S::DisableUncheck,
-                S::DisableUncheck, S::DisableUncheck, S::DisableUncheck, S::Enable};
-    case 4:
-        if (userType == 0)
-            break;
-        return {S::DisableUncheck, S::EnableCheck, S::EnableCheck,    S::Enable,
-                S::Enable,         S::Keep,        S::DisableUncheck, S::DisableUncheck};
-    case 10:
-        return {S::EnableCheck, S::EnableCheck, S::EnableCheck, S::Enable, S::Enable, S::Enable, S::Enable, S::Enable};
-    default:
-        break;
-    }
-    Steps keep;
-    keep.fill(S::Keep);
-    return keep;
+    if (deviceType == Alta)
+        return userType == 255 ? List{altaFullItems(), true} : List{altaItems(), false};
+    if (isCimaGroup(deviceType))
+        return {cimaItems(), false};
+    return {};
+}
+
+ControlSteps togglesFor(int value, int userType)
+{
+    for (const ToggleLine &line : toggleTable)
+        if (line.value == value && (value != 4 || userType != 0))
+            return ToggleSteps::row(toggleControls, line.codes);
+    return {};
 }
 
 } // namespace DataModeTable

@@ -6,9 +6,9 @@ QVector<Entry> entries(const MeasuringRange modes[3], bool fullUser)
 {
     QVector<Entry> result;
     for (int range = 0; range < 9; ++range) {
-        const MeasuringRange &record = modes[range / 3];
-        const int lower = record.effectiveMin[range % 3];
-        const int upper = record.effectiveMax[range % 3];
+        const MeasuringRange &record = modes[depthModeOf(range)];
+        const int lower = record.effectiveMin[positionOf(range)];
+        const int upper = record.effectiveMax[positionOf(range)];
         const QString name = QStringLiteral("Range%1").arg(range);
         if (fullUser) {
             result.append({range, upper < 11 ? QStringLiteral("%1 (No Calib)").arg(name)
@@ -27,9 +27,19 @@ int rangeOfLabel(const QString &text)
     return text.at(5).digitValue();
 }
 
+int depthModeOf(int range)
+{
+    return range < 3 ? 0 : range < 6 ? 1 : 2;
+}
+
+int positionOf(int range)
+{
+    return ((range % 3) + 3) % 3;
+}
+
 Limits limitsOf(const MeasuringRange &record, int range)
 {
-    const int k = ((range % 3) + 3) % 3;
+    const int k = positionOf(range);
     return {record.effectiveMin[k], record.effectiveMax[k], record.depthMax[k]};
 }
 

@@ -19,6 +19,12 @@ struct Entry
 // only the calibrated ones (upper end above 10 and above the lower end), numbers kept.
 QVector<Entry> entries(const MeasuringRange modes[3], bool fullUser);
 
+// The depth mode a range belongs to: Range0-2 mode 0, Range3-5 mode 1, the rest mode 2.
+int depthModeOf(int range);
+
+// A range's place within its depth mode's record: 0 near, 1 mid, 2 far.
+int positionOf(int range);
+
 // The range index a list text names: its digit at position 5, 0 for anything else.
 int rangeOfLabel(const QString &text);
 
@@ -29,7 +35,7 @@ struct Limits
     int maxDepth;     // depthMax
 };
 
-// The limits of range within its depth mode's record (position range % 3).
+// The limits of range within its depth mode's record (at positionOf(range)).
 Limits limitsOf(const MeasuringRange &record, int range);
 
 } // namespace DepthRanges

@@ -56,6 +56,28 @@ constexpr Line table[] = {
 };
 // clang-format on
 
+// The same codes, one cell for every model, applied before the model's own line.
+struct CommonLine
+{
+    const char *control;
+    const char *cell;
+};
+
+// clang-format off
+constexpr CommonLine commonTable[] = {
+    {"SlaveMode",                  "F-"},
+    {"ISAcheckBox",                "F-"},
+    {"TALcheckBox",                "F-"},
+    {"Synchronize",                "F-"},
+    {"checkBox_IR_BG",             "F-"},
+    {"LowPowerMode",               "F-"},
+    {"checkBox_AntiInterference",  "F-"},
+    {"WritepushButton",            "F-"},
+    {"pushButton_update",          "H-"},
+    {"pushButton_Params",          "U-"},
+};
+// clang-format on
+
 constexpr bool validCell(const char *cell)
 {
     const char shown = cell[0], enabled = shown ? cell[1] : 0;
@@ -79,6 +101,21 @@ constexpr bool validTable()
     return true;
 }
 static_assert(validTable(), "a cell of the model preset table is malformed or incomplete");
+
+constexpr bool validCommonTable()
+{
+    for (const CommonLine &line : commonTable)
+        if (!validCell(line.cell) || line.cell[1] != '-')
+            return false;
+    return true;
+}
+static_assert(validCommonTable(), "a cell of the common preset table is malformed or sets the enabled state");
+
+// Colour models show the colour image and correct it; the others have no colour to show.
+const char *const colourControls[] = {"checkBox_rgb", "RGBDistortion"};
+// A Brio starts streaming everything with automatic exposure.
+const char *const brioStreamControls[] = {"checkBox_depthenabled", "checkBox_rgbaecenabled", "checkBox_irenabled",
+                                          "checkBox_rgbenabled"};
 
 Shown shownCode(char c)
 {
@@ -108,6 +145,11 @@ Enabled enabledCode(char c)
     }
 }
 
+ControlState stateOf(const char *control, const char *cell)
+{
+    return {QLatin1String(control), shownCode(cell[0]), enabledCode(cell[1])};
+}
+
 int columnOf(int32_t deviceType)
 {
     switch (deviceType) {
@@ -135,11 +177,38 @@ Row rowFor(int32_t deviceType)
     if (column < 0)
         return row;
     row.reserve(std::size(table));
-    for (const Line &line : table) {
-        const char *cell = line.cells[size_t(column)];
-        row.push_back({QLatin1String(line.control), shownCode(cell[0]), enabledCode(cell[1])});
-    }
+    for (const Line &line : table)
+        row.push_back(stateOf(line.control, line.cells[size_t(column)]));
     return row;
+}
+
+Row commonRow()
+{
+    Row row;
+    for (const CommonLine &line : commonTable)
+        row.push_back(stateOf(line.control, line.cell));
+    return row;
+}
+
+Start startFor(int32_t deviceType)
+{
+    using namespace ShownImages;
+    switch (columnOf(deviceType)) {
+    case AltaColumn:
+        return {Depth | Rgb, {}, ToggleSteps::row(colourControls, "cc"), true, true};
+    case BrioColumn:
+        // Depth and IR ride on the colour grid; the work mode sets the rest.
+        return {Rgb | MappedDepth | MappedIr,
+                {{"comboBox_workmode", 0}, {"comboBox_mirror", 0}, {"rgbResolutionComb_2", 2}},
+                ToggleSteps::row(brioStreamControls, "cccc"),
+                false,
+                false};
+    case UsbCimaColumn:
+    case NetworkCimaColumn:
+        return {Depth, {}, ToggleSteps::row(colourControls, "uu"), true, true};
+    default:
+        return {};
+    }
 }
 
 bool isShown(Shown shown, int userType)

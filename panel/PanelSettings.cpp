@@ -2,54 +2,41 @@
 
 #include "camera/Control_Single.h"
 #include "camera/SdkTypes.h"
+#include "panel/BrioWorkModes.h"
 #include "panel/DataModeTable.h"
+#include "panel/DepthRanges.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QSpinBox>
 
 namespace {
 
-constexpr int wdrDataMode = 11;
-
-using Setter = SdkStatus (Control_Single::*)(int);
-
-template <Setter setter> void call(Control_Single &camera, bool on)
-{
-    (void)(camera.*setter)(on ? 1 : 0);
-}
+constexpr int wdrDataMode = LX2_DATA_WDR_DEPTH;
 
 } // namespace
 
-const std::array<PanelSettings::Switch, PanelSettings::SwitchCount> &PanelSettings::switches()
+PanelSettings PanelSettings::readFrom(const QWidget &panel, int32_t deviceType)
 {
-    static const std::array<Switch, SwitchCount> table = {{
-        {"DepthDistortion", call<&Control_Single::setDepthDistortionCorrectionEnabled>, true},
-        {"IrDistortion", call<&Control_Single::setIrDistortionCorrectionEnabled>, true},
-        {"RGBDistortion", call<&Control_Single::setRGBDistortionCorrectionEnabled>, true},
-        {"ComputeRealDepth", call<&Control_Single::setComputeRealDepthCorrectionEnabled>, true},
-        {"TimeFilter", call<&Control_Single::setTimeFilterEnabled>, true},
-        {"SpatialFilter", call<&Control_Single::setSpatialFilterEnabled>, true},
-        {"Mapper_RGBToDepth", call<&Control_Single::setMapperEnabledRGBToDepth>, true},
-        {"Mapper_RGBToIR", call<&Control_Single::setMapperEnabledRGBToIR>, true},
-        {"Synchronize", call<&Control_Single::setSynchronizeEnabled>, true},
-        {"SlaveMode", call<&Control_Single::setSlaveModeEnabled>, false},
-        {"checkBox_AntiInterference", call<&Control_Single::setAntiInterferenceEnabled>, false},
-        {"checkBox_dsp", call<&Control_Single::setDSPEnabled>, false},
-        {"LowPowerMode", call<&Control_Single::setLowPowerModeEnabled>, false},
-        {"checkBox_IR_BG", [](Control_Single &c, bool on) { (void)c.setIR_S2_Enable(on ? 1u : 0u); }, false},
-        {"ISAcheckBox", [](Control_Single &c, bool on) { (void)c.setISA(on); }, false},
-        {"TALcheckBox", [](Control_Single &c, bool on) { (void)c.setTALSwitch(on); }, false},
-        {"checkBox_rgbaecenabled", call<&Control_Single::setRgbAecEnabled>, false},
-        {"checkBox_tofaecenabled", call<&Control_Single::setTofAecEnabled>, false},
-        // The depth switch carries the IR stream with it; the IR switch comes after it.
-        {"checkBox_depthenabled",
-         [](Control_Single &c, bool on) {
-             (void)c.setDepthFrameEnabled(on);
-             (void)c.setIrFrameEnabled(on);
-         },
-         false},
-        {"checkBox_irenabled", call<&Control_Single::setIrFrameEnabled>, false},
-        {"checkBox_rgbenabled", call<&Control_Single::setRgbFrameEnabled>, false},
-        {"checkBox_wdrstyle", call<&Control_Single::setWDRStyle>, false},
-    }};
-    return table;
+    const auto combo = [&panel](const char *name) { return panel.findChild<QComboBox *>(QLatin1String(name)); };
+    const auto checked = [&panel](const char *name) {
+        const auto *box = panel.findChild<QCheckBox *>(QLatin1String(name));
+        return box && box->isChecked();
+    };
+    PanelSettings s;
+    s.deviceType = deviceType;
+    s.dataModeIndex = combo(deviceType == Brio ? "comboBox_workmode" : "dataModeComBox")->currentIndex();
+    const QComboBox *ranges = combo("depRangeComBox");
+    s.rangeIndex = ranges->count() > 0 ? DepthRanges::rangeOfLabel(ranges->currentText()) : -1;
+    const QComboBox *rgb = combo("rgbResolutionComb");
+    s.rgbResolution = rgb->isVisibleTo(&panel) ? rgb->currentIndex() : -1;
+    s.brioResolution = combo("rgbResolutionComb_2")->currentIndex();
+    s.mirror = combo("comboBox_mirror")->currentIndex();
+    s.threshold = panel.findChild<QSpinBox *>(QStringLiteral("spinBox_BG"))->value();
+    s.mapDepthToRgb = checked("Mapper_DepthToRGB") || checked("PointCloud");
+    for (int i = 0; i < CameraSwitches::Count; ++i)
+        s.on[size_t(i)] = checked(CameraSwitches::all()[size_t(i)].control);
+    return s;
 }
 
 void PanelSettings::restore(Control_Single &camera, const PanelSettings &now, const PanelSettings &opened,
@@ -58,7 +45,7 @@ void PanelSettings::restore(Control_Single &camera, const PanelSettings &now, co
     const auto changed = [](int a, int b) { return a >= 0 && a != b; };
     if (now.deviceType == Brio) {
         if (changed(now.dataModeIndex, opened.dataModeIndex))
-            (void)camera.setDataMode(now.dataModeIndex + LX2_DATA_WORK_DEPTH_IR_15_RGB_30);
+            (void)camera.setDataMode(BrioWorkModes::dataModeOf(now.dataModeIndex));
         if (changed(now.brioResolution, opened.brioResolution))
             (void)camera.setRGBResolution(now.brioResolution);
     } else if (now.dataModeIndex >= 0) {
@@ -75,8 +62,8 @@ void PanelSettings::restore(Control_Single &camera, const PanelSettings &now, co
         (void)camera.setImageMirror(now.mirror);
 
     (void)camera.setMapperEnabledDepthToRGB(now.mapDepthToRgb);
-    for (int i = 0; i < SwitchCount; ++i) {
-        const Switch &s = switches()[size_t(i)];
+    for (int i = 0; i < CameraSwitches::Count; ++i) {
+        const CameraSwitches::Switch &s = CameraSwitches::all()[size_t(i)];
         if (s.mirrored || now.on[size_t(i)] != opened.on[size_t(i)])
             s.write(camera, now.on[size_t(i)]);
     }

@@ -1,8 +1,11 @@
 #include "camera/Control_Single.h"
 #include "camera/sdk/quillon_api.h"
+#include "panel/BrioWorkModes.h"
+#include "panel/CameraSwitches.h"
 #include "panel/CtlWidget.h"
 #include "panel/DataModeTable.h"
 #include "panel/ModelPresets.h"
+#include "panel/ViewToggles.h"
 #include "pipeline/DisplaySwitches.h"
 #include "support/BoxRecorder.h"
 #include "support/LogCapture.h"
@@ -150,6 +153,41 @@ private slots:
         for (int32_t model : {Brio, Cima, EskeAlias, Dune, Eske})
             QCOMPARE(controlNames(ModelPresets::rowFor(model)), names);
         QVERIFY(ModelPresets::rowFor(0).empty()); // no device: no layout of its own
+    }
+
+    // A rule naming a control the form lacks would be skipped without a word in a release build.
+    void rulesNameControlsOfTheForm()
+    {
+        const CtlWidget panel;
+        QStringList boxes, missing;
+        for (const CameraSwitches::Switch &s : CameraSwitches::all())
+            boxes << s.control;
+        for (int v = 0; v < ViewToggles::ViewCount; ++v)
+            boxes << ViewToggles::toggle(ViewToggles::View(v)).control;
+        std::vector<ControlSteps> rows;
+        for (int value : {0, 1, 2, 4, 10, 11})
+            rows.push_back(DataModeTable::togglesFor(value, 255));
+        for (int index = 0; index < 3; ++index) {
+            rows.push_back(BrioWorkModes::rowFor(index).steps);
+            rows.push_back(BrioWorkModes::rowFor(index).afterwards);
+        }
+        for (int32_t model : {Alta, Brio, Cima, Dune}) {
+            const ModelPresets::Start start = ModelPresets::startFor(model);
+            rows.push_back(start.steps);
+            for (const ModelPresets::Selection &selection : start.selections)
+                if (!panel.findChild<QComboBox *>(selection.control))
+                    missing << selection.control;
+        }
+        for (const ControlSteps &row : rows)
+            for (const ControlStep &step : row)
+                boxes << step.control;
+        for (const QString &name : boxes)
+            if (!panel.findChild<QCheckBox *>(name))
+                missing << name;
+        for (const ModelPresets::ControlState &state : ModelPresets::commonRow())
+            if (!panel.findChild<QWidget *>(state.control))
+                missing << state.control;
+        QCOMPARE(missing, QStringList());
     }
 
     void modelAfterModelLooksFresh_data()
