@@ -25,7 +25,7 @@ enum Set { DefaultSet, FullSet };
 constexpr uint32_t allKinds = depthReady | irReady | rgbReady | mappedRGBReady | mappedDepthReady | mappedIRReady;
 
 // The frames as the reader keeps them: deep copies of one rendered frame set.
-RawFrames renderedFrames(Set set)
+FrameSet renderedFrames(Set set)
 {
     const sim::DeviceConfig alta = sim::SimConfig::builtIn().devices[0];
     sim::RenderParams p;
@@ -42,7 +42,7 @@ RawFrames renderedFrames(Set set)
         sim::Image &img = frames.images[size_t(kind)];
         return cv::Mat(img.height, img.width, type, img.data.data()).clone();
     };
-    RawFrames raw;
+    FrameSet raw;
     raw.depth = mat(DepthFrame, CV_16UC1);
     raw.rgb = mat(RGBFrame, CV_8UC3);
     if (set == FullSet) {
@@ -58,18 +58,19 @@ CycleSwitches switchesFor(Set set)
 {
     CycleSwitches sw; // start-up values: depth and colour shown, limits 250..1450, black ends
     if (set == FullSet)
-        sw.showIr = sw.showMappedRgb = sw.showMappedDepth = sw.showMappedIr = true;
+        sw.shown.showIr = sw.shown.showMappedRgb = sw.shown.showMappedDepth = sw.shown.showMappedIr = true;
     return sw;
 }
 
-std::vector<cv::Mat *> kindsOf(RawFrames &f)
+std::vector<cv::Mat *> kindsOf(FrameSet &f)
 {
     return {&f.depth, &f.ir, &f.rgb, &f.mappedRgb, &f.mappedDepth, &f.mappedIr};
 }
 
 std::vector<const cv::Mat *> displayImagesOf(const CycleImages &out)
 {
-    return {&out.depth, &out.ir, &out.rgb, &out.mappedRgb, &out.mappedDepth, &out.mappedIr};
+    const FrameSet &d = out.display;
+    return {&d.depth, &d.ir, &d.rgb, &d.mappedRgb, &d.mappedDepth, &d.mappedIr};
 }
 
 size_t bytesOf(const cv::Mat &m)
@@ -77,23 +78,20 @@ size_t bytesOf(const cv::Mat &m)
     return m.total() * m.elemSize();
 }
 
-// The hand-over (deep copies, as MyThread::takeFrames makes them) and the conversion.
+// The hand-over (the deep copies MyThread::takeFrames makes, of the kinds the processing
+// thread asks for) and the conversion.
 void BM_ProcessingCycle(benchmark::State &state)
 {
     const Set set = Set(state.range(0));
-    RawFrames kept = renderedFrames(set);
-    RawFrames input;
+    const FrameSet kept = renderedFrames(set);
+    FrameSet input;
     CycleImages out;
     ProcessingCycle cycle;
-    const std::vector<cv::Mat *> from = kindsOf(kept);
-    const std::vector<cv::Mat *> to = kindsOf(input);
     for (auto _ : state) {
-        for (size_t i = 0; i < from.size(); ++i)
-            if (!from[i]->empty())
-                from[i]->copyTo(*to[i]);
         CycleSwitches sw = switchesFor(set);
+        kept.copyTo(FrameKinds::wanted(sw.shown), input);
         cycle.run(input, sw, out);
-        benchmark::DoNotOptimize(out.depth.data);
+        benchmark::DoNotOptimize(out.display.depth.data);
     }
 }
 
@@ -101,10 +99,10 @@ void BM_ProcessingCycle(benchmark::State &state)
 void BM_MemcpyMandatedBytes(benchmark::State &state)
 {
     const Set set = Set(state.range(0));
-    RawFrames kept = renderedFrames(set);
+    FrameSet kept = renderedFrames(set);
     CycleImages out;
     {
-        RawFrames input = kept;
+        FrameSet input = kept;
         CycleSwitches sw = switchesFor(set);
         ProcessingCycle().run(input, sw, out);
     }

@@ -65,24 +65,22 @@ bool AlgoThread::getPointCloudFrames(cv::Mat &depth, cv::Mat &ir, cv::Mat &mappe
     return true;
 }
 
-bool AlgoThread::getDisplayImages(bool wantDepth, cv::Mat &depth, bool wantIr, cv::Mat &ir, bool wantRgb, cv::Mat &rgb,
-                                  bool wantMappedRgb, cv::Mat &mappedRgb, bool wantMappedDepth, cv::Mat &mappedDepth,
-                                  bool wantMappedIr, cv::Mat &mappedIr)
+bool AlgoThread::getDisplayImages(const FrameKinds &kinds, FrameSet &images)
 {
     std::lock_guard<std::mutex> guard(m_lock);
     if (!m_ready)
         return false;
-    const auto give = [](bool want, const cv::Mat &from, cv::Mat &to) {
-        if (want)
-            from.copyTo(to);
-    };
-    give(wantDepth, m_images.depth, depth);
-    give(wantIr, m_images.ir, ir);
-    give(wantRgb, m_images.rgb, rgb);
-    give(wantMappedRgb, m_images.mappedRgb, mappedRgb);
-    give(wantMappedDepth, m_images.mappedDepth, mappedDepth);
-    give(wantMappedIr, m_images.mappedIr, mappedIr);
+    m_images.display.copyTo(kinds, images);
     return true;
+}
+
+bool AlgoThread::getDisplayImages(bool wantDepth, cv::Mat &depth, bool wantIr, cv::Mat &ir, bool wantRgb, cv::Mat &rgb,
+                                  bool wantMappedRgb, cv::Mat &mappedRgb, bool wantMappedDepth, cv::Mat &mappedDepth,
+                                  bool wantMappedIr, cv::Mat &mappedIr)
+{
+    return FrameSet::fillSeparate(
+        [this](const FrameKinds &kinds, FrameSet &images) { return getDisplayImages(kinds, images); }, wantDepth, depth,
+        wantIr, ir, wantRgb, rgb, wantMappedRgb, mappedRgb, wantMappedDepth, mappedDepth, wantMappedIr, mappedIr);
 }
 
 bool AlgoThread::getMeasureRegion(cv::Mat &out, int x, int y, int width, int height)
@@ -108,16 +106,11 @@ void AlgoThread::run()
             msleep(100);
             continue;
         }
-        const DisplaySwitches &sw = DisplaySwitches::instance();
-        const bool cloud = sw.showPointCloud;
-        RawFrames &in = m_input;
-        if (!m_reader->takeFrames(sw.showDepth || cloud, in.depth, sw.showIr || cloud, in.ir, sw.showRgb, in.rgb,
-                                  sw.showMappedRgb || sw.pointCloudRgb, in.mappedRgb, sw.showMappedDepth,
-                                  in.mappedDepth, sw.showMappedIr, in.mappedIr)) {
+        if (!m_reader->takeFrames(FrameKinds::wanted(FrameKinds::Switches::current()), m_input)) {
             msleep(5);
             continue;
         }
-        processFrames(in);
+        processFrames(m_input);
         PipelineStats::count(PipelineStats::ProcessingCycles);
         msleep(30);
         emit PointCloudUpdateSignal();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "pipeline/FrameKinds.h"
+#include "pipeline/FrameSet.h"
 #include "pipeline/ProcessingCycle.h"
 
 #include <QThread>
@@ -30,6 +32,9 @@ public:
     void shutdown();
 
     bool getPointCloudFrames(cv::Mat &depth, cv::Mat &ir, cv::Mat &mappedRgb);
+    // Copies of the display images of the given kinds; false before the first cycle. Kinds
+    // not asked for are left untouched.
+    bool getDisplayImages(const FrameKinds &kinds, FrameSet &images);
     bool getDisplayImages(bool wantDepth, cv::Mat &depth, bool wantIr, cv::Mat &ir, bool wantRgb, cv::Mat &rgb,
                           bool wantMappedRgb, cv::Mat &mappedRgb, bool wantMappedDepth, cv::Mat &mappedDepth,
                           bool wantMappedIr, cv::Mat &mappedIr);
@@ -60,7 +65,7 @@ private:
     std::atomic<bool> m_running{false};
     std::atomic<bool> m_stopRequested{false};
 
-    RawFrames m_input; // filled by the reader's hand-over; this thread only
+    FrameSet m_input; // filled by the reader's hand-over; this thread only
 
     std::mutex m_lock; // guards everything below
     bool m_ready = false;

@@ -194,30 +194,27 @@ void ImageWidget::ReadFrame()
     if (sw.pointCloudFullScreen)
         return;
 
-    const bool cloud = sw.showPointCloud;
-    if (!m_processing->getDisplayImages(sw.showDepth || cloud, m_depthImage, sw.showIr || cloud, m_irImage, sw.showRgb,
-                                        m_rgbImage, sw.showMappedRgb || sw.pointCloudRgb, m_mappedRgbImage,
-                                        sw.showMappedDepth, m_mappedDepthImage, sw.showMappedIr, m_mappedIrImage))
+    if (!m_processing->getDisplayImages(FrameKinds::wanted(FrameKinds::Switches::current()), m_images))
         return;
     PipelineStats::count(PipelineStats::RefreshesShown);
 
     // Mapped first, plain last: with both on, the plain image stays visible.
     if (sw.showMappedIr)
-        showImage(m_irArea, m_mappedIrImage);
+        showImage(m_irArea, m_images.mappedIr);
     if (sw.showIr)
-        showImage(m_irArea, m_irImage);
+        showImage(m_irArea, m_images.ir);
     if (sw.irFullScreen)
         return;
     if (sw.showMappedDepth)
-        showImage(m_depthArea, m_mappedDepthImage);
+        showImage(m_depthArea, m_images.mappedDepth);
     if (sw.showDepth)
-        showImage(m_depthArea, m_depthImage);
+        showImage(m_depthArea, m_images.depth);
     if (sw.depthFullScreen)
         return;
     if (sw.showMappedRgb)
-        showImage(m_rgbArea, m_mappedRgbImage);
+        showImage(m_rgbArea, m_images.mappedRgb);
     if (sw.showRgb)
-        showImage(m_rgbArea, m_rgbImage);
+        showImage(m_rgbArea, m_images.rgb);
     if (sw.rgbFullScreen)
         return;
 
@@ -328,15 +325,15 @@ bool ImageWidget::eventFilter(QObject *watched, QEvent *event)
         sw.panX = pos.x() - ui->widget_pointcloud->width() / 2;
         sw.panY = ui->widget_pointcloud->height() / 2 - pos.y();
     } else if (type == QEvent::MouseButtonPress && right && (watched == ui->ir || watched == ui->ir_2)) {
-        const cv::Point p = imagePoint(static_cast<QLabel *>(watched), m_irImage);
+        const cv::Point p = imagePoint(static_cast<QLabel *>(watched), m_images.ir);
         sw.irMarkerX = p.x;
         sw.irMarkerY = p.y;
     } else if (type == QEvent::MouseButtonPress && right && watched == ui->depth) {
-        const cv::Point p = imagePoint(ui->depth, m_depthImage);
+        const cv::Point p = imagePoint(ui->depth, m_images.depth);
         sw.depthMarkerX = p.x;
         sw.depthMarkerY = p.y;
     } else if (type == QEvent::MouseButtonPress && left && watched == ui->depth && sw.measureOn) {
-        const cv::Point p = imagePoint(ui->depth, m_depthImage);
+        const cv::Point p = imagePoint(ui->depth, m_images.depth);
         sw.secondMarkerX = p.x;
         sw.secondMarkerY = p.y;
         int half;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "pipeline/DepthMeasurement.h"
+#include "pipeline/FrameSet.h"
 
 #include <QWidget>
 
@@ -76,7 +77,7 @@ private:
     AlgoThread *m_processing;
     ThrDGLWidget *m_pointCloudView;
     Area m_depthArea, m_irArea, m_rgbArea;
-    cv::Mat m_depthImage, m_irImage, m_rgbImage, m_mappedRgbImage, m_mappedDepthImage, m_mappedIrImage;
+    FrameSet m_images;     // the display images last taken
     std::mutex m_ringLock; // guards m_measurement
     DepthMeasurement m_measurement;
     QPushButton *m_leftRightButton;

@@ -44,25 +44,23 @@ void MyThread::stopReading()
     std::lock_guard<std::mutex> guard(m_frameLock);
 }
 
-bool MyThread::takeFrames(bool wantDepth, cv::Mat &depth, bool wantIr, cv::Mat &ir, bool wantRgb, cv::Mat &rgb,
-                          bool wantMappedRgb, cv::Mat &mappedRgb, bool wantMappedDepth, cv::Mat &mappedDepth,
-                          bool wantMappedIr, cv::Mat &mappedIr)
+bool MyThread::takeFrames(const FrameKinds &kinds, FrameSet &frames)
 {
     std::lock_guard<std::mutex> guard(m_frameLock);
     if (!m_framesReady)
         return false;
-    const auto give = [](bool want, const cv::Mat &from, cv::Mat &to) {
-        if (want)
-            from.copyTo(to);
-    };
-    give(wantDepth, m_depthCopy, depth);
-    give(wantIr, m_irCopy, ir);
-    give(wantRgb, m_rgbCopy, rgb);
-    give(wantMappedRgb, m_mappedRgbCopy, mappedRgb);
-    give(wantMappedDepth, m_mappedDepthCopy, mappedDepth);
-    give(wantMappedIr, m_mappedIrCopy, mappedIr);
+    m_copies.copyTo(kinds, frames);
     m_framesReady = false;
     return true;
+}
+
+bool MyThread::takeFrames(bool wantDepth, cv::Mat &depth, bool wantIr, cv::Mat &ir, bool wantRgb, cv::Mat &rgb,
+                          bool wantMappedRgb, cv::Mat &mappedRgb, bool wantMappedDepth, cv::Mat &mappedDepth,
+                          bool wantMappedIr, cv::Mat &mappedIr)
+{
+    return FrameSet::fillSeparate(
+        [this](const FrameKinds &kinds, FrameSet &frames) { return takeFrames(kinds, frames); }, wantDepth, depth,
+        wantIr, ir, wantRgb, rgb, wantMappedRgb, mappedRgb, wantMappedDepth, mappedDepth, wantMappedIr, mappedIr);
 }
 
 void MyThread::run()
@@ -115,32 +113,37 @@ void MyThread::readCycle(uint32_t ready)
     std::lock_guard<std::mutex> guard(m_frameLock);
     if (!m_readingEnabled)
         return; // stopped between the read and the lock
+    // One reading of the view switches serves the whole cycle, saving included.
+    const FrameKinds::Switches shown = FrameKinds::Switches::current();
+    const FrameKinds kinds = FrameKinds::fetched(shown);
     Fetched got;
     SdkFrame frame;
     SdkFrame depthFrame{};
 
-    if ((sw.showMappedRgb || sw.pointCloudRgb) && (ready & mappedRGBReady))
-        got.mappedRgb = fetch(MappedRGBFrame, CV_8UC3, m_mappedRgb, m_mappedRgbCopy, frame);
-    if (sw.showMappedDepth && (ready & mappedDepthReady))
-        got.mappedDepth = fetch(MappedDepthFrame, CV_16UC1, m_mappedDepth, m_mappedDepthCopy, frame);
-    if (sw.showMappedIr && (ready & mappedIRReady))
-        got.mappedIr = fetch(MappedIRFrame, CV_16UC1, m_mappedIr, m_mappedIrCopy, frame);
-    if (sw.appliedDataMode == wdrDataMode && sw.wdrStyle == 0) {
-        if (ready & wdrDepthReady)
-            got.wdrDepth = fetch(WDRDepthFrame, CV_16UC1, m_depth, m_depthCopy, depthFrame);
-    } else if (ready & depthReady) {
-        got.depth = fetch(DepthFrame, CV_16UC1, m_depth, m_depthCopy, depthFrame);
+    if (kinds.mappedRgb && (ready & mappedRGBReady))
+        got.mappedRgb = fetch(MappedRGBFrame, CV_8UC3, m_sdk.mappedRgb, m_copies.mappedRgb, frame);
+    if (kinds.mappedDepth && (ready & mappedDepthReady))
+        got.mappedDepth = fetch(MappedDepthFrame, CV_16UC1, m_sdk.mappedDepth, m_copies.mappedDepth, frame);
+    if (kinds.mappedIr && (ready & mappedIRReady))
+        got.mappedIr = fetch(MappedIRFrame, CV_16UC1, m_sdk.mappedIr, m_copies.mappedIr, frame);
+    if (kinds.depth) {
+        if (sw.appliedDataMode == wdrDataMode && sw.wdrStyle == 0) {
+            if (ready & wdrDepthReady)
+                got.wdrDepth = fetch(WDRDepthFrame, CV_16UC1, m_sdk.depth, m_copies.depth, depthFrame);
+        } else if (ready & depthReady) {
+            got.depth = fetch(DepthFrame, CV_16UC1, m_sdk.depth, m_copies.depth, depthFrame);
+        }
     }
-    if (sw.showIr && (ready & irReady))
-        got.ir = fetch(IRFrame, CV_16UC1, m_ir, m_irCopy, frame);
-    if (sw.showRgb && (ready & rgbReady))
-        got.rgb = fetch(RGBFrame, CV_8UC3, m_rgb, m_rgbCopy, frame);
+    if (kinds.ir && (ready & irReady))
+        got.ir = fetch(IRFrame, CV_16UC1, m_sdk.ir, m_copies.ir, frame);
+    if (kinds.rgb && (ready & rgbReady))
+        got.rgb = fetch(RGBFrame, CV_8UC3, m_sdk.rgb, m_copies.rgb, frame);
 
     // One copy of the request serves the whole cycle: a run stopped while its files are
     // written must not end as a single save.
     const SaveRequest request = sw.saveRequest();
     if (request.pending) {
-        saveCycle(got, depthFrame, request);
+        saveCycle(got, shown, depthFrame, request);
     } else if (!m_encoded.empty() || !m_bgr.empty()) {
         m_bgr.release();
         std::vector<uchar>().swap(m_encoded);
@@ -153,14 +156,15 @@ void MyThread::readCycle(uint32_t ready)
     m_framesReady = true;
 }
 
-void MyThread::saveCycle(const Fetched &got, SdkFrame &depthFrame, const SaveRequest &request)
+void MyThread::saveCycle(const Fetched &got, const FrameKinds::Switches &shown, SdkFrame &depthFrame,
+                         const SaveRequest &request)
 {
     QString failedPath;
-    if (!saveImages(got, request, failedPath))
+    if (!saveImages(got, shown, request, failedPath))
         return; // nothing of this cycle was due: the next one tries again
     // Only from a depth frame of this cycle: a record left over from an earlier cycle no
     // longer points at valid pixels.
-    if (!request.continuous && DisplaySwitches::instance().showPointCloud && !m_depth.empty() && depthFrame.frameData)
+    if (!request.continuous && shown.showPointCloud && !m_sdk.depth.empty() && depthFrame.frameData)
         writePointCloud(depthFrame, request.target, failedPath);
     DisplaySwitches::instance().finishSaveCycle(request, failedPath);
 }
@@ -188,9 +192,9 @@ void MyThread::writeImage(const cv::Mat &image, const QString &dir, bool jpeg, i
         failedPath = path;
 }
 
-bool MyThread::saveImages(const Fetched &got, const SaveRequest &request, QString &failedPath)
+bool MyThread::saveImages(const Fetched &got, const FrameKinds::Switches &shown, const SaveRequest &request,
+                          QString &failedPath)
 {
-    const DisplaySwitches &sw = DisplaySwitches::instance();
     const SaveTarget &target = request.target;
     bool saved = false;
     // A file that was due counts as saved even when it could not be written: the failure is
@@ -204,21 +208,21 @@ bool MyThread::saveImages(const Fetched &got, const SaveRequest &request, QStrin
     if (m_deviceType == DeviceTypeCode::Brio) {
         // This model delivers its depth and IR registered to the colour image.
         if (got.rgb && got.mappedIr && got.mappedDepth) {
-            save(true, m_mappedDepth, target.dirMappedDepth, false);
-            save(true, m_mappedIr, target.dirMappedIr, false);
-            save(true, m_rgb, target.dirRgb, true);
-        } else if (!sw.showMappedDepth && !sw.showMappedIr && got.rgb) {
-            save(true, m_rgb, target.dirRgb, true);
+            save(true, m_sdk.mappedDepth, target.dirMappedDepth, false);
+            save(true, m_sdk.mappedIr, target.dirMappedIr, false);
+            save(true, m_sdk.rgb, target.dirRgb, true);
+        } else if (!shown.showMappedDepth && !shown.showMappedIr && got.rgb) {
+            save(true, m_sdk.rgb, target.dirRgb, true);
         }
         return saved;
     }
-    save(got.mappedRgb, m_mappedRgb, target.dirMappedRgb, false);
-    save(got.mappedDepth, m_mappedDepth, target.dirMappedDepth, false);
-    save(got.mappedIr, m_mappedIr, target.dirMappedIr, false);
-    save(got.depth, m_depth, target.dirDepth, false);
-    save(got.wdrDepth, m_depth, target.dirWdrDepth, false);
-    save(got.rgb, m_rgb, target.dirRgb, true);
-    save(got.ir, m_ir, target.dirIr, false);
+    save(got.mappedRgb, m_sdk.mappedRgb, target.dirMappedRgb, false);
+    save(got.mappedDepth, m_sdk.mappedDepth, target.dirMappedDepth, false);
+    save(got.mappedIr, m_sdk.mappedIr, target.dirMappedIr, false);
+    save(got.depth, m_sdk.depth, target.dirDepth, false);
+    save(got.wdrDepth, m_sdk.depth, target.dirWdrDepth, false);
+    save(got.rgb, m_sdk.rgb, target.dirRgb, true);
+    save(got.ir, m_sdk.ir, target.dirIr, false);
     return saved;
 }
 

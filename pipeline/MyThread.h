@@ -1,5 +1,7 @@
 #pragma once
 
+#include "pipeline/FrameKinds.h"
+#include "pipeline/FrameSet.h"
 #include "pipeline/LinkWatch.h"
 
 #include <QThread>
@@ -32,6 +34,7 @@ public:
 
     // Deep copies of the newest frame set, for the kinds asked for. False when nothing new
     // arrived since the last call; kinds not asked for are left untouched.
+    bool takeFrames(const FrameKinds &kinds, FrameSet &frames);
     bool takeFrames(bool wantDepth, cv::Mat &depth, bool wantIr, cv::Mat &ir, bool wantRgb, cv::Mat &rgb,
                     bool wantMappedRgb, cv::Mat &mappedRgb, bool wantMappedDepth, cv::Mat &mappedDepth,
                     bool wantMappedIr, cv::Mat &mappedIr);
@@ -55,8 +58,10 @@ private:
 
     void readCycle(uint32_t readyFlags);
     bool fetch(int kind, int cvType, cv::Mat &view, cv::Mat &copy, SdkFrame &frame);
-    void saveCycle(const Fetched &got, SdkFrame &depthFrame, const SaveRequest &request);
-    bool saveImages(const Fetched &got, const SaveRequest &request, QString &failedPath);
+    void saveCycle(const Fetched &got, const FrameKinds::Switches &shown, SdkFrame &depthFrame,
+                   const SaveRequest &request);
+    bool saveImages(const Fetched &got, const FrameKinds::Switches &shown, const SaveRequest &request,
+                    QString &failedPath);
     void writeImage(const cv::Mat &image, const QString &dir, bool jpeg, int index, QString &failedPath);
     void writePointCloud(SdkFrame &depthFrame, const SaveTarget &target, QString &failedPath);
 
@@ -69,8 +74,8 @@ private:
 
     std::mutex m_frameLock; // guards everything below
     bool m_framesReady = false;
-    cv::Mat m_depth, m_ir, m_rgb, m_mappedRgb, m_mappedDepth, m_mappedIr; // over SDK buffers
-    cv::Mat m_depthCopy, m_irCopy, m_rgbCopy, m_mappedRgbCopy, m_mappedDepthCopy, m_mappedIrCopy;
+    FrameSet m_sdk;    // over the SDK's buffers, valid until the next read
+    FrameSet m_copies; // deep copies, for the processing thread
 
     // Work space of the file writing, kept between the cycles of a save and freed after it.
     cv::Mat m_bgr;

@@ -9,13 +9,7 @@ CycleSwitches CycleSwitches::fromDisplaySwitches()
 {
     const DisplaySwitches &d = DisplaySwitches::instance();
     CycleSwitches s;
-    s.showDepth = d.showDepth;
-    s.showIr = d.showIr;
-    s.showRgb = d.showRgb;
-    s.showMappedRgb = d.showMappedRgb;
-    s.showMappedDepth = d.showMappedDepth;
-    s.showMappedIr = d.showMappedIr;
-    s.showPointCloud = d.showPointCloud;
+    s.shown = FrameKinds::Switches::current();
     s.measureOn = d.measureOn;
     s.secondMarkerOn = d.secondMarkerOn;
     s.blackBackground = d.blackBackground;
@@ -41,7 +35,8 @@ const cv::Mat &colourTable(bool blackBackground)
 
 void ProcessingCycle::run(const RawFrames &in, CycleSwitches &sw, CycleImages &out)
 {
-    const bool cloud = sw.showPointCloud;
+    const FrameKinds wanted = FrameKinds::wanted(sw.shown);
+    const bool cloud = sw.shown.showPointCloud;
     const int min = sw.colourMapMin;
     const int max = sw.colourMapMax;
     const bool black = sw.blackBackground;
@@ -57,27 +52,29 @@ void ProcessingCycle::run(const RawFrames &in, CycleSwitches &sw, CycleImages &o
             in.mappedRgb.copyTo(out.cloudMappedRgb);
     }
 
-    if ((sw.showDepth || cloud) && !in.depth.empty() && in.depth.type() == CV_16UC1) {
+    FrameSet &display = out.display;
+    if (wanted.depth && !in.depth.empty() && in.depth.type() == CV_16UC1) {
         sw.depthMarker = placedMarker(sw.depthMarker, in.depth.size());
         const int value = in.depth.at<uint16_t>(sw.depthMarker);
         // Straight to R, G, B: the marker and labels are white, the same in either order.
-        colourDepthRgb(in.depth, min, max, colourTable(black), m_levels, out.depth);
-        drawDepthMarker(out.depth, sw.depthMarker, value);
+        colourDepthRgb(in.depth, min, max, colourTable(black), m_levels, display.depth);
+        drawDepthMarker(display.depth, sw.depthMarker, value);
         if (sw.measureOn && sw.secondMarkerOn)
-            drawSecondMarker(out.depth, sw.secondMarker);
+            drawSecondMarker(display.depth, sw.secondMarker);
     }
-    if ((sw.showIr || cloud) && !in.ir.empty() && in.ir.type() == CV_16UC1) {
+    if (wanted.ir && !in.ir.empty() && in.ir.type() == CV_16UC1) {
         sw.irMarker = placedMarker(sw.irMarker, in.ir.size());
         const int value = in.ir.at<uint16_t>(sw.irMarker);
-        irToGrey(in.ir, out.ir);
-        drawIrMarker(out.ir, sw.irMarker, value);
+        irToGrey(in.ir, display.ir);
+        drawIrMarker(display.ir, sw.irMarker, value);
     }
-    if (sw.showRgb && !in.rgb.empty())
-        in.rgb.copyTo(out.rgb);
-    if ((sw.showMappedRgb || cloud) && !in.mappedRgb.empty())
-        in.mappedRgb.copyTo(out.mappedRgb);
-    if (sw.showMappedDepth && !in.mappedDepth.empty())
-        colourDepthRgb(in.mappedDepth, min, max, colourTable(black), m_levels, out.mappedDepth);
-    if (sw.showMappedIr && !in.mappedIr.empty())
-        irToGrey(in.mappedIr, out.mappedIr);
+    if (wanted.rgb && !in.rgb.empty())
+        in.rgb.copyTo(display.rgb);
+    // Mapped colour passes for any point cloud, coloured or not.
+    if ((sw.shown.showMappedRgb || cloud) && !in.mappedRgb.empty())
+        in.mappedRgb.copyTo(display.mappedRgb);
+    if (wanted.mappedDepth && !in.mappedDepth.empty())
+        colourDepthRgb(in.mappedDepth, min, max, colourTable(black), m_levels, display.mappedDepth);
+    if (wanted.mappedIr && !in.mappedIr.empty())
+        irToGrey(in.mappedIr, display.mappedIr);
 }

@@ -1,19 +1,18 @@
 #pragma once
 
+#include "pipeline/FrameKinds.h"
+#include "pipeline/FrameSet.h"
+
 #include <opencv2/core.hpp>
 
-// The raw frames of one processing cycle as the reader hands them over: depth-like frames
-// 16-bit, colour frames 8-bit R, G, B. Kinds not delivered are empty.
-struct RawFrames
-{
-    cv::Mat depth, ir, rgb, mappedRgb, mappedDepth, mappedIr;
-};
+// The raw frames of one processing cycle as the reader hands them over.
+using RawFrames = FrameSet;
 
 // What a cycle leaves for the views.
 struct CycleImages
 {
     // Display images: depth-like ones colour-mapped or grey, colour in R, G, B order.
-    cv::Mat depth, ir, rgb, mappedRgb, mappedDepth, mappedIr;
+    FrameSet display;
     // Raw copies for the point cloud and the depth measurement.
     cv::Mat cloudDepth, cloudIr, cloudMappedRgb;
     cv::Mat measureDepth;
@@ -22,9 +21,8 @@ struct CycleImages
 // The display switches a cycle reads, taken once at its start.
 struct CycleSwitches
 {
-    bool showDepth = true, showIr = false, showRgb = true;
-    bool showMappedRgb = false, showMappedDepth = false, showMappedIr = false;
-    bool showPointCloud = false, measureOn = false, secondMarkerOn = false, blackBackground = true;
+    FrameKinds::Switches shown;
+    bool measureOn = false, secondMarkerOn = false, blackBackground = true;
     int colourMapMin = 250, colourMapMax = 1450;
     cv::Point depthMarker, irMarker, secondMarker; // (0, 0): not placed yet
 
