@@ -13,7 +13,10 @@ seconds=${1:-30}
 home=$(mktemp -d)
 trap 'kill "$pid" 2>/dev/null || true; rm -rf "$home"' EXIT
 cp build/bin/version "$home/"
-LUMIDESK_HOME="$home" LUMIDESK_STATS=1 build/bin/Lumidesk >"$home/stdout.txt" 2>&1 &
+# Isolated as the end-to-end tests are, so that a copy of Lumidesk running elsewhere on this
+# machine does not make this one refuse to start.
+LUMIDESK_HOME="$home" LUMIDESK_STATS=1 LUMIDESK_BOX_LOG="$home/boxes.txt" \
+  tests/e2e/isolated build/bin/Lumidesk >"$home/stdout.txt" 2>&1 &
 pid=$!
 
 wait_log() { # PATTERN SECONDS
@@ -22,6 +25,9 @@ wait_log() { # PATTERN SECONDS
     sleep 0.1
   done
   echo "e2e_refresh: no log line matching '$1'" >&2
+  if [ -s "$home/boxes.txt" ]; then
+    echo "e2e_refresh: the program showed: $(tr '\t\n' '  ' <"$home/boxes.txt")" >&2
+  fi
   exit 1
 }
 
