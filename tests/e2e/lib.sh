@@ -24,9 +24,11 @@ new_home() {
 }
 
 # start_program HOME [VAR=value...]: starts a copy in the background; sets PROGRAM_PID.
+# $E2E_PROGRAM_ENV (VAR=value, from sanitizer builds) is set for the program only.
 start_program() {
   local home=$1; shift
-  env LUMIDESK_HOME="$home" LUMIDESK_BOX_LOG="$home/boxes.txt" "$@" "$LUMIDESK" >"$home/stdout.txt" 2>&1 &
+  env LUMIDESK_HOME="$home" LUMIDESK_BOX_LOG="$home/boxes.txt" ${E2E_PROGRAM_ENV:+"$E2E_PROGRAM_ENV"} "$@" \
+    "$LUMIDESK" >"$home/stdout.txt" 2>&1 &
   PROGRAM_PID=$!
   E2E_PIDS+=("$PROGRAM_PID")
 }
