@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 if [ -z "${E2E_REFRESH_UNDER_X:-}" ]; then
   export E2E_REFRESH_UNDER_X=1
-  exec xvfb-run -a -s "-screen 0 1920x1080x24 -nolisten tcp" "$0" "$@"
+  exec xvfb-run -a -s "-screen 0 1920x1080x24 -nolisten tcp -noreset" "$0" "$@"
 fi
 seconds=${1:-30}
 home=$(mktemp -d)
