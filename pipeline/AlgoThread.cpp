@@ -119,8 +119,10 @@ void AlgoThread::run()
         processFrames(in);
         PipelineStats::count(PipelineStats::ProcessingCycles);
         msleep(30);
-        emit PointCloudUpdateSignal();
-        emit sigRefresh();
+        if (!m_refreshPending.exchange(true)) {
+            emit PointCloudUpdateSignal();
+            emit sigRefresh();
+        }
     }
 }
 

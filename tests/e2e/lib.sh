@@ -76,5 +76,6 @@ wait_log() {
     grep -qE "$2" "$1" 2>/dev/null && return 0
     sleep 0.1
   done
-  fail "no line matching '$2' in $1 after $3 s"
+  fail "no line matching '$2' in $1 after $3 s; it ends with:
+$(tail -n 8 "$1" 2>/dev/null)"
 }
