@@ -7,12 +7,15 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 if [ -z "${E2E_REFRESH_UNDER_X:-}" ]; then
   export E2E_REFRESH_UNDER_X=1
-  exec xvfb-run -a -s "-screen 0 1920x1080x24 -nolisten tcp" "$0" "$@"
+  exec xvfb-run -a -s "-screen 0 1920x1080x24 -nolisten tcp -noreset" "$0" "$@"
 fi
 seconds=${1:-30}
 home=$(mktemp -d)
 trap 'kill "$pid" 2>/dev/null || true; rm -rf "$home"' EXIT
-LUMIDESK_HOME="$home" LUMIDESK_STATS=1 build/bin/Lumidesk >"$home/stdout.txt" 2>&1 &
+# Isolated as the end-to-end tests are, so that a copy of Lumidesk running elsewhere on this
+# machine does not make this one refuse to start.
+LUMIDESK_HOME="$home" LUMIDESK_STATS=1 LUMIDESK_BOX_LOG="$home/boxes.txt" \
+  tests/e2e/isolated build/bin/Lumidesk >"$home/stdout.txt" 2>&1 &
 pid=$!
 
 wait_log() { # PATTERN SECONDS
@@ -21,6 +24,9 @@ wait_log() { # PATTERN SECONDS
     sleep 0.1
   done
   echo "e2e_refresh: no log line matching '$1'" >&2
+  if [ -s "$home/boxes.txt" ]; then
+    echo "e2e_refresh: the program showed: $(tr '\t\n' '  ' <"$home/boxes.txt")" >&2
+  fi
   exit 1
 }
 

@@ -113,8 +113,10 @@ void AlgoThread::run()
         processFrames(m_input);
         PipelineStats::count(PipelineStats::ProcessingCycles);
         msleep(30);
-        emit PointCloudUpdateSignal();
-        emit sigRefresh();
+        if (!m_refreshPending.exchange(true)) {
+            emit PointCloudUpdateSignal();
+            emit sigRefresh();
+        }
     }
 }
 

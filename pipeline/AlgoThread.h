@@ -44,6 +44,10 @@ public:
 
     MyThread *reader() const { return m_reader; }
 
+    // The view calls this as it takes a refresh. Until then no further refresh is sent, so a
+    // view slower than the cycles shows the newest images instead of working off a queue.
+    void refreshTaken() { m_refreshPending = false; }
+
     // One cycle on the given frames, as if the reader had handed them over (tests and
     // benchmarks drive the views with it).
     void processFrames(const RawFrames &frames);
@@ -64,6 +68,7 @@ private:
     MyThread *m_reader;
     std::atomic<bool> m_running{false};
     std::atomic<bool> m_stopRequested{false};
+    std::atomic<bool> m_refreshPending{false};
 
     FrameSet m_input; // filled by the reader's hand-over; this thread only
 

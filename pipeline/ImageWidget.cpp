@@ -171,6 +171,7 @@ void ImageWidget::placeFoldButtons()
 
 void ImageWidget::ReadFrame()
 {
+    m_processing->refreshTaken();
     DisplaySwitches &sw = DisplaySwitches::instance();
     placeFoldButtons();
     if (sw.measureOn)

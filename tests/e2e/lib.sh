@@ -23,9 +23,11 @@ new_home() {
 }
 
 # start_program HOME [VAR=value...]: starts a copy in the background; sets PROGRAM_PID.
+# $E2E_PROGRAM_ENV (VAR=value, from sanitizer builds) is set for the program only.
 start_program() {
   local home=$1; shift
-  env LUMIDESK_HOME="$home" LUMIDESK_BOX_LOG="$home/boxes.txt" "$@" "$LUMIDESK" >"$home/stdout.txt" 2>&1 &
+  env LUMIDESK_HOME="$home" LUMIDESK_BOX_LOG="$home/boxes.txt" ${E2E_PROGRAM_ENV:+"$E2E_PROGRAM_ENV"} "$@" \
+    "$LUMIDESK" >"$home/stdout.txt" 2>&1 &
   PROGRAM_PID=$!
   E2E_PIDS+=("$PROGRAM_PID")
 }
@@ -91,5 +93,6 @@ wait_log() {
     grep -qE "$2" "$1" 2>/dev/null && return 0
     sleep 0.1
   done
-  fail "no line matching '$2' in $1 after $3 s"
+  fail "no line matching '$2' in $1 after $3 s; it ends with:
+$(tail -n 8 "$1" 2>/dev/null)"
 }

@@ -50,6 +50,7 @@ private slots:
     void pointCloudSwitchIgnoresThePartialState();
     void failedSaveIsReported_data();
     void failedSaveIsReported();
+    void slowViewGetsNoQueueOfRefreshes();
     void closeHandshakeEndsBothThreads();
 
 private:
@@ -259,6 +260,29 @@ void ImageWidgetTest::failedSaveIsReported()
     QCOMPARE(stopped.size(), continuous ? 1 : 0);
     QCOMPARE(int(sw.saveState), 3);
     QVERIFY(QFile::exists(root.filePath("00000001.jpg"))); // the colour file still went out
+}
+
+// A view that takes longer than the cycles (a loaded or slow machine) is sent one refresh at a
+// time; a queue of them would delay everything else the window has to do, input included.
+void ImageWidgetTest::slowViewGetsNoQueueOfRefreshes()
+{
+    Lx2_Shutdown();
+    SimConfigFile config(fastSim() + "[device.alta]\nmodel = Alta\n");
+    Control_Single *control = Control_Single::getInstance();
+    QCOMPARE(control->initializeSDK(), 0);
+    QCOMPARE(control->initializeORB(QString()), 0);
+    QSignalSpy refreshes(view->processing(), &AlgoThread::sigRefresh);
+    view->start();
+    view->slotopenCamera();
+    QTRY_VERIFY_WITH_TIMEOUT(refreshes.size() > 0, 20000);
+    QCoreApplication::processEvents(); // takes the refresh sent
+    refreshes.clear();
+    QThread::msleep(1000); // the view busy for the time of many cycles
+    const int sentWhileBusy = refreshes.size();
+    view->slotcloseCamera();
+    (void)control->shutdownORB();
+    (void)control->shutdownSDK();
+    QVERIFY2(sentWhileBusy <= 1, qPrintable(QString::number(sentWhileBusy)));
 }
 
 void ImageWidgetTest::closeHandshakeEndsBothThreads()

@@ -1,0 +1,246 @@
+// Every text the program can show is drawn with real glyphs, not the empty box of a missing
+// one, in each font family the forms and style sheets ask for and in the default font. The
+// texts come from the sources themselves (every string of every form, every string literal of
+// the program), so a new label is covered without touching this test.
+
+#include <QtTest>
+
+#include <QDirIterator>
+#include <QGlyphRun>
+#include <QRegularExpression>
+#include <QTextLayout>
+#include <QXmlStreamReader>
+
+namespace {
+
+struct Text
+{
+    QString text;
+    QString where;
+};
+
+// Appends the UTF-8 form of a code point.
+void appendCodePoint(QByteArray &bytes, uint cp)
+{
+    const QString s = QString::fromUcs4(&cp, 1);
+    bytes += s.toUtf8();
+}
+
+bool isOctal(char c)
+{
+    return c >= '0' && c <= '7';
+}
+
+// The escape at s[i] (just after the backslash) decoded into bytes; i ends past the escape.
+void decodeEscape(const QByteArray &s, int &i, QByteArray &out)
+{
+    const char c = s.at(i++);
+    const int simple = QByteArray("ntrabfv").indexOf(c);
+    if (simple >= 0) {
+        out += "\n\t\r\a\b\f\v"[simple];
+    } else if (c == 'x') {
+        int end = i;
+        while (end < s.size() && isxdigit(static_cast<unsigned char>(s.at(end))))
+            ++end;
+        out += char(s.mid(i, end - i).toUInt(nullptr, 16));
+        i = end;
+    } else if (c == 'u' || c == 'U') {
+        const int len = c == 'u' ? 4 : 8;
+        appendCodePoint(out, s.mid(i, len).toUInt(nullptr, 16));
+        i += len;
+    } else if (isOctal(c)) {
+        const int start = i - 1;
+        int end = start;
+        while (end < s.size() && end < start + 3 && isOctal(s.at(end)))
+            ++end;
+        out += char(s.mid(start, end - start).toUInt(nullptr, 8));
+        i = end;
+    } else {
+        out += c; // \\ \" \' \?
+    }
+}
+
+// The string literals of a C++ source, decoded; comments and character literals are skipped.
+QVector<Text> stringLiterals(const QByteArray &src, const QString &file)
+{
+    QVector<Text> found;
+    int line = 1;
+    const auto add = [&](const QByteArray &bytes, int at) {
+        found.push_back({QString::fromUtf8(bytes), QStringLiteral("%1:%2").arg(file).arg(at)});
+    };
+    for (int i = 0; i < src.size();) {
+        const char c = src.at(i);
+        if (c == '\n') {
+            ++line;
+            ++i;
+        } else if (src.mid(i, 2) == "//") {
+            i = src.indexOf('\n', i);
+            if (i < 0)
+                break;
+        } else if (src.mid(i, 2) == "/*") {
+            const int end = src.indexOf("*/", i + 2);
+            line += src.mid(i, end < 0 ? -1 : end - i).count('\n');
+            if (end < 0)
+                break;
+            i = end + 2;
+        } else if (c == 'R' && src.mid(i + 1, 1) == "\"") {
+            const int open = src.indexOf('(', i + 2);
+            const QByteArray close = ')' + src.mid(i + 2, open - i - 2) + '"';
+            const int end = src.indexOf(close, open);
+            if (open < 0 || end < 0)
+                break;
+            add(src.mid(open + 1, end - open - 1), line);
+            line += src.mid(i, end - i).count('\n');
+            i = end + close.size();
+        } else if (c == '"' || (c == '\'' && (i == 0 || !isalnum(static_cast<unsigned char>(src.at(i - 1)))))) {
+            QByteArray bytes;
+            for (++i; i < src.size() && src.at(i) != c && src.at(i) != '\n';) {
+                if (src.at(i) == '\\' && i + 1 < src.size())
+                    decodeEscape(src, ++i, bytes);
+                else
+                    bytes += src.at(i++);
+            }
+            ++i;
+            if (c == '"')
+                add(bytes, line);
+        } else {
+            ++i;
+        }
+    }
+    return found;
+}
+
+// Every string of a form (texts, titles, tool tips, items, style sheets) and its font families.
+void formStrings(const QString &path, const QString &file, QVector<Text> &texts, QSet<QString> &families)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return;
+    QXmlStreamReader xml(&f);
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        const qint64 line = xml.lineNumber();
+        if (xml.name() == QLatin1String("string"))
+            texts.push_back({xml.readElementText(), QStringLiteral("%1:%2").arg(file).arg(line)});
+        else if (xml.name() == QLatin1String("family"))
+            families.insert(xml.readElementText());
+    }
+    QVERIFY2(!xml.hasError(), qPrintable(file + ": " + xml.errorString()));
+}
+
+struct Sources
+{
+    QVector<Text> texts;
+    QSet<QString> families;
+    int forms = 0;
+};
+
+// The program's forms and C++ sources: everything but the tests, the benchmarks and build trees.
+Sources programSources(const QString &root)
+{
+    Sources sources;
+    QDirIterator it(root, {"*.ui", "*.cpp", "*.h"}, QDir::Files, QDirIterator::Subdirectories);
+    const QRegularExpression skipped(QStringLiteral("^(tests|bench|build[^/]*|\\.[^/]*)/"));
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QString file = QDir(root).relativeFilePath(path);
+        if (skipped.match(file).hasMatch())
+            continue;
+        if (file.endsWith(QLatin1String(".ui"))) {
+            formStrings(path, file, sources.texts, sources.families);
+            ++sources.forms;
+        } else {
+            QFile f(path);
+            if (f.open(QIODevice::ReadOnly))
+                sources.texts += stringLiterals(f.readAll(), file);
+        }
+    }
+    // Families named by style sheets, in forms or in code.
+    const QRegularExpression fontFamily(QStringLiteral("font-family\\s*:\\s*\"?([^\";}]+)"));
+    for (const Text &t : qAsConst(sources.texts)) {
+        for (auto m = fontFamily.globalMatch(t.text); m.hasNext();)
+            sources.families.insert(m.next().captured(1).trimmed());
+    }
+    return sources;
+}
+
+bool hasNonAscii(const QString &s)
+{
+    return std::any_of(s.begin(), s.end(), [](QChar c) { return c.unicode() > 0x7f; });
+}
+
+// The text as a label lays it out: line breaks and tabs as spaces, invisible format
+// characters (a byte order mark, joiners) left out since they never have a glyph of their own.
+QString drawable(const QString &s)
+{
+    QString out;
+    for (const QChar c : s) {
+        if (c.category() == QChar::Other_Format)
+            continue;
+        out += c.unicode() < 0x20 ? QChar(' ') : c;
+    }
+    return out;
+}
+
+// True when every glyph the font (with its fallbacks) draws for the text is a real one.
+bool allGlyphsReal(const QString &text, const QFont &font)
+{
+    QTextLayout layout(text, font);
+    layout.beginLayout();
+    while (layout.createLine().isValid()) {
+    }
+    layout.endLayout();
+    for (const QGlyphRun &run : layout.glyphRuns()) {
+        const QVector<quint32> glyphs = run.glyphIndexes();
+        if (std::find(glyphs.begin(), glyphs.end(), 0u) != glyphs.end())
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+class GlyphsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void everyCharacterHasAGlyph()
+    {
+        const Sources sources = programSources(QStringLiteral(LUMIDESK_SOURCE_DIR));
+        QVERIFY2(sources.forms > 0, "no forms found under " LUMIDESK_SOURCE_DIR);
+
+        QVector<QFont> fonts{QGuiApplication::font()};
+        for (const QString &family : sources.families)
+            fonts.push_back(QFont(family));
+
+        QStringList missing;
+        int checked = 0;
+        for (const Text &t : sources.texts) {
+            const QString text = drawable(t.text);
+            if (!hasNonAscii(text))
+                continue;
+            ++checked;
+            for (const QFont &font : fonts) {
+                if (allGlyphsReal(text, font))
+                    continue;
+                QStringList chars;
+                for (const uint cp : text.toUcs4()) {
+                    const QString c = QString::fromUcs4(&cp, 1);
+                    if (cp > 0x7f && !allGlyphsReal(c, font))
+                        chars << QStringLiteral("U+%1 %2").arg(cp, 4, 16, QChar('0')).toUpper().arg(c);
+                }
+                missing << QStringLiteral("%1: \"%2\" in \"%3\" lacks %4")
+                               .arg(t.where, text, font.family(), chars.join(QStringLiteral(", ")));
+            }
+        }
+        qInfo("%d texts with characters beyond ASCII, %d font families", checked, int(fonts.size()));
+        for (const QString &m : qAsConst(missing))
+            qWarning("%s", qPrintable(m));
+        QVERIFY2(missing.isEmpty(), "no installed font draws some characters (listed above)");
+    }
+};
+
+QTEST_MAIN(GlyphsTest)
+#include "tst_glyphs.moc"
