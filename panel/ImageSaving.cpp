@@ -15,8 +15,7 @@ void start(bool continuous)
     DisplaySwitches &sw = DisplaySwitches::instance();
     const bool brio = Control_Single::getInstance()->getDeviceType() == Brio;
     const QString stamp = SaveFolders::stampOf(QDateTime::currentDateTime());
-    sw.requestSave(SaveFolders::prepare(AppPaths::appDir(), stamp, SaveFolders::fromSwitches(brio), sw.saveTarget()),
-                   continuous);
+    sw.requestSave(SaveFolders::prepare(AppPaths::appDir(), stamp, SaveFolders::fromSwitches(brio)), continuous);
 }
 
 void stop()

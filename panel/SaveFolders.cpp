@@ -64,9 +64,11 @@ bool createLevels(const QString &path)
     return allMade;
 }
 
-SaveTarget prepare(const QString &appDir, const QString &stamp, const Wanted &wanted, SaveTarget previous)
+SaveTarget prepare(const QString &appDir, const QString &stamp, const Wanted &wanted)
 {
-    SaveTarget t = std::move(previous);
+    // A fresh target: a kind whose folder is not part of this set has none, and the reader
+    // saves nothing of it (a folder kept from an earlier set would receive this set's files).
+    SaveTarget t;
     t.stamp = stamp;
     qDebug() << prepareFolder(t.rootDir, appDir, QStringLiteral("//SaveImage//%1"), stamp);
     if (wanted.appliedDataMode != 0)

@@ -33,7 +33,7 @@ QString normalised(QString path);
 bool createLevels(const QString &path);
 
 // Prepares the set's folders under appDir, creates them, and returns the target to hand to
-// the frame reader. Folders the set does not need keep their value from previous.
-SaveTarget prepare(const QString &appDir, const QString &stamp, const Wanted &wanted, SaveTarget previous);
+// the frame reader. Folders the set does not need are left empty.
+SaveTarget prepare(const QString &appDir, const QString &stamp, const Wanted &wanted);
 
 } // namespace SaveFolders

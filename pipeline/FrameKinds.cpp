@@ -34,7 +34,5 @@ FrameKinds FrameKinds::fetched(const Switches &s)
     FrameKinds k = wanted(s);
     // A save and its point-cloud file work from depth whatever the views show.
     k.depth = true;
-    // A save writes every kind fetched, and the IR folder is made for the IR image only.
-    k.ir = s.showIr;
     return k;
 }

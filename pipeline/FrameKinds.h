@@ -20,8 +20,7 @@ struct FrameKinds
     // What the views want handed over and converted: each image its own switch; the point
     // cloud depth and IR, and, when coloured, the colour image mapped onto depth.
     static FrameKinds wanted(const Switches &s);
-    // What the reader fetches from the camera: the wanted kinds, except that depth is always
-    // fetched and IR only for the IR image.
+    // What the reader fetches from the camera: the wanted kinds, and depth always.
     static FrameKinds fetched(const Switches &s);
 
     static FrameKinds all() { return {true, true, true, true, true, true}; }

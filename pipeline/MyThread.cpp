@@ -199,8 +199,9 @@ bool MyThread::saveImages(const Fetched &got, const FrameKinds::Switches &shown,
     bool saved = false;
     // A file that was due counts as saved even when it could not be written: the failure is
     // reported instead.
+    // A kind without a folder in this set (not shown when the save was asked for) is not saved.
     const auto save = [&](bool fetched, const cv::Mat &image, const QString &dir, bool jpeg) {
-        if (!fetched || image.empty())
+        if (!fetched || image.empty() || dir.isEmpty())
             return;
         writeImage(image, dir, jpeg, request.index, failedPath);
         saved = true;

@@ -45,14 +45,12 @@ private slots:
         QFETCH(int, dataMode);
         QFETCH(QStringList, expected);
         QTemporaryDir home;
-        SaveTarget previous;
-        previous.dirIr = QStringLiteral("kept");
-        const SaveTarget t = SaveFolders::prepare(home.path(), stamp, depthOnly(dataMode), previous);
+        const SaveTarget t = SaveFolders::prepare(home.path(), stamp, depthOnly(dataMode));
         QCOMPARE(foldersIn(home.filePath("SaveImage")), QStringList{stamp});
         QCOMPARE(foldersIn(t.rootDir), expected);
         QCOMPARE(t.rootDir, home.path() + "//SaveImage//" + stamp);
         QCOMPARE(t.dirDepth, t.rootDir + "//depth");
-        QCOMPARE(t.dirIr, QStringLiteral("kept")); // not prepared: left as it was
+        QVERIFY(t.dirIr.isEmpty()); // not part of this set: nothing is saved of it
         QCOMPARE(LogCapture::lines(), QStringList{'"' + t.rootDir + '"'});
     }
 
@@ -62,21 +60,21 @@ private slots:
         SaveFolders::Wanted w;
         w.brio = true;
         w.rgb = w.mappedDepth = w.mappedIr = true;
-        const SaveTarget t = SaveFolders::prepare(home.path(), stamp, w, {});
+        const SaveTarget t = SaveFolders::prepare(home.path(), stamp, w);
         QCOMPARE(foldersIn(t.rootDir), QStringList({"depth", "ir", "rgb"}));
         QCOMPARE(t.dirMappedDepth, t.rootDir + "//depth");
         w.brio = false;
-        QCOMPARE(SaveFolders::prepare(home.path(), stamp, w, {}).dirMappedIr, t.rootDir + "//mappedir");
+        QCOMPARE(SaveFolders::prepare(home.path(), stamp, w).dirMappedIr, t.rootDir + "//mappedir");
     }
 
     void secondSaveInTheSameSecondReusesTheFolders()
     {
         QTemporaryDir home;
-        const SaveTarget first = SaveFolders::prepare(home.path(), stamp, depthOnly(0), {});
+        const SaveTarget first = SaveFolders::prepare(home.path(), stamp, depthOnly(0));
         QVERIFY(writeFile(first.dirDepth + "/00000001.png", {}));
         SaveFolders::Wanted more = depthOnly(0);
         more.ir = true;
-        const SaveTarget second = SaveFolders::prepare(home.path(), stamp, more, first);
+        const SaveTarget second = SaveFolders::prepare(home.path(), stamp, more);
         QCOMPARE(second.rootDir, first.rootDir);
         QVERIFY(QFile::exists(first.dirDepth + "/00000001.png"));
         QCOMPARE(foldersIn(first.rootDir), QStringList({"depth", "ir"}));
@@ -87,7 +85,7 @@ private slots:
     {
         QTemporaryDir home;
         const QString base = home.path() + "\\program\\folder";
-        const SaveTarget t = SaveFolders::prepare(base, stamp, depthOnly(0), {});
+        const SaveTarget t = SaveFolders::prepare(base, stamp, depthOnly(0));
         QCOMPARE(t.dirDepth, home.path() + "//program//folder//SaveImage//" + stamp + "//depth");
         QVERIFY(QFileInfo(home.filePath("program/folder/SaveImage/" + stamp + "/depth")).isDir());
         QCOMPARE(foldersIn(home.path()), QStringList{"program"});

@@ -87,10 +87,9 @@ void FrameKindsTest::switchesDecideTheKinds_data()
     row("mapped colour", "showMappedRgb", "mrgb", "depth mrgb");
     row("mapped depth", "showMappedDepth", "mdepth", "depth mdepth");
     row("mapped IR", "showMappedIr", "mir", "depth mir");
-    // The point cloud takes depth and IR from the views' hand-over; IR is read from the
-    // camera only for the IR image.
-    row("point cloud", "showPointCloud", "depth ir", "depth");
-    row("coloured point cloud", "showPointCloud pointCloudRgb", "depth ir mrgb", "depth mrgb");
+    // The point cloud takes depth and IR (its grey colouring) from the camera too.
+    row("point cloud", "showPointCloud", "depth ir", "depth ir");
+    row("coloured point cloud", "showPointCloud pointCloudRgb", "depth ir mrgb", "depth ir mrgb");
     row("colour switch before the cloud is on", "pointCloudRgb", "mrgb", "depth mrgb");
     row("point cloud and IR", "showPointCloud showIr", "depth ir", "depth ir");
     row("mapped partners", "showMappedDepth showMappedIr showRgb", "rgb mdepth mir", "depth rgb mdepth mir");

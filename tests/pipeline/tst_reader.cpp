@@ -98,6 +98,7 @@ private slots:
     void wdrSetWithoutWdrDepthKeepsThePreviousDepth();
     void continuousSaveNumbersEveryCycleAndWraps();
     void singleSaveWaitsForACycleThatSaves();
+    void kindWithoutAFolderInTheSetIsNotSaved();
     void brioSavesOnlyWholeMappedSets_data();
     void brioSavesOnlyWholeMappedSets();
     void savedFilesHoldTheFramesAndThePointCloud();
@@ -264,6 +265,29 @@ void ReaderTest::singleSaveWaitsForACycleThatSaves()
     QVERIFY(QDir(saveRoot->path()).entryList({"PointCloud_*"}).isEmpty());
     QCOMPARE(int(sw.saveIndex), 1);
     QVERIFY(sw.takeSaveReport().failedPath.isEmpty());
+}
+
+// Depth is read for every save and IR for the point cloud, but neither was shown when the save
+// was asked for: the set has no folder for them, and nothing of them is written anywhere.
+void ReaderTest::kindWithoutAFolderInTheSetIsNotSaved()
+{
+    SaveTarget target = sw.saveTarget();
+    target.dirDepth.clear();
+    target.dirIr.clear();
+    sw.setSaveTarget(target);
+    sw.showDepth = false;
+    sw.showPointCloud = true;
+    open(alta + "dataMode = 10\n"); // depth and IR at 15 fps, colour at 30
+    Frames f;
+    for (int i = 0; i < 6 && f.ir.empty(); ++i)
+        QVERIFY(nextSet(f));
+    QVERIFY(!f.ir.empty()); // read for the point cloud
+    sw.saveState.storeRelease(1);
+    QTRY_COMPARE_WITH_TIMEOUT(int(sw.saveState), 2, 20000);
+    QVERIFY(sw.takeSaveReport().failedPath.isEmpty());
+    QCOMPARE(filesIn("RGB"), QStringList("00000001.jpg"));
+    QVERIFY(filesIn("Depth").isEmpty() && filesIn("IR").isEmpty());
+    QVERIFY(!QFileInfo::exists(QStringLiteral("/00000001.png")));
 }
 
 void ReaderTest::brioSavesOnlyWholeMappedSets_data()
