@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstring>
 #include <iterator>
+#include <type_traits>
 
 namespace sim {
 
@@ -91,17 +92,17 @@ void DeviceState::storeFactoryParameters()
 
     for (uint8_t m = 0; m < 3; ++m) {
         htp[m].depthMode = m;
-        for (size_t k = 0; k < std::size(htp[m].values); ++k)
+        for (size_t k = 0; k < std::extent_v<decltype(htp[m].values)>; ++k)
             htp[m].values[k] = uint16_t(0x1000 * (m + 1) + 0x40 * k + 3);
         for (uint8_t pos = 0; pos < 3; ++pos) {
             OffsetRecord &o = offsets[m][pos];
             o.depthMode = m;
             o.position = pos;
-            for (int k = 0; k < int(std::size(o.values)); ++k)
+            for (int k = 0; k < int(std::extent_v<decltype(o.values)>); ++k)
                 o.values[k] = int16_t((k % 7 - 3) * (m + 1) + pos * 2 - (k / 7));
         }
         rangeOffsets[m].depthMode = m;
-        for (size_t k = 0; k < std::size(rangeOffsets[m].values); ++k)
+        for (size_t k = 0; k < std::extent_v<decltype(rangeOffsets[m].values)>; ++k)
             rangeOffsets[m].values[k] = uint16_t(10 * m + k);
     }
     const ModelInfo &model = *cfg.model;
@@ -433,7 +434,7 @@ SdkStatus DeviceState::getPulseCount(const Row &, uint8_t *buffer, int32_t *leng
 SdkStatus DeviceState::setPulseCount(const Row &, const uint8_t *bytes)
 {
     const auto record = takeRecord<PulseCountSet>(bytes);
-    if (record.rangeIndex >= std::size(pulse.range) || record.depthMode != record.rangeIndex / 3)
+    if (record.rangeIndex >= std::extent_v<decltype(pulse.range)> || record.depthMode != record.rangeIndex / 3)
         return LX2_E_INVALID_PARAM;
     pulse.range[record.rangeIndex] = record.pulseCount;
     return LX2_OK;
