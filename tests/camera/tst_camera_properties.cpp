@@ -3,7 +3,6 @@
 
 #include <QtTest>
 
-#include <cstring>
 #include <functional>
 #include <memory>
 
@@ -27,35 +26,44 @@ QByteArray pattern(int size, int seed)
     return b;
 }
 
-// A wrapper pair and the raw record the SDK must hold afterwards.
+// The raw record the camera holds, read with the table's id and length; request holds the
+// selector bytes and is as long as the table's get length.
+QByteArray raw(PropertyId id, const QByteArray &request, int size)
+{
+    QByteArray r = request + QByteArray(qMax(0, size - int(request.size())), 0);
+    int32_t length = request.size();
+    const SdkStatus status = Control_Single::getInstance()->getProperty(id, r.data(), &length);
+    return status == 0 ? r.left(size) : "status " + QByteArray::number(status);
+}
+
+// A wrapper pair that passes its record by pointer, and the raw record the SDK must hold after
+// the set wrapper has sent written.
 struct RoundTrip
 {
     PropertyId id;
-    QByteArray request; // what a raw read sends (its selector bytes), sized as the table's get length
+    QByteArray request; // the raw read's request (see raw())
     int readSize;       // bytes the raw read returns
-    QByteArray written; // what the set wrapper sends
-    std::function<bool(Control_Single *, const QByteArray &)> set;
-    std::function<QByteArray(Control_Single *)> get;
-    QByteArray expected; // raw read result (defaults to written)
+    QByteArray written;
+    std::function<bool(const QByteArray &)> set;
+    std::function<QByteArray()> get; // the get wrapper's record, read from the request bytes
+    QByteArray expected;             // raw read result (defaults to written)
 };
 
-// A wrapper pair that passes the record by pointer; the read starts from the request bytes.
 template <typename A, typename R1, typename R2>
 RoundTrip byPointer(PropertyId id, const QByteArray &request, int readSize, const QByteArray &written,
                     R1 (Control_Single::*set)(const A *), R2 (Control_Single::*get)(A *),
                     const QByteArray &expected = {})
 {
+    Control_Single *c = Control_Single::getInstance();
     const int size = qMax(readSize, int(request.size()));
     return {id,
             request,
             readSize,
             written,
-            [set](Control_Single *c, const QByteArray &b) {
-                return (c->*set)(reinterpret_cast<const A *>(b.constData())) == 0;
-            },
-            [get, request, size](Control_Single *c) {
+            [c, set](const QByteArray &b) { return (c->*set)(reinterpret_cast<const A *>(b.constData())) == 0; },
+            [c, get, request, size] {
                 QByteArray r = request + QByteArray(size - request.size() + 16, 0);
-                (c->*get)(reinterpret_cast<A *>(r.data()));
+                (void)(c->*get)(reinterpret_cast<A *>(r.data()));
                 return r.left(size);
             },
             expected};
@@ -94,131 +102,6 @@ QMap<QString, RoundTrip> roundTrips()
                               &C::getMaxDepth);
     t["LD"] = byPointer(LX2_PROP_LD, QByteArray(), 2, QByteArray("\x03\x60", 2), &C::setLD, &C::getLD);
     t["TAL"] = byPointer(LX2_PROP_TAL, QByteArray(), 2, QByteArray("\x01\x22", 2), &C::setTAL, &C::getTAL);
-    // Wrappers that take values rather than a record.
-    t["GmmGain"] = {LX2_PROP_GMM_GAIN,
-                    QByteArray(2, 0),
-                    2,
-                    QByteArray("\x34\x12\x00", 3),
-                    [](C *c, const QByteArray &) { return c->setGmmGain(0xAB001234u) == 0; },
-                    [](C *c) {
-                        uint16_t g = 0;
-                        (void)c->getGmmGain(&g);
-                        return QByteArray(reinterpret_cast<char *>(&g), 2);
-                    },
-                    QByteArray("\x34\x12", 2)};
-    t["IR_S2_Enable"] = {LX2_PROP_IR_S2_ENABLE,
-                         QByteArray(4, 0),
-                         4,
-                         QByteArray("\x01\x05", 2),
-                         [](C *c, const QByteArray &) { return c->setIR_S2_Enable(0xFFFF0501u) == 0; },
-                         [](C *c) {
-                             uint8_t r[4] = {};
-                             (void)c->getIR_S2_Enable(r);
-                             return QByteArray(reinterpret_cast<char *>(r), 4);
-                         },
-                         QByteArray("\x01\x05\0\0", 4)};
-    t["TAL switch"] = {LX2_PROP_TAL,
-                       QByteArray(),
-                       2,
-                       QByteArray("\x00", 1),
-                       [](C *c, const QByteArray &) { return c->setTALSwitch(0) == 0; },
-                       [](C *c) {
-                           uint8_t r[2] = {};
-                           (void)c->getTAL(r);
-                           return QByteArray(reinterpret_cast<char *>(r), 1);
-                       },
-                       {}};
-    t["ISA"] = {LX2_PROP_ISA,
-                QByteArray(1, 0),
-                1,
-                QByteArray("\x00", 1),
-                [](C *c, const QByteArray &) { return c->setISA(0) == 0; },
-                [](C *c) {
-                    uint8_t r = 9;
-                    int32_t n = 1;
-                    (void)c->getProperty(LX2_PROP_ISA, &r, &n);
-                    return QByteArray(reinterpret_cast<char *>(&r), 1);
-                },
-                {}};
-    t["WorkMode"] = {LX2_PROP_WORK_MODE,
-                     QByteArray(5, 0),
-                     5,
-                     QByteArray("\x02\x01\x02\x03\x04", 5),
-                     [](C *c, const QByteArray &b) {
-                         SdkWorkMode w;
-                         memcpy(&w, b.constData(), 5);
-                         return c->setWorkMode(w) == 0;
-                     },
-                     [](C *c) {
-                         SdkWorkMode w{};
-                         (void)c->getWorkMode(&w);
-                         return QByteArray(reinterpret_cast<char *>(&w), 5);
-                     },
-                     {}};
-    t["DataMode"] = {LX2_PROP_DATA_MODE,
-                     QByteArray(1, 0),
-                     1,
-                     QByteArray("\x02", 1),
-                     [](C *c, const QByteArray &) { return c->setDataModeProperty(2) == 0; },
-                     [](C *c) {
-                         uint8_t m = 0;
-                         (void)c->getDataModeProperty(&m);
-                         return QByteArray(1, char(m));
-                     },
-                     {}};
-    t["TALDelay"] = {LX2_PROP_TAL_DELAY,
-                     QByteArray(11, 0),
-                     11,
-                     pattern(8, 10) + QByteArray("\x22\x11\x01", 3),
-                     [](C *c, const QByteArray &b) {
-                         return c->setTALDelay(reinterpret_cast<const uint8_t *>(b.constData()), 0x1122, 1) == 0;
-                     },
-                     [](C *c) {
-                         TalDelay d{};
-                         (void)c->getTALDelay(&d);
-                         return QByteArray(reinterpret_cast<char *>(&d), 11);
-                     },
-                     {}};
-    t["SN"] = {LX2_PROP_SN,
-               QByteArray(64, 0),
-               9,
-               QByteArray("SN-XY-123"),
-               [](C *c, const QByteArray &b) { return c->setSN(b.constData(), b.size()) == 0; },
-               [](C *c) {
-                   char r[64] = {};
-                   (void)c->getSN(r, 63);
-                   return QByteArray(r);
-               },
-               {}};
-    t["PCBA"] = {LX2_PROP_PCBA,
-                 QByteArray(64, 0),
-                 6,
-                 QByteArray("PCB-77"),
-                 [](C *c, const QByteArray &b) { return c->setPCBA(b.constData(), b.size()) == 0; },
-                 [](C *c) {
-                     char r[64] = {};
-                     (void)c->getPCBA(r, 63);
-                     return QByteArray(r);
-                 },
-                 {}};
-    for (auto [name, id, size] : {std::tuple{"DataModeList", LX2_PROP_DATA_MODE_LIST, 34},
-                                  {"RangeList", LX2_PROP_RANGE_LIST, 11},
-                                  {"DSP", LX2_PROP_DSP, 6}}) {
-        const PropertyId pid = id;
-        const int n = size;
-        t[name] = {pid,
-                   QByteArray(n, 0),
-                   n,
-                   pattern(n, n),
-                   [=](C *c, const QByteArray &b) { return c->setProperty(pid, b.constData(), n) == 0; },
-                   [=](C *c) {
-                       QByteArray r(n, 0);
-                       int32_t len = n;
-                       (void)c->getProperty(pid, r.data(), &len);
-                       return r;
-                   },
-                   {}};
-    }
     return t;
 }
 
@@ -233,6 +116,7 @@ private slots:
     void cleanup();
     void wrapperRoundTrips_data();
     void wrapperRoundTrips();
+    void valueWrappers();
     void pulseCountGoesToItsRange();
     void rgbResolutionRecord_data();
     void rgbResolutionRecord();
@@ -270,16 +154,54 @@ void CameraPropertiesTest::wrapperRoundTrips()
 {
     QFETCH(QString, name);
     const RoundTrip t = roundTrips().value(name);
-    QVERIFY(t.set(control, t.written));
-    // The raw record, read with the table's id and length, holds what the wrapper sent.
-    QByteArray raw(qMax(t.readSize, t.request.size()) + 16, char(0x5A));
-    memcpy(raw.data(), t.request.constData(), size_t(t.request.size()));
-    int32_t length = t.request.size();
-    QCOMPARE(control->getProperty(t.id, raw.data(), &length), 0);
+    QVERIFY(t.set(t.written));
     const QByteArray expected = t.expected.isNull() ? t.written : t.expected;
-    QCOMPARE(raw.left(expected.size()), expected);
-    QCOMPARE(raw.mid(qMax(t.readSize, int(t.request.size()))), QByteArray(16, char(0x5A))); // nothing beyond
-    QCOMPARE(t.get(control).left(expected.size()), expected);
+    QCOMPARE(raw(t.id, t.request, t.readSize).left(expected.size()), expected);
+    QCOMPARE(t.get().left(expected.size()), expected);
+}
+
+// Wrappers that take values rather than a record (each value other than the camera's own).
+void CameraPropertiesTest::valueWrappers()
+{
+    QCOMPARE(control->setGmmGain(0xAB001234u), 0); // the record is the value's leading bytes
+    QCOMPARE(raw(LX2_PROP_GMM_GAIN, QByteArray(2, 0), 2), QByteArray("\x34\x12", 2));
+    uint16_t gain = 0;
+    QCOMPARE(control->getGmmGain(&gain), 0);
+    QCOMPARE(gain, uint16_t(0x1234));
+    QCOMPARE(control->setIR_S2_Enable(0xFFFF0501u), 0);
+    QCOMPARE(raw(LX2_PROP_IR_S2_ENABLE, QByteArray(4, 0), 4), QByteArray("\x01\x05\0\0", 4));
+    uint8_t s2[4] = {};
+    QCOMPARE(control->getIR_S2_Enable(s2), 0);
+    QCOMPARE(QByteArray(reinterpret_cast<char *>(s2), 4), QByteArray("\x01\x05\0\0", 4));
+    QCOMPARE(control->setTALSwitch(1), 0);
+    QCOMPARE(raw(LX2_PROP_TAL, QByteArray(), 2).left(1), QByteArray("\x01"));
+    QCOMPARE(control->setISA(0), 0);
+    QCOMPARE(raw(LX2_PROP_ISA, QByteArray(1, 0), 1), QByteArray(1, 0));
+    QCOMPARE(control->setWorkMode(SdkWorkMode{2, {1, 2, 3, 4}}), 0);
+    QCOMPARE(raw(LX2_PROP_WORK_MODE, QByteArray(5, 0), 5), QByteArray("\x02\x01\x02\x03\x04", 5));
+    SdkWorkMode work{};
+    QCOMPARE(control->getWorkMode(&work), 0);
+    QCOMPARE(int(work.param[3]), 4);
+    QCOMPARE(control->setDataModeProperty(2), 0);
+    QCOMPARE(raw(LX2_PROP_DATA_MODE, QByteArray(1, 0), 1), QByteArray("\x02"));
+    uint8_t mode = 0;
+    QCOMPARE(control->getDataModeProperty(&mode), 0);
+    QCOMPARE(int(mode), 2);
+    const QByteArray head = pattern(8, 10);
+    QCOMPARE(control->setTALDelay(reinterpret_cast<const uint8_t *>(head.constData()), 0x1122, 1), 0);
+    QCOMPARE(raw(LX2_PROP_TAL_DELAY, QByteArray(11, 0), 11), head + QByteArray("\x22\x11\x01", 3));
+    TalDelay delay{};
+    QCOMPARE(control->getTALDelay(&delay), 0);
+    QCOMPARE(int(delay.delay), 0x1122);
+    char text[64] = {};
+    QCOMPARE(control->setSN("SN-XY-123", 9), 0);
+    QCOMPARE(raw(LX2_PROP_SN, QByteArray(64, 0), 9), QByteArray("SN-XY-123"));
+    QCOMPARE(control->getSN(text, 63), 0);
+    QCOMPARE(QByteArray(text), QByteArray("SN-XY-123"));
+    QCOMPARE(control->setPCBA("PCB-77", 6), 0);
+    QCOMPARE(raw(LX2_PROP_PCBA, QByteArray(64, 0), 6), QByteArray("PCB-77"));
+    QCOMPARE(control->getPCBA(text, 63), 0);
+    QCOMPARE(QByteArray(text), QByteArray("PCB-77"));
 }
 
 void CameraPropertiesTest::pulseCountGoesToItsRange()

@@ -22,16 +22,7 @@ cv::Mat &mat(FrameSet &s, int i)
     return *mats[i];
 }
 
-// "depth mrgb" and back, so that a failing row reads as words.
-FrameKinds kinds(const QString &words)
-{
-    FrameKinds k;
-    const QStringList list = words.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    for (int i = 0; i < 6; ++i)
-        flag(k, i) = list.contains(QLatin1String(kindNames[i]));
-    return k;
-}
-
+// The kinds as words, so that a failing row reads as words.
 QString words(FrameKinds k)
 {
     QStringList list;
@@ -64,8 +55,6 @@ class FrameKindsTest : public QObject
 private slots:
     void switchesDecideTheKinds_data();
     void switchesDecideTheKinds();
-    void copyFillsOnlyTheWantedKinds_data();
-    void copyFillsOnlyTheWantedKinds();
     void separateMatricesAreFilledInPlace();
     void displayImagesAreTheSameThroughEitherForm();
 };
@@ -89,13 +78,7 @@ void FrameKindsTest::switchesDecideTheKinds_data()
     row("mapped IR", "showMappedIr", "mir", "depth mir");
     // The point cloud takes depth and IR (its grey colouring) from the camera too.
     row("point cloud", "showPointCloud", "depth ir", "depth ir");
-    row("coloured point cloud", "showPointCloud pointCloudRgb", "depth ir mrgb", "depth ir mrgb");
     row("colour switch before the cloud is on", "pointCloudRgb", "mrgb", "depth mrgb");
-    row("point cloud and IR", "showPointCloud showIr", "depth ir", "depth ir");
-    row("mapped partners", "showMappedDepth showMappedIr showRgb", "rgb mdepth mir", "depth rgb mdepth mir");
-    row("everything",
-        "showDepth showIr showRgb showMappedRgb showMappedDepth showMappedIr showPointCloud pointCloudRgb",
-        "depth ir rgb mrgb mdepth mir", "depth ir rgb mrgb mdepth mir");
 }
 
 // Through the shared switches, so that each one is read into its own place.
@@ -120,31 +103,8 @@ void FrameKindsTest::switchesDecideTheKinds()
     sw.resetToDefaults();
 }
 
-void FrameKindsTest::copyFillsOnlyTheWantedKinds_data()
-{
-    QTest::addColumn<QString>("asked");
-    for (const char *name : kindNames)
-        QTest::newRow(name) << QString::fromLatin1(name);
-    QTest::newRow("depth and mapped IR") << QStringLiteral("depth mir");
-    QTest::newRow("all") << QStringLiteral("depth ir rgb mrgb mdepth mir");
-}
-
-void FrameKindsTest::copyFillsOnlyTheWantedKinds()
-{
-    QFETCH(QString, asked);
-    FrameKinds wanted = kinds(asked);
-    FrameSet from = distinctFrames(10);
-    FrameSet to = distinctFrames(50);
-    FrameSet before = distinctFrames(50);
-    from.copyTo(wanted, to);
-    for (int i = 0; i < 6; ++i) {
-        QVERIFY2(same(mat(to, i), flag(wanted, i) ? mat(from, i) : mat(before, i)), kindNames[i]);
-        QVERIFY2(mat(to, i).data != mat(from, i).data, "a copy, not a share");
-    }
-}
-
-// The twelve-argument hand-overs: each kind lands in its own matrix, in the buffer the caller
-// already had; a refused hand-over touches nothing.
+// The twelve-argument hand-overs (and the copy behind them): each kind lands in its own matrix,
+// in the buffer the caller already had, the others untouched; a refused hand-over touches nothing.
 void FrameKindsTest::separateMatricesAreFilledInPlace()
 {
     FrameSet from = distinctFrames(10);
