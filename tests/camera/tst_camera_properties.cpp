@@ -112,216 +112,203 @@ class CameraPropertiesTest : public QObject
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
-    void wrapperRoundTrips_data();
-    void wrapperRoundTrips();
-    void valueWrappers();
-    void pulseCountGoesToItsRange();
-    void rgbResolutionRecord_data();
-    void rgbResolutionRecord();
-    void calibrationSelectorsFollowTheSensor_data();
-    void calibrationSelectorsFollowTheSensor();
-    void failedCalibrationReadLeavesTheRecord();
-    void failedDepthRangeReadIsReported();
+    void init()
+    {
+        config = std::make_unique<SimConfigFile>(cameras);
+        QCOMPARE(control->initializeSDK(), 0);
+        QCOMPARE(control->initializeORB(QStringLiteral("PROP-ALTA")), 0);
+    }
+
+    void cleanup()
+    {
+        (void)control->shutdownORB();
+        (void)control->shutdownSDK();
+    }
+
+    void wrapperRoundTrips_data()
+    {
+        QTest::addColumn<QString>("name");
+        for (const QString &name : roundTrips().keys())
+            QTest::newRow(qPrintable(name)) << name;
+    }
+
+    void wrapperRoundTrips()
+    {
+        QFETCH(QString, name);
+        const RoundTrip t = roundTrips().value(name);
+        QVERIFY(t.set(t.written));
+        const QByteArray expected = t.expected.isNull() ? t.written : t.expected;
+        QCOMPARE(raw(t.id, t.request, t.readSize).left(expected.size()), expected);
+        QCOMPARE(t.get().left(expected.size()), expected);
+    }
+
+    // Wrappers that take values rather than a record (each value other than the camera's own).
+    void valueWrappers()
+    {
+        QCOMPARE(control->setGmmGain(0xAB001234u), 0); // the record is the value's leading bytes
+        QCOMPARE(raw(LX2_PROP_GMM_GAIN, QByteArray(2, 0), 2), QByteArray("\x34\x12", 2));
+        uint16_t gain = 0;
+        QCOMPARE(control->getGmmGain(&gain), 0);
+        QCOMPARE(gain, uint16_t(0x1234));
+        QCOMPARE(control->setIR_S2_Enable(0xFFFF0501u), 0);
+        QCOMPARE(raw(LX2_PROP_IR_S2_ENABLE, QByteArray(4, 0), 4), QByteArray("\x01\x05\0\0", 4));
+        uint8_t s2[4] = {};
+        QCOMPARE(control->getIR_S2_Enable(s2), 0);
+        QCOMPARE(QByteArray(reinterpret_cast<char *>(s2), 4), QByteArray("\x01\x05\0\0", 4));
+        QCOMPARE(control->setTALSwitch(1), 0);
+        QCOMPARE(raw(LX2_PROP_TAL, QByteArray(), 2).left(1), QByteArray("\x01"));
+        QCOMPARE(control->setISA(0), 0);
+        QCOMPARE(raw(LX2_PROP_ISA, QByteArray(1, 0), 1), QByteArray(1, 0));
+        QCOMPARE(control->setWorkMode(SdkWorkMode{2, {1, 2, 3, 4}}), 0);
+        QCOMPARE(raw(LX2_PROP_WORK_MODE, QByteArray(5, 0), 5), QByteArray("\x02\x01\x02\x03\x04", 5));
+        SdkWorkMode work{};
+        QCOMPARE(control->getWorkMode(&work), 0);
+        QCOMPARE(int(work.param[3]), 4);
+        QCOMPARE(control->setDataModeProperty(2), 0);
+        QCOMPARE(raw(LX2_PROP_DATA_MODE, QByteArray(1, 0), 1), QByteArray("\x02"));
+        uint8_t mode = 0;
+        QCOMPARE(control->getDataModeProperty(&mode), 0);
+        QCOMPARE(int(mode), 2);
+        const QByteArray head = pattern(8, 10);
+        QCOMPARE(control->setTALDelay(reinterpret_cast<const uint8_t *>(head.constData()), 0x1122, 1), 0);
+        QCOMPARE(raw(LX2_PROP_TAL_DELAY, QByteArray(11, 0), 11), head + QByteArray("\x22\x11\x01", 3));
+        TalDelay delay{};
+        QCOMPARE(control->getTALDelay(&delay), 0);
+        QCOMPARE(int(delay.delay), 0x1122);
+        char text[64] = {};
+        QCOMPARE(control->setSN("SN-XY-123", 9), 0);
+        QCOMPARE(raw(LX2_PROP_SN, QByteArray(64, 0), 9), QByteArray("SN-XY-123"));
+        QCOMPARE(control->getSN(text, 63), 0);
+        QCOMPARE(QByteArray(text), QByteArray("SN-XY-123"));
+        QCOMPARE(control->setPCBA("PCB-77", 6), 0);
+        QCOMPARE(raw(LX2_PROP_PCBA, QByteArray(64, 0), 6), QByteArray("PCB-77"));
+        QCOMPARE(control->getPCBA(text, 63), 0);
+        QCOMPARE(QByteArray(text), QByteArray("PCB-77"));
+    }
+
+    void pulseCountGoesToItsRange()
+    {
+        const PulseCountSet set{1234, 1, 4, 0};
+        QCOMPARE(control->setPulseCount(&set), 0);
+        QCOMPARE(control->setDepthRange(4), 0);
+        PulseCountTable table{};
+        QCOMPARE(control->getPulseCount(&table), 0);
+        QCOMPARE(int(table.range[4]), 1234);
+        QCOMPARE(int(table.current), 1234);
+        uint32_t current = 0;
+        QCOMPARE(control->getPulseCount(&current), 0);
+        QCOMPARE(current, 1234u);
+        const PulseCountSet wrongMode{10, 0, 4, 0};
+        QVERIFY(control->setPulseCount(&wrongMode) != 0);
+    }
+
+    void rgbResolutionRecord_data()
+    {
+        QTest::addColumn<int>("index");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("height");
+        QTest::newRow("0") << 0 << 1920 << 1080;
+        QTest::newRow("1") << 1 << 1280 << 720;
+        QTest::newRow("2") << 2 << 640 << 480;
+        QTest::newRow("3") << 3 << 640 << 360;
+        QTest::newRow("7 sends the full size") << 7 << 1920 << 1080;
+        QTest::newRow("-1 sends the full size") << -1 << 1920 << 1080;
+    }
+
+    void rgbResolutionRecord()
+    {
+        QFETCH(int, index);
+        QFETCH(int, width);
+        QFETCH(int, height);
+        QCOMPARE(control->setRGBResolution(index == 2 ? 3 : 2), 0); // start elsewhere
+        QCOMPARE(control->setRGBResolution(index), 0);
+        SdkFrameMode mode{};
+        QCOMPARE(control->getRgbFrameMode(&mode), 0);
+        QCOMPARE(int(mode.width), width);
+        QCOMPARE(int(mode.height), height);
+        FrameReadyFlags flags = 0;
+        SdkFrame frame{};
+        do
+            QCOMPARE(control->ReadNext(&flags), 0);
+        while (!(flags & rgbReady));
+        QCOMPARE(control->GetFrame(RGBFrame, &frame), 0);
+        QCOMPARE(int(frame.width), width);
+        QCOMPARE(int(frame.height), height);
+    }
+
+    void calibrationSelectorsFollowTheSensor_data()
+    {
+        QTest::addColumn<int>("sensor");
+        QTest::addColumn<int>("intrinsicsSelector");
+        QTest::addColumn<int>("distortionSelector");
+        QTest::newRow("depth") << 0 << 0 << 1;
+        QTest::newRow("colour") << 1 << 2 << 3;
+        QTest::newRow("other") << 5 << 0 << 1;
+    }
+
+    void calibrationSelectorsFollowTheSensor()
+    {
+        QFETCH(int, sensor);
+        QFETCH(int, intrinsicsSelector);
+        QFETCH(int, distortionSelector);
+        auto raw = [&](uint32_t selector) {
+            CalibrationBlock block{};
+            block.selector = selector;
+            int32_t length = 76;
+            if (control->getProperty(LX2_PROP_CALIBRATION, &block, &length) != 0)
+                return QByteArray();
+            return QByteArray(reinterpret_cast<char *>(block.data), 72);
+        };
+        double k[9];
+        QCOMPARE(control->getIntrinsics(sensor, k), 0);
+        QCOMPARE(QByteArray(reinterpret_cast<char *>(k), 72), raw(intrinsicsSelector));
+        double d[8];
+        QCOMPARE(control->getDistortion(sensor, d), 0);
+        QCOMPARE(QByteArray(reinterpret_cast<char *>(d), 64), raw(distortionSelector).left(64));
+
+        // Writes land in the same blocks; the rest of the payload is zero.
+        const double dist[8] = {0.1, -0.2, 0.001, 0.002, 0.03, 0, 0, 0};
+        QCOMPARE(control->setDistortion(sensor, dist), 0);
+        QCOMPARE(raw(distortionSelector), QByteArray(reinterpret_cast<const char *>(dist), 64) + QByteArray(8, 0));
+        const double t[3] = {-30, 1, 2};
+        QCOMPARE(control->setTranslation(t), 0);
+        double back[3] = {};
+        QCOMPARE(control->getTranslation(back), 0);
+        QCOMPARE(back[0], -30.0);
+        QCOMPARE(raw(LX2_CALIB_TRANSLATION).left(24), QByteArray(reinterpret_cast<const char *>(t), 24));
+    }
+
+    void failedCalibrationReadLeavesTheRecord()
+    {
+        (void)control->shutdownORB();
+        QCOMPARE(control->initializeORB(QStringLiteral("PROP-BROKEN")), 0);
+        double k[9] = {1, 2, 3, 4, 5, 6, 7, 8, 9};
+        QVERIFY(control->getIntrinsics(0, k) != 0);
+        QCOMPARE(k[0], 1.0);
+        QCOMPARE(k[8], 9.0);
+    }
+
+    void failedDepthRangeReadIsReported()
+    {
+        QCOMPARE(control->setDepthRange(4), 0);
+        DepthRangeIndex range = -1;
+        QCOMPARE(control->getDepthRange(&range), 0);
+        QCOMPARE(range, 4);
+
+        cleanup();
+        config = std::make_unique<SimConfigFile>(cameras + "[faults]\nLx2_GetDepthRange = -3\n");
+        QCOMPARE(control->initializeSDK(), 0);
+        QCOMPARE(control->initializeORB(QStringLiteral("PROP-ALTA")), 0);
+        range = 7;
+        QCOMPARE(control->getDepthRange(&range), -3);
+        QCOMPARE(range, 7);
+        QCOMPARE(control->getDepthRange(), 0); // the value form gives Range0, never an undefined value
+    }
 
 private:
     std::unique_ptr<SimConfigFile> config;
     Control_Single *control = Control_Single::getInstance();
 };
-
-void CameraPropertiesTest::init()
-{
-    config = std::make_unique<SimConfigFile>(cameras);
-    QCOMPARE(control->initializeSDK(), 0);
-    QCOMPARE(control->initializeORB(QStringLiteral("PROP-ALTA")), 0);
-}
-
-void CameraPropertiesTest::cleanup()
-{
-    (void)control->shutdownORB();
-    (void)control->shutdownSDK();
-}
-
-void CameraPropertiesTest::wrapperRoundTrips_data()
-{
-    QTest::addColumn<QString>("name");
-    for (const QString &name : roundTrips().keys())
-        QTest::newRow(qPrintable(name)) << name;
-}
-
-void CameraPropertiesTest::wrapperRoundTrips()
-{
-    QFETCH(QString, name);
-    const RoundTrip t = roundTrips().value(name);
-    QVERIFY(t.set(t.written));
-    const QByteArray expected = t.expected.isNull() ? t.written : t.expected;
-    QCOMPARE(raw(t.id, t.request, t.readSize).left(expected.size()), expected);
-    QCOMPARE(t.get().left(expected.size()), expected);
-}
-
-// Wrappers that take values rather than a record (each value other than the camera's own).
-void CameraPropertiesTest::valueWrappers()
-{
-    QCOMPARE(control->setGmmGain(0xAB001234u), 0); // the record is the value's leading bytes
-    QCOMPARE(raw(LX2_PROP_GMM_GAIN, QByteArray(2, 0), 2), QByteArray("\x34\x12", 2));
-    uint16_t gain = 0;
-    QCOMPARE(control->getGmmGain(&gain), 0);
-    QCOMPARE(gain, uint16_t(0x1234));
-    QCOMPARE(control->setIR_S2_Enable(0xFFFF0501u), 0);
-    QCOMPARE(raw(LX2_PROP_IR_S2_ENABLE, QByteArray(4, 0), 4), QByteArray("\x01\x05\0\0", 4));
-    uint8_t s2[4] = {};
-    QCOMPARE(control->getIR_S2_Enable(s2), 0);
-    QCOMPARE(QByteArray(reinterpret_cast<char *>(s2), 4), QByteArray("\x01\x05\0\0", 4));
-    QCOMPARE(control->setTALSwitch(1), 0);
-    QCOMPARE(raw(LX2_PROP_TAL, QByteArray(), 2).left(1), QByteArray("\x01"));
-    QCOMPARE(control->setISA(0), 0);
-    QCOMPARE(raw(LX2_PROP_ISA, QByteArray(1, 0), 1), QByteArray(1, 0));
-    QCOMPARE(control->setWorkMode(SdkWorkMode{2, {1, 2, 3, 4}}), 0);
-    QCOMPARE(raw(LX2_PROP_WORK_MODE, QByteArray(5, 0), 5), QByteArray("\x02\x01\x02\x03\x04", 5));
-    SdkWorkMode work{};
-    QCOMPARE(control->getWorkMode(&work), 0);
-    QCOMPARE(int(work.param[3]), 4);
-    QCOMPARE(control->setDataModeProperty(2), 0);
-    QCOMPARE(raw(LX2_PROP_DATA_MODE, QByteArray(1, 0), 1), QByteArray("\x02"));
-    uint8_t mode = 0;
-    QCOMPARE(control->getDataModeProperty(&mode), 0);
-    QCOMPARE(int(mode), 2);
-    const QByteArray head = pattern(8, 10);
-    QCOMPARE(control->setTALDelay(reinterpret_cast<const uint8_t *>(head.constData()), 0x1122, 1), 0);
-    QCOMPARE(raw(LX2_PROP_TAL_DELAY, QByteArray(11, 0), 11), head + QByteArray("\x22\x11\x01", 3));
-    TalDelay delay{};
-    QCOMPARE(control->getTALDelay(&delay), 0);
-    QCOMPARE(int(delay.delay), 0x1122);
-    char text[64] = {};
-    QCOMPARE(control->setSN("SN-XY-123", 9), 0);
-    QCOMPARE(raw(LX2_PROP_SN, QByteArray(64, 0), 9), QByteArray("SN-XY-123"));
-    QCOMPARE(control->getSN(text, 63), 0);
-    QCOMPARE(QByteArray(text), QByteArray("SN-XY-123"));
-    QCOMPARE(control->setPCBA("PCB-77", 6), 0);
-    QCOMPARE(raw(LX2_PROP_PCBA, QByteArray(64, 0), 6), QByteArray("PCB-77"));
-    QCOMPARE(control->getPCBA(text, 63), 0);
-    QCOMPARE(QByteArray(text), QByteArray("PCB-77"));
-}
-
-void CameraPropertiesTest::pulseCountGoesToItsRange()
-{
-    const PulseCountSet set{1234, 1, 4, 0};
-    QCOMPARE(control->setPulseCount(&set), 0);
-    QCOMPARE(control->setDepthRange(4), 0);
-    PulseCountTable table{};
-    QCOMPARE(control->getPulseCount(&table), 0);
-    QCOMPARE(int(table.range[4]), 1234);
-    QCOMPARE(int(table.current), 1234);
-    uint32_t current = 0;
-    QCOMPARE(control->getPulseCount(&current), 0);
-    QCOMPARE(current, 1234u);
-    const PulseCountSet wrongMode{10, 0, 4, 0};
-    QVERIFY(control->setPulseCount(&wrongMode) != 0);
-}
-
-void CameraPropertiesTest::rgbResolutionRecord_data()
-{
-    QTest::addColumn<int>("index");
-    QTest::addColumn<int>("width");
-    QTest::addColumn<int>("height");
-    QTest::newRow("0") << 0 << 1920 << 1080;
-    QTest::newRow("1") << 1 << 1280 << 720;
-    QTest::newRow("2") << 2 << 640 << 480;
-    QTest::newRow("3") << 3 << 640 << 360;
-    QTest::newRow("7 sends the full size") << 7 << 1920 << 1080;
-    QTest::newRow("-1 sends the full size") << -1 << 1920 << 1080;
-}
-
-void CameraPropertiesTest::rgbResolutionRecord()
-{
-    QFETCH(int, index);
-    QFETCH(int, width);
-    QFETCH(int, height);
-    QCOMPARE(control->setRGBResolution(index == 2 ? 3 : 2), 0); // start elsewhere
-    QCOMPARE(control->setRGBResolution(index), 0);
-    SdkFrameMode mode{};
-    QCOMPARE(control->getRgbFrameMode(&mode), 0);
-    QCOMPARE(int(mode.width), width);
-    QCOMPARE(int(mode.height), height);
-    FrameReadyFlags flags = 0;
-    SdkFrame frame{};
-    do
-        QCOMPARE(control->ReadNext(&flags), 0);
-    while (!(flags & rgbReady));
-    QCOMPARE(control->GetFrame(RGBFrame, &frame), 0);
-    QCOMPARE(int(frame.width), width);
-    QCOMPARE(int(frame.height), height);
-}
-
-void CameraPropertiesTest::calibrationSelectorsFollowTheSensor_data()
-{
-    QTest::addColumn<int>("sensor");
-    QTest::addColumn<int>("intrinsicsSelector");
-    QTest::addColumn<int>("distortionSelector");
-    QTest::newRow("depth") << 0 << 0 << 1;
-    QTest::newRow("colour") << 1 << 2 << 3;
-    QTest::newRow("other") << 5 << 0 << 1;
-}
-
-void CameraPropertiesTest::calibrationSelectorsFollowTheSensor()
-{
-    QFETCH(int, sensor);
-    QFETCH(int, intrinsicsSelector);
-    QFETCH(int, distortionSelector);
-    auto raw = [&](uint32_t selector) {
-        CalibrationBlock block{};
-        block.selector = selector;
-        int32_t length = 76;
-        if (control->getProperty(LX2_PROP_CALIBRATION, &block, &length) != 0)
-            return QByteArray();
-        return QByteArray(reinterpret_cast<char *>(block.data), 72);
-    };
-    double k[9];
-    QCOMPARE(control->getIntrinsics(sensor, k), 0);
-    QCOMPARE(QByteArray(reinterpret_cast<char *>(k), 72), raw(intrinsicsSelector));
-    double d[8];
-    QCOMPARE(control->getDistortion(sensor, d), 0);
-    QCOMPARE(QByteArray(reinterpret_cast<char *>(d), 64), raw(distortionSelector).left(64));
-
-    // Writes land in the same blocks; the rest of the payload is zero.
-    const double dist[8] = {0.1, -0.2, 0.001, 0.002, 0.03, 0, 0, 0};
-    QCOMPARE(control->setDistortion(sensor, dist), 0);
-    QCOMPARE(raw(distortionSelector), QByteArray(reinterpret_cast<const char *>(dist), 64) + QByteArray(8, 0));
-    const double t[3] = {-30, 1, 2};
-    QCOMPARE(control->setTranslation(t), 0);
-    double back[3] = {};
-    QCOMPARE(control->getTranslation(back), 0);
-    QCOMPARE(back[0], -30.0);
-    QCOMPARE(raw(LX2_CALIB_TRANSLATION).left(24), QByteArray(reinterpret_cast<const char *>(t), 24));
-}
-
-void CameraPropertiesTest::failedCalibrationReadLeavesTheRecord()
-{
-    (void)control->shutdownORB();
-    QCOMPARE(control->initializeORB(QStringLiteral("PROP-BROKEN")), 0);
-    double k[9] = {1, 2, 3, 4, 5, 6, 7, 8, 9};
-    QVERIFY(control->getIntrinsics(0, k) != 0);
-    QCOMPARE(k[0], 1.0);
-    QCOMPARE(k[8], 9.0);
-}
-
-void CameraPropertiesTest::failedDepthRangeReadIsReported()
-{
-    QCOMPARE(control->setDepthRange(4), 0);
-    DepthRangeIndex range = -1;
-    QCOMPARE(control->getDepthRange(&range), 0);
-    QCOMPARE(range, 4);
-
-    cleanup();
-    config = std::make_unique<SimConfigFile>(cameras + "[faults]\nLx2_GetDepthRange = -3\n");
-    QCOMPARE(control->initializeSDK(), 0);
-    QCOMPARE(control->initializeORB(QStringLiteral("PROP-ALTA")), 0);
-    range = 7;
-    QCOMPARE(control->getDepthRange(&range), -3);
-    QCOMPARE(range, 7);
-    QCOMPARE(control->getDepthRange(), 0); // the value form gives Range0, never an undefined value
-}
 
 QTEST_GUILESS_MAIN(CameraPropertiesTest)
 #include "tst_camera_properties.moc"
