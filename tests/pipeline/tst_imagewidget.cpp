@@ -268,7 +268,6 @@ private slots:
 private:
     // Runs one cycle on the frames and refreshes (twice, so that areas just made visible
     // have their size).
-
     void show(const RawFrames &frames)
     {
         view->processing()->processFrames(frames);

@@ -386,7 +386,6 @@ private:
     }
 
     // Writes a firmware image beside the configuration; returns its path.
-
     QByteArray writeImage(const QString &name, int32_t model, const char *version, bool corrupt = false)
     {
         std::vector<uint8_t> image = sim::buildFirmwareImage(model, version, std::vector<uint8_t>(100, 7));
