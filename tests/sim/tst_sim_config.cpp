@@ -150,12 +150,10 @@ private slots:
         bad("fault status beyond 32 bits", "[faults]\nLx2_GetFrame = 2147483648\n", 2, "expected '<status>'");
         bad("fault count too large", "[faults]\nLx2_GetFrame = -9 times 1000000001\n", 2, "N from 0 to 1000000000");
         bad("fault form", "[faults]\nLx2_GetFrame = -9 sometimes 3\n", 2, "expected '<status>'");
-        bad("text after a fault", "[faults]\nLx2_GetFrame = -9 times 3 please\n", 2, "expected '<status>'");
         bad("timeout too long", "[sim]\nframeTimeoutMs = 60001\n", 2,
             "frameTimeoutMs: expected milliseconds from 0 to 60000");
         bad("replug 1e300", alta + "replugAfterSeconds = 1e300\n", 3, "expected seconds from 0 to 86400");
         bad("replug NaN", alta + "replugAfterSeconds = nan\n", 3, "expected seconds from 0 to 86400");
-        bad("replug infinite", alta + "replugAfterSeconds = inf\n", 3, "expected seconds from 0 to 86400");
         bad("unplug overflows", alta + "unplugAfterFrames = 99999999999999999999\n", 3,
             "expected a whole number from 0 to 1000000000");
         bad("drop negative", alta + "dropEvery = -1\n", 3, "dropEvery: expected a whole number from 0 to 1000000");
