@@ -279,6 +279,8 @@ private slots:
             QCOMPARE(DataModeTable::valueForIndex(Brio, i), 0);
         QCOMPARE(DataModeTable::valueForIndex(Cima, 4), 0);
         QCOMPARE(DataModeTable::indexForValue(Alta, 4, 5), -1); // not offered in the five-entry list
+        QVERIFY(DataModeTable::togglesFor(4, 0).empty() && !DataModeTable::togglesFor(4, 7).empty()); // nor its toggles
+        QVERIFY(DataModeTable::togglesFor(3, 255).empty());                                           // no such mode
     }
 
     void dataModeSetsToggles_data()
@@ -369,16 +371,20 @@ private slots:
         QCOMPARE(combo("dataModeComBox")->currentIndex(), 2); // where the user put it
     }
 
+    // Each plain image and its mapped partner exclude each other; the mapped one drives its mapper.
     void exclusivePairs()
     {
         const struct
         {
             const char *plain, *mapped;
             Shared<bool> DisplaySwitches::*showPlain, DisplaySwitches::*showMapped;
-        } pairs[] = {
-            {"checkBox_rgb", "Mapper_DepthToRGB", &DisplaySwitches::showRgb, &DisplaySwitches::showMappedRgb},
-            {"checkBox_depth", "Mapper_RGBToDepth", &DisplaySwitches::showDepth, &DisplaySwitches::showMappedDepth},
-            {"checkBox_ir", "Mapper_RGBToIR", &DisplaySwitches::showIr, &DisplaySwitches::showMappedIr}};
+            uint8_t (Control_Single::*mapper)();
+        } pairs[] = {{"checkBox_rgb", "Mapper_DepthToRGB", &DisplaySwitches::showRgb, &DisplaySwitches::showMappedRgb,
+                      &Control_Single::getMapperEnabledDepthToRGB},
+                     {"checkBox_depth", "Mapper_RGBToDepth", &DisplaySwitches::showDepth,
+                      &DisplaySwitches::showMappedDepth, &Control_Single::getMapperEnabledRGBToDepth},
+                     {"checkBox_ir", "Mapper_RGBToIR", &DisplaySwitches::showIr, &DisplaySwitches::showMappedIr,
+                      &Control_Single::getMapperEnabledRGBToIR}};
         QVERIFY(open("ALTA-1", 255));
         combo("dataModeComBox")->setCurrentIndex(3); // every view offered
         for (const auto &pair : pairs) {
@@ -386,8 +392,10 @@ private slots:
             p->setChecked(true);
             m->setChecked(true);
             QVERIFY2(!p->isChecked() && !(sw.*pair.showPlain) && sw.*pair.showMapped, pair.mapped);
+            QVERIFY2((m_camera->*pair.mapper)() == 1, pair.mapped);
             p->setChecked(true);
             QVERIFY2(!m->isChecked() && sw.*pair.showPlain && !(sw.*pair.showMapped), pair.plain);
+            QVERIFY2((m_camera->*pair.mapper)() == 0, pair.plain);
         }
     }
 
@@ -446,12 +454,12 @@ private slots:
         QCOMPARE(m_camera->getPulseCount(&after), 0);
         QCOMPARE(std::memcmp(&after, &before, sizeof after), 0);
 
-        combo("depRangeComBox")->setCurrentIndex(4);
+        combo("depRangeComBox")->setCurrentIndex(7);
         get<QSpinBox>("spinBox_PulseCount")->setValue(1234);
         get<QSpinBox>("spinBox_GmmGain")->setValue(77);
-        m_panel->on_pushButton_set_clicked(); // the camera takes Range4 only with depth mode 1
+        m_panel->on_pushButton_set_clicked(); // the camera takes Range7 only with depth mode 2
         QCOMPARE(m_camera->getPulseCount(&after), 0);
-        QCOMPARE(int(after.range[4]), 1234);
+        QCOMPARE(int(after.range[7]), 1234);
         get<QSpinBox>("spinBox_PulseCount")->setValue(0);
         get<QSpinBox>("spinBox_GmmGain")->setValue(0);
         m_panel->on_pushButton_get_clicked();
@@ -467,6 +475,9 @@ private slots:
         combo("comboBox_workmode")->setCurrentIndex(1); // colour only
         QVERIFY(!get("PointCloud")->isEnabled() && !get("checkBox_depthenabled")->isChecked());
         QVERIFY(sw.showRgb && !sw.showMappedDepth && !sw.showMappedIr);
+        uint8_t mode = 0;
+        QCOMPARE(m_camera->getDataModeProperty(&mode), 0);
+        QCOMPARE(int(mode), int(LX2_DATA_WORK_RGB_30));
     }
 
     void saving()
