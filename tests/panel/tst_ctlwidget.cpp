@@ -5,6 +5,7 @@
 #include "panel/CtlWidget.h"
 #include "panel/DataModeTable.h"
 #include "panel/ModelPresets.h"
+#include "panel/ShownImages.h"
 #include "panel/ViewToggles.h"
 #include "pipeline/DisplaySwitches.h"
 #include "support/BoxRecorder.h"
@@ -466,7 +467,8 @@ private slots:
         QCOMPARE(get<QSpinBox>("spinBox_PulseCount")->value(), 1234);
         QCOMPARE(get<QSpinBox>("spinBox_GmmGain")->value(), 77);
 
-        QVERIFY(open("BRIO-1", 0));
+        QVERIFY(open("BRIO-1", 0)); // in its first work mode: depth and IR on the colour grid
+        QCOMPARE(ShownImages::shownBy(sw), ShownImages::Rgb | ShownImages::MappedDepth | ShownImages::MappedIr);
         for (bool automatic : {false, true}) {
             get("checkBox_rgbaecenabled")->setChecked(automatic);
             for (const char *name : {"doubleSpinBox_exploretime", "doubleSpinBox_gain", "pushButton_Tset"})
@@ -478,6 +480,9 @@ private slots:
         uint8_t mode = 0;
         QCOMPARE(m_camera->getDataModeProperty(&mode), 0);
         QCOMPARE(int(mode), int(LX2_DATA_WORK_RGB_30));
+        combo("comboBox_workmode")->setCurrentIndex(2); // standby: nothing shown or streamed
+        QCOMPARE(ShownImages::shownBy(sw), ShownImages::None);
+        QVERIFY(!get("checkBox_rgbenabled")->isChecked() && !get("checkBox_depthenabled")->isChecked());
     }
 
     void saving()

@@ -1,4 +1,4 @@
-// The virtual SDK as a program sees it: unplugging, property rules, calibration, firmware
+// The virtual SDK as a program sees it: faults, unplugging, property rules, calibration, firmware
 // upgrade, loader hand-over, and settings calls while a read waits.
 
 #include "sim/camera/FirmwareImage.h"
@@ -79,6 +79,40 @@ private slots:
         Lx2_Shutdown();
         std::lock_guard<std::mutex> lock(stagesLock);
         stages.clear();
+    }
+
+    // "times" and "after" count the calls of their own function only.
+    void callFaults()
+    {
+        config =
+            std::make_unique<SimConfigFile>(cameras + "[faults]\nLx2_GetDeviceCount = -5 times 2\n"
+                                                      "Lx2_GetDeviceListInfo = -9 after 1\nLx2_GetDeviceInfo = -2\n");
+        QCOMPARE(Lx2_Initialize(), 0);
+        QList<int> seen;
+        for (int i = 0; i < 3; ++i) {
+            uint32_t n = 0;
+            SdkDeviceInfo info{};
+            seen << Lx2_GetDeviceCount(&n) << Lx2_GetDeviceListInfo(nullptr, 0) << Lx2_GetDeviceInfo(&info, 0);
+        }
+        QCOMPARE(seen, (QList<int>{-5, 0, -2, -5, -9, -2, 0, -9, -2}));
+    }
+
+    // Only the listed reads fail, with the device's own status.
+    void faultyDevicesFromTheIni()
+    {
+        const SdkHandle h = start(cameras + "[device.faulty]\nmodel = Alta\nserial = FAULTY\n"
+                                            "failPropertyReads = 0x5, 0xF0000003\nfailPropertyStatus = -42\n",
+                                  "usb&2bc5&0401&FAULTY&1-3");
+        QVERIFY(h);
+        char sn[64] = {};
+        int32_t len = 63;
+        QCOMPARE(Lx2_GetProperty(h, 0, LX2_PROP_SN, sn, &len), -42);
+        MeasuringRange r{};
+        len = 19;
+        QCOMPARE(Lx2_GetProperty(h, 0, LX2_PROP_MAX_DEPTH, &r, &len), -42);
+        QCOMPARE(Lx2_SetProperty(h, 0, LX2_PROP_SN, "NEW", 3), 0);
+        len = 63;
+        QCOMPARE(Lx2_GetProperty(h, 0, LX2_PROP_PCBA, sn, &len), 0);
     }
 
     void framesDropAndCamerasUnplug()
