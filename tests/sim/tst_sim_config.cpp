@@ -141,6 +141,7 @@ private slots:
 
         // Keys and values
         bad("unknown key", alta + "fsp = 30\n", 3, "fsp: unknown key");
+        bad("unknown [sim] key", "[sim]\nrebootSeconds = 3\n", 2, "rebootSeconds: unknown key");
         bad("unknown model", "[device.x]\nmodel = Zeta\n", 2, "model must be one of");
         bad("no model", "[device.x]\nfps = 30\n", 1, "model must be one of");
         bad("typo of a function", "[faults]\nLx2_ReadNextFrames = -7\n", 2,
@@ -150,9 +151,11 @@ private slots:
         bad("fault status beyond 32 bits", "[faults]\nLx2_GetFrame = 2147483648\n", 2, "expected '<status>'");
         bad("fault count too large", "[faults]\nLx2_GetFrame = -9 times 1000000001\n", 2, "N from 0 to 1000000000");
         bad("fault form", "[faults]\nLx2_GetFrame = -9 sometimes 3\n", 2, "expected '<status>'");
+        bad("text after a fault", "[faults]\nLx2_GetFrame = -9 times 3 please\n", 2, "expected '<status>'");
         bad("timeout too long", "[sim]\nframeTimeoutMs = 60001\n", 2,
             "frameTimeoutMs: expected milliseconds from 0 to 60000");
         bad("replug 1e300", alta + "replugAfterSeconds = 1e300\n", 3, "expected seconds from 0 to 86400");
+        bad("replug negative", alta + "replugAfterSeconds = -1\n", 3, "expected seconds from 0 to 86400");
         bad("replug NaN", alta + "replugAfterSeconds = nan\n", 3, "expected seconds from 0 to 86400");
         bad("unplug overflows", alta + "unplugAfterFrames = 99999999999999999999\n", 3,
             "expected a whole number from 0 to 1000000000");
@@ -184,6 +187,7 @@ private slots:
         bad("uri too long", alta + "uri = " + QByteArray(256, 'u') + "\n", 3, "uri: expected at most 255 characters");
         bad("text after a uri", alta + "uri = usb&1 usb&2\n", 3, "uri: expected at most 255 characters without blanks");
         bad("firmware too long", alta + "firmware = 1.2.3.4.5.6.7.8.9\n", 3, "firmware: expected at most 15");
+        bad("hardware too long", alta + "hardware = " + QByteArray(64, 'h') + "\n", 3, "longer than 63 characters");
         bad("flash type", alta + "flashType = emmc\n", 3, "flashType: expected nand or nor");
         bad("mac", alta + "mac = 02:51:aa:bb:cc\n", 3, "mac: expected six hex pairs");
         bad("ip", alta + "ip = 300.1.1.1\n", 3, "ip: expected an IPv4 address");
