@@ -27,7 +27,6 @@ public:
 
     QString uri() const { return m_uri; }
     bool isScanning() const { return m_scanning; }
-    int scanDelay() const { return m_scanDelayMs; }
     // For the scans scheduled from now on; one already waiting keeps its time.
     void setScanDelay(int ms) { m_scanDelayMs = ms; }
 

@@ -19,21 +19,10 @@ struct Text
     QString where;
 };
 
-// Appends the UTF-8 form of a code point.
-void appendCodePoint(QByteArray &bytes, uint cp)
-{
-    const QString s = QString::fromUcs4(&cp, 1);
-    bytes += s.toUtf8();
-}
-
-bool isOctal(char c)
-{
-    return c >= '0' && c <= '7';
-}
-
 // The escape at s[i] (just after the backslash) decoded into bytes; i ends past the escape.
 void decodeEscape(const QByteArray &s, int &i, QByteArray &out)
 {
+    const auto isOctal = [](char d) { return d >= '0' && d <= '7'; };
     const char c = s.at(i++);
     const int simple = QByteArray("ntrabfv").indexOf(c);
     if (simple >= 0) {
@@ -46,7 +35,8 @@ void decodeEscape(const QByteArray &s, int &i, QByteArray &out)
         i = end;
     } else if (c == 'u' || c == 'U') {
         const int len = c == 'u' ? 4 : 8;
-        appendCodePoint(out, s.mid(i, len).toUInt(nullptr, 16));
+        const uint codePoint = s.mid(i, len).toUInt(nullptr, 16);
+        out += QString::fromUcs4(&codePoint, 1).toUtf8();
         i += len;
     } else if (isOctal(c)) {
         const int start = i - 1;
@@ -165,11 +155,6 @@ Sources programSources(const QString &root)
     return sources;
 }
 
-bool hasNonAscii(const QString &s)
-{
-    return std::any_of(s.begin(), s.end(), [](QChar c) { return c.unicode() > 0x7f; });
-}
-
 // The text as a label lays it out: line breaks and tabs as spaces, invisible format
 // characters (a byte order mark, joiners) left out since they never have a glyph of their own.
 QString drawable(const QString &s)
@@ -219,7 +204,7 @@ private slots:
         int checked = 0;
         for (const Text &t : sources.texts) {
             const QString text = drawable(t.text);
-            if (!hasNonAscii(text))
+            if (std::none_of(text.begin(), text.end(), [](QChar c) { return c.unicode() > 0x7f; }))
                 continue;
             ++checked;
             for (const QFont &font : fonts) {

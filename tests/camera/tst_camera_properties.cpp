@@ -3,7 +3,6 @@
 
 #include <QtTest>
 
-#include <cstring>
 #include <functional>
 #include <memory>
 
@@ -27,35 +26,44 @@ QByteArray pattern(int size, int seed)
     return b;
 }
 
-// A wrapper pair and the raw record the SDK must hold afterwards.
+// The raw record the camera holds, read with the table's id and length; request holds the
+// selector bytes and is as long as the table's get length.
+QByteArray raw(PropertyId id, const QByteArray &request, int size)
+{
+    QByteArray r = request + QByteArray(qMax(0, size - int(request.size())), 0);
+    int32_t length = request.size();
+    const SdkStatus status = Control_Single::getInstance()->getProperty(id, r.data(), &length);
+    return status == 0 ? r.left(size) : "status " + QByteArray::number(status);
+}
+
+// A wrapper pair that passes its record by pointer, and the raw record the SDK must hold after
+// the set wrapper has sent written.
 struct RoundTrip
 {
     PropertyId id;
-    QByteArray request; // what a raw read sends (its selector bytes), sized as the table's get length
+    QByteArray request; // the raw read's request (see raw())
     int readSize;       // bytes the raw read returns
-    QByteArray written; // what the set wrapper sends
-    std::function<bool(Control_Single *, const QByteArray &)> set;
-    std::function<QByteArray(Control_Single *)> get;
-    QByteArray expected; // raw read result (defaults to written)
+    QByteArray written;
+    std::function<bool(const QByteArray &)> set;
+    std::function<QByteArray()> get; // the get wrapper's record, read from the request bytes
+    QByteArray expected;             // raw read result (defaults to written)
 };
 
-// A wrapper pair that passes the record by pointer; the read starts from the request bytes.
 template <typename A, typename R1, typename R2>
 RoundTrip byPointer(PropertyId id, const QByteArray &request, int readSize, const QByteArray &written,
                     R1 (Control_Single::*set)(const A *), R2 (Control_Single::*get)(A *),
                     const QByteArray &expected = {})
 {
+    Control_Single *c = Control_Single::getInstance();
     const int size = qMax(readSize, int(request.size()));
     return {id,
             request,
             readSize,
             written,
-            [set](Control_Single *c, const QByteArray &b) {
-                return (c->*set)(reinterpret_cast<const A *>(b.constData())) == 0;
-            },
-            [get, request, size](Control_Single *c) {
+            [c, set](const QByteArray &b) { return (c->*set)(reinterpret_cast<const A *>(b.constData())) == 0; },
+            [c, get, request, size] {
                 QByteArray r = request + QByteArray(size - request.size() + 16, 0);
-                (c->*get)(reinterpret_cast<A *>(r.data()));
+                (void)(c->*get)(reinterpret_cast<A *>(r.data()));
                 return r.left(size);
             },
             expected};
@@ -94,131 +102,6 @@ QMap<QString, RoundTrip> roundTrips()
                               &C::getMaxDepth);
     t["LD"] = byPointer(LX2_PROP_LD, QByteArray(), 2, QByteArray("\x03\x60", 2), &C::setLD, &C::getLD);
     t["TAL"] = byPointer(LX2_PROP_TAL, QByteArray(), 2, QByteArray("\x01\x22", 2), &C::setTAL, &C::getTAL);
-    // Wrappers that take values rather than a record.
-    t["GmmGain"] = {LX2_PROP_GMM_GAIN,
-                    QByteArray(2, 0),
-                    2,
-                    QByteArray("\x34\x12\x00", 3),
-                    [](C *c, const QByteArray &) { return c->setGmmGain(0xAB001234u) == 0; },
-                    [](C *c) {
-                        uint16_t g = 0;
-                        (void)c->getGmmGain(&g);
-                        return QByteArray(reinterpret_cast<char *>(&g), 2);
-                    },
-                    QByteArray("\x34\x12", 2)};
-    t["IR_S2_Enable"] = {LX2_PROP_IR_S2_ENABLE,
-                         QByteArray(4, 0),
-                         4,
-                         QByteArray("\x01\x05", 2),
-                         [](C *c, const QByteArray &) { return c->setIR_S2_Enable(0xFFFF0501u) == 0; },
-                         [](C *c) {
-                             uint8_t r[4] = {};
-                             (void)c->getIR_S2_Enable(r);
-                             return QByteArray(reinterpret_cast<char *>(r), 4);
-                         },
-                         QByteArray("\x01\x05\0\0", 4)};
-    t["TAL switch"] = {LX2_PROP_TAL,
-                       QByteArray(),
-                       2,
-                       QByteArray("\x00", 1),
-                       [](C *c, const QByteArray &) { return c->setTALSwitch(0) == 0; },
-                       [](C *c) {
-                           uint8_t r[2] = {};
-                           (void)c->getTAL(r);
-                           return QByteArray(reinterpret_cast<char *>(r), 1);
-                       },
-                       {}};
-    t["ISA"] = {LX2_PROP_ISA,
-                QByteArray(1, 0),
-                1,
-                QByteArray("\x00", 1),
-                [](C *c, const QByteArray &) { return c->setISA(0) == 0; },
-                [](C *c) {
-                    uint8_t r = 9;
-                    int32_t n = 1;
-                    (void)c->getProperty(LX2_PROP_ISA, &r, &n);
-                    return QByteArray(reinterpret_cast<char *>(&r), 1);
-                },
-                {}};
-    t["WorkMode"] = {LX2_PROP_WORK_MODE,
-                     QByteArray(5, 0),
-                     5,
-                     QByteArray("\x02\x01\x02\x03\x04", 5),
-                     [](C *c, const QByteArray &b) {
-                         SdkWorkMode w;
-                         memcpy(&w, b.constData(), 5);
-                         return c->setWorkMode(w) == 0;
-                     },
-                     [](C *c) {
-                         SdkWorkMode w{};
-                         (void)c->getWorkMode(&w);
-                         return QByteArray(reinterpret_cast<char *>(&w), 5);
-                     },
-                     {}};
-    t["DataMode"] = {LX2_PROP_DATA_MODE,
-                     QByteArray(1, 0),
-                     1,
-                     QByteArray("\x02", 1),
-                     [](C *c, const QByteArray &) { return c->setDataModeProperty(2) == 0; },
-                     [](C *c) {
-                         uint8_t m = 0;
-                         (void)c->getDataModeProperty(&m);
-                         return QByteArray(1, char(m));
-                     },
-                     {}};
-    t["TALDelay"] = {LX2_PROP_TAL_DELAY,
-                     QByteArray(11, 0),
-                     11,
-                     pattern(8, 10) + QByteArray("\x22\x11\x01", 3),
-                     [](C *c, const QByteArray &b) {
-                         return c->setTALDelay(reinterpret_cast<const uint8_t *>(b.constData()), 0x1122, 1) == 0;
-                     },
-                     [](C *c) {
-                         TalDelay d{};
-                         (void)c->getTALDelay(&d);
-                         return QByteArray(reinterpret_cast<char *>(&d), 11);
-                     },
-                     {}};
-    t["SN"] = {LX2_PROP_SN,
-               QByteArray(64, 0),
-               9,
-               QByteArray("SN-XY-123"),
-               [](C *c, const QByteArray &b) { return c->setSN(b.constData(), b.size()) == 0; },
-               [](C *c) {
-                   char r[64] = {};
-                   (void)c->getSN(r, 63);
-                   return QByteArray(r);
-               },
-               {}};
-    t["PCBA"] = {LX2_PROP_PCBA,
-                 QByteArray(64, 0),
-                 6,
-                 QByteArray("PCB-77"),
-                 [](C *c, const QByteArray &b) { return c->setPCBA(b.constData(), b.size()) == 0; },
-                 [](C *c) {
-                     char r[64] = {};
-                     (void)c->getPCBA(r, 63);
-                     return QByteArray(r);
-                 },
-                 {}};
-    for (auto [name, id, size] : {std::tuple{"DataModeList", LX2_PROP_DATA_MODE_LIST, 34},
-                                  {"RangeList", LX2_PROP_RANGE_LIST, 11},
-                                  {"DSP", LX2_PROP_DSP, 6}}) {
-        const PropertyId pid = id;
-        const int n = size;
-        t[name] = {pid,
-                   QByteArray(n, 0),
-                   n,
-                   pattern(n, n),
-                   [=](C *c, const QByteArray &b) { return c->setProperty(pid, b.constData(), n) == 0; },
-                   [=](C *c) {
-                       QByteArray r(n, 0);
-                       int32_t len = n;
-                       (void)c->getProperty(pid, r.data(), &len);
-                       return r;
-                   },
-                   {}};
-    }
     return t;
 }
 
@@ -229,177 +112,200 @@ class CameraPropertiesTest : public QObject
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
-    void wrapperRoundTrips_data();
-    void wrapperRoundTrips();
-    void pulseCountGoesToItsRange();
-    void rgbResolutionRecord_data();
-    void rgbResolutionRecord();
-    void calibrationSelectorsFollowTheSensor_data();
-    void calibrationSelectorsFollowTheSensor();
-    void failedCalibrationReadLeavesTheRecord();
-    void failedDepthRangeReadIsReported();
+    void init()
+    {
+        config = std::make_unique<SimConfigFile>(cameras);
+        QCOMPARE(control->initializeSDK(), 0);
+        QCOMPARE(control->initializeORB(QStringLiteral("PROP-ALTA")), 0);
+    }
+
+    void cleanup()
+    {
+        (void)control->shutdownORB();
+        (void)control->shutdownSDK();
+    }
+
+    void wrapperRoundTrips_data()
+    {
+        QTest::addColumn<QString>("name");
+        for (const QString &name : roundTrips().keys())
+            QTest::newRow(qPrintable(name)) << name;
+    }
+
+    void wrapperRoundTrips()
+    {
+        QFETCH(QString, name);
+        const RoundTrip t = roundTrips().value(name);
+        QVERIFY(t.set(t.written));
+        const QByteArray expected = t.expected.isNull() ? t.written : t.expected;
+        QCOMPARE(raw(t.id, t.request, t.readSize).left(expected.size()), expected);
+        QCOMPARE(t.get().left(expected.size()), expected);
+    }
+
+    // Wrappers that take values rather than a record (each value other than the camera's own).
+    void valueWrappers()
+    {
+        QCOMPARE(control->setGmmGain(0xAB001234u), 0); // the record is the value's leading bytes
+        QCOMPARE(raw(LX2_PROP_GMM_GAIN, QByteArray(2, 0), 2), QByteArray("\x34\x12", 2));
+        uint16_t gain = 0;
+        QCOMPARE(control->getGmmGain(&gain), 0);
+        QCOMPARE(gain, uint16_t(0x1234));
+        QCOMPARE(control->setIR_S2_Enable(0xFFFF0501u), 0);
+        QCOMPARE(raw(LX2_PROP_IR_S2_ENABLE, QByteArray(4, 0), 4), QByteArray("\x01\x05\0\0", 4));
+        uint8_t s2[4] = {};
+        QCOMPARE(control->getIR_S2_Enable(s2), 0);
+        QCOMPARE(QByteArray(reinterpret_cast<char *>(s2), 4), QByteArray("\x01\x05\0\0", 4));
+        QCOMPARE(control->setTALSwitch(1), 0);
+        QCOMPARE(raw(LX2_PROP_TAL, QByteArray(), 2).left(1), QByteArray("\x01"));
+        QCOMPARE(control->setISA(0), 0);
+        QCOMPARE(raw(LX2_PROP_ISA, QByteArray(1, 0), 1), QByteArray(1, 0));
+        QCOMPARE(control->setWorkMode(SdkWorkMode{2, {1, 2, 3, 4}}), 0);
+        QCOMPARE(raw(LX2_PROP_WORK_MODE, QByteArray(5, 0), 5), QByteArray("\x02\x01\x02\x03\x04", 5));
+        SdkWorkMode work{};
+        QCOMPARE(control->getWorkMode(&work), 0);
+        QCOMPARE(int(work.param[3]), 4);
+        QCOMPARE(control->setDataModeProperty(2), 0);
+        QCOMPARE(raw(LX2_PROP_DATA_MODE, QByteArray(1, 0), 1), QByteArray("\x02"));
+        uint8_t mode = 0;
+        QCOMPARE(control->getDataModeProperty(&mode), 0);
+        QCOMPARE(int(mode), 2);
+        const QByteArray head = pattern(8, 10);
+        QCOMPARE(control->setTALDelay(reinterpret_cast<const uint8_t *>(head.constData()), 0x1122, 1), 0);
+        QCOMPARE(raw(LX2_PROP_TAL_DELAY, QByteArray(11, 0), 11), head + QByteArray("\x22\x11\x01", 3));
+        TalDelay delay{};
+        QCOMPARE(control->getTALDelay(&delay), 0);
+        QCOMPARE(int(delay.delay), 0x1122);
+        char text[64] = {};
+        QCOMPARE(control->setSN("SN-XY-123", 9), 0);
+        QCOMPARE(raw(LX2_PROP_SN, QByteArray(64, 0), 9), QByteArray("SN-XY-123"));
+        QCOMPARE(control->getSN(text, 63), 0);
+        QCOMPARE(QByteArray(text), QByteArray("SN-XY-123"));
+        QCOMPARE(control->setPCBA("PCB-77", 6), 0);
+        QCOMPARE(raw(LX2_PROP_PCBA, QByteArray(64, 0), 6), QByteArray("PCB-77"));
+        QCOMPARE(control->getPCBA(text, 63), 0);
+        QCOMPARE(QByteArray(text), QByteArray("PCB-77"));
+    }
+
+    void pulseCountGoesToItsRange()
+    {
+        const PulseCountSet set{1234, 1, 4, 0};
+        QCOMPARE(control->setPulseCount(&set), 0);
+        QCOMPARE(control->setDepthRange(4), 0);
+        PulseCountTable table{};
+        QCOMPARE(control->getPulseCount(&table), 0);
+        QCOMPARE(int(table.range[4]), 1234);
+        QCOMPARE(int(table.current), 1234);
+        uint32_t current = 0;
+        QCOMPARE(control->getPulseCount(&current), 0);
+        QCOMPARE(current, 1234u);
+        const PulseCountSet wrongMode{10, 0, 4, 0};
+        QVERIFY(control->setPulseCount(&wrongMode) != 0);
+    }
+
+    void rgbResolutionRecord_data()
+    {
+        QTest::addColumn<int>("index");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("height");
+        QTest::newRow("2") << 2 << 640 << 480; // one of the list's sizes reaches the camera
+        QTest::newRow("7 sends the full size") << 7 << 1920 << 1080;
+        QTest::newRow("-1 sends the full size") << -1 << 1920 << 1080;
+    }
+
+    void rgbResolutionRecord()
+    {
+        QFETCH(int, index);
+        QFETCH(int, width);
+        QFETCH(int, height);
+        QCOMPARE(control->setRGBResolution(index == 2 ? 3 : 2), 0); // start elsewhere
+        QCOMPARE(control->setRGBResolution(index), 0);
+        SdkFrameMode mode{};
+        QCOMPARE(control->getRgbFrameMode(&mode), 0);
+        QCOMPARE(int(mode.width), width);
+        QCOMPARE(int(mode.height), height);
+        FrameReadyFlags flags = 0;
+        SdkFrame frame{};
+        do
+            QCOMPARE(control->ReadNext(&flags), 0);
+        while (!(flags & rgbReady));
+        QCOMPARE(control->GetFrame(RGBFrame, &frame), 0);
+        QCOMPARE(int(frame.width), width);
+        QCOMPARE(int(frame.height), height);
+    }
+
+    void calibrationSelectorsFollowTheSensor_data()
+    {
+        QTest::addColumn<int>("sensor");
+        QTest::addColumn<int>("intrinsicsSelector");
+        QTest::addColumn<int>("distortionSelector");
+        QTest::newRow("depth") << 0 << 0 << 1;
+        QTest::newRow("colour") << 1 << 2 << 3;
+        QTest::newRow("other") << 5 << 0 << 1;
+    }
+
+    void calibrationSelectorsFollowTheSensor()
+    {
+        QFETCH(int, sensor);
+        QFETCH(int, intrinsicsSelector);
+        QFETCH(int, distortionSelector);
+        auto raw = [&](uint32_t selector) {
+            CalibrationBlock block{};
+            block.selector = selector;
+            int32_t length = 76;
+            if (control->getProperty(LX2_PROP_CALIBRATION, &block, &length) != 0)
+                return QByteArray();
+            return QByteArray(reinterpret_cast<char *>(block.data), 72);
+        };
+        double k[9];
+        QCOMPARE(control->getIntrinsics(sensor, k), 0);
+        QCOMPARE(QByteArray(reinterpret_cast<char *>(k), 72), raw(intrinsicsSelector));
+        double d[8];
+        QCOMPARE(control->getDistortion(sensor, d), 0);
+        QCOMPARE(QByteArray(reinterpret_cast<char *>(d), 64), raw(distortionSelector).left(64));
+
+        // Writes land in the same blocks; the rest of the payload is zero.
+        const double dist[8] = {0.1, -0.2, 0.001, 0.002, 0.03, 0, 0, 0};
+        QCOMPARE(control->setDistortion(sensor, dist), 0);
+        QCOMPARE(raw(distortionSelector), QByteArray(reinterpret_cast<const char *>(dist), 64) + QByteArray(8, 0));
+        const double t[3] = {-30, 1, 2};
+        QCOMPARE(control->setTranslation(t), 0);
+        double back[3] = {};
+        QCOMPARE(control->getTranslation(back), 0);
+        QCOMPARE(back[0], -30.0);
+        QCOMPARE(raw(LX2_CALIB_TRANSLATION).left(24), QByteArray(reinterpret_cast<const char *>(t), 24));
+    }
+
+    void failedCalibrationReadLeavesTheRecord()
+    {
+        (void)control->shutdownORB();
+        QCOMPARE(control->initializeORB(QStringLiteral("PROP-BROKEN")), 0);
+        double k[9] = {1, 2, 3, 4, 5, 6, 7, 8, 9};
+        QVERIFY(control->getIntrinsics(0, k) != 0);
+        QCOMPARE(k[0], 1.0);
+        QCOMPARE(k[8], 9.0);
+    }
+
+    void failedDepthRangeReadIsReported()
+    {
+        QCOMPARE(control->setDepthRange(4), 0);
+        DepthRangeIndex range = -1;
+        QCOMPARE(control->getDepthRange(&range), 0);
+        QCOMPARE(range, 4);
+
+        cleanup();
+        config = std::make_unique<SimConfigFile>(cameras + "[faults]\nLx2_GetDepthRange = -3\n");
+        QCOMPARE(control->initializeSDK(), 0);
+        QCOMPARE(control->initializeORB(QStringLiteral("PROP-ALTA")), 0);
+        range = 7;
+        QCOMPARE(control->getDepthRange(&range), -3);
+        QCOMPARE(range, 7);
+        QCOMPARE(control->getDepthRange(), 0); // the value form gives Range0, never an undefined value
+    }
 
 private:
     std::unique_ptr<SimConfigFile> config;
     Control_Single *control = Control_Single::getInstance();
 };
-
-void CameraPropertiesTest::init()
-{
-    config = std::make_unique<SimConfigFile>(cameras);
-    QCOMPARE(control->initializeSDK(), 0);
-    QCOMPARE(control->initializeORB(QStringLiteral("PROP-ALTA")), 0);
-}
-
-void CameraPropertiesTest::cleanup()
-{
-    (void)control->shutdownORB();
-    (void)control->shutdownSDK();
-}
-
-void CameraPropertiesTest::wrapperRoundTrips_data()
-{
-    QTest::addColumn<QString>("name");
-    for (const QString &name : roundTrips().keys())
-        QTest::newRow(qPrintable(name)) << name;
-}
-
-void CameraPropertiesTest::wrapperRoundTrips()
-{
-    QFETCH(QString, name);
-    const RoundTrip t = roundTrips().value(name);
-    QVERIFY(t.set(control, t.written));
-    // The raw record, read with the table's id and length, holds what the wrapper sent.
-    QByteArray raw(qMax(t.readSize, t.request.size()) + 16, char(0x5A));
-    memcpy(raw.data(), t.request.constData(), size_t(t.request.size()));
-    int32_t length = t.request.size();
-    QCOMPARE(control->getProperty(t.id, raw.data(), &length), 0);
-    const QByteArray expected = t.expected.isNull() ? t.written : t.expected;
-    QCOMPARE(raw.left(expected.size()), expected);
-    QCOMPARE(raw.mid(qMax(t.readSize, int(t.request.size()))), QByteArray(16, char(0x5A))); // nothing beyond
-    QCOMPARE(t.get(control).left(expected.size()), expected);
-}
-
-void CameraPropertiesTest::pulseCountGoesToItsRange()
-{
-    const PulseCountSet set{1234, 1, 4, 0};
-    QCOMPARE(control->setPulseCount(&set), 0);
-    QCOMPARE(control->setDepthRange(4), 0);
-    PulseCountTable table{};
-    QCOMPARE(control->getPulseCount(&table), 0);
-    QCOMPARE(int(table.range[4]), 1234);
-    QCOMPARE(int(table.current), 1234);
-    uint32_t current = 0;
-    QCOMPARE(control->getPulseCount(&current), 0);
-    QCOMPARE(current, 1234u);
-    const PulseCountSet wrongMode{10, 0, 4, 0};
-    QVERIFY(control->setPulseCount(&wrongMode) != 0);
-}
-
-void CameraPropertiesTest::rgbResolutionRecord_data()
-{
-    QTest::addColumn<int>("index");
-    QTest::addColumn<int>("width");
-    QTest::addColumn<int>("height");
-    QTest::newRow("0") << 0 << 1920 << 1080;
-    QTest::newRow("1") << 1 << 1280 << 720;
-    QTest::newRow("2") << 2 << 640 << 480;
-    QTest::newRow("3") << 3 << 640 << 360;
-    QTest::newRow("7 sends the full size") << 7 << 1920 << 1080;
-    QTest::newRow("-1 sends the full size") << -1 << 1920 << 1080;
-}
-
-void CameraPropertiesTest::rgbResolutionRecord()
-{
-    QFETCH(int, index);
-    QFETCH(int, width);
-    QFETCH(int, height);
-    QCOMPARE(control->setRGBResolution(index == 2 ? 3 : 2), 0); // start elsewhere
-    QCOMPARE(control->setRGBResolution(index), 0);
-    SdkFrameMode mode{};
-    QCOMPARE(control->getRgbFrameMode(&mode), 0);
-    QCOMPARE(int(mode.width), width);
-    QCOMPARE(int(mode.height), height);
-    FrameReadyFlags flags = 0;
-    SdkFrame frame{};
-    do
-        QCOMPARE(control->ReadNext(&flags), 0);
-    while (!(flags & rgbReady));
-    QCOMPARE(control->GetFrame(RGBFrame, &frame), 0);
-    QCOMPARE(int(frame.width), width);
-    QCOMPARE(int(frame.height), height);
-}
-
-void CameraPropertiesTest::calibrationSelectorsFollowTheSensor_data()
-{
-    QTest::addColumn<int>("sensor");
-    QTest::addColumn<int>("intrinsicsSelector");
-    QTest::addColumn<int>("distortionSelector");
-    QTest::newRow("depth") << 0 << 0 << 1;
-    QTest::newRow("colour") << 1 << 2 << 3;
-    QTest::newRow("other") << 5 << 0 << 1;
-}
-
-void CameraPropertiesTest::calibrationSelectorsFollowTheSensor()
-{
-    QFETCH(int, sensor);
-    QFETCH(int, intrinsicsSelector);
-    QFETCH(int, distortionSelector);
-    auto raw = [&](uint32_t selector) {
-        CalibrationBlock block{};
-        block.selector = selector;
-        int32_t length = 76;
-        if (control->getProperty(LX2_PROP_CALIBRATION, &block, &length) != 0)
-            return QByteArray();
-        return QByteArray(reinterpret_cast<char *>(block.data), 72);
-    };
-    double k[9];
-    QCOMPARE(control->getIntrinsics(sensor, k), 0);
-    QCOMPARE(QByteArray(reinterpret_cast<char *>(k), 72), raw(intrinsicsSelector));
-    double d[8];
-    QCOMPARE(control->getDistortion(sensor, d), 0);
-    QCOMPARE(QByteArray(reinterpret_cast<char *>(d), 64), raw(distortionSelector).left(64));
-
-    // Writes land in the same blocks; the rest of the payload is zero.
-    const double dist[8] = {0.1, -0.2, 0.001, 0.002, 0.03, 0, 0, 0};
-    QCOMPARE(control->setDistortion(sensor, dist), 0);
-    QCOMPARE(raw(distortionSelector), QByteArray(reinterpret_cast<const char *>(dist), 64) + QByteArray(8, 0));
-    const double t[3] = {-30, 1, 2};
-    QCOMPARE(control->setTranslation(t), 0);
-    double back[3] = {};
-    QCOMPARE(control->getTranslation(back), 0);
-    QCOMPARE(back[0], -30.0);
-    QCOMPARE(raw(LX2_CALIB_TRANSLATION).left(24), QByteArray(reinterpret_cast<const char *>(t), 24));
-}
-
-void CameraPropertiesTest::failedCalibrationReadLeavesTheRecord()
-{
-    (void)control->shutdownORB();
-    QCOMPARE(control->initializeORB(QStringLiteral("PROP-BROKEN")), 0);
-    double k[9] = {1, 2, 3, 4, 5, 6, 7, 8, 9};
-    QVERIFY(control->getIntrinsics(0, k) != 0);
-    QCOMPARE(k[0], 1.0);
-    QCOMPARE(k[8], 9.0);
-}
-
-void CameraPropertiesTest::failedDepthRangeReadIsReported()
-{
-    QCOMPARE(control->setDepthRange(4), 0);
-    DepthRangeIndex range = -1;
-    QCOMPARE(control->getDepthRange(&range), 0);
-    QCOMPARE(range, 4);
-
-    cleanup();
-    config = std::make_unique<SimConfigFile>(cameras + "[faults]\nLx2_GetDepthRange = -3\n");
-    QCOMPARE(control->initializeSDK(), 0);
-    QCOMPARE(control->initializeORB(QStringLiteral("PROP-ALTA")), 0);
-    range = 7;
-    QCOMPARE(control->getDepthRange(&range), -3);
-    QCOMPARE(range, 7);
-    QCOMPARE(control->getDepthRange(), 0); // the value form gives Range0, never an undefined value
-}
 
 QTEST_GUILESS_MAIN(CameraPropertiesTest)
 #include "tst_camera_properties.moc"

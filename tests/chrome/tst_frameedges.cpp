@@ -54,26 +54,6 @@ private slots:
         QCOMPARE(describe(FrameEdges::at(global, frame, border)), describe(expected));
     }
 
-    void cursorForEdges_data()
-    {
-        QTest::addColumn<FrameEdges>("at");
-        QTest::addColumn<int>("shape"); // -1: no resize cursor
-
-        QTest::newRow("top-left") << edges(true, false, true, false) << int(Qt::SizeFDiagCursor);
-        QTest::newRow("bottom-left") << edges(true, false, false, true) << int(Qt::SizeBDiagCursor);
-        QTest::newRow("left") << edges(true, false, false, false) << int(Qt::SizeHorCursor);
-        QTest::newRow("bottom") << edges(false, false, false, true) << int(Qt::SizeVerCursor);
-        QTest::newRow("inside") << edges(false, false, false, false) << -1;
-    }
-
-    void cursorForEdges()
-    {
-        QFETCH(FrameEdges, at);
-        QFETCH(int, shape);
-        const auto cursor = FrameMaths::resizeCursor(at);
-        QCOMPARE(cursor ? int(*cursor) : -1, shape);
-    }
-
     void resizeByGrabbedEdges_data()
     {
         QTest::addColumn<FrameEdges>("pressed");

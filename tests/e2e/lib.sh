@@ -32,41 +32,33 @@ start_program() {
   E2E_PIDS+=("$PROGRAM_PID")
 }
 
-# wait_window PID [NAME]: waits (up to 20 s) for a visible window of the process, optionally
-# with the given title; prints its id.
-wait_window() {
-  local pid=$1 name=${2:-} ids
-  for _ in $(seq 200); do
-    if [ -n "$name" ]; then
-      # --all: without it xdotool matches the pid OR the name, i.e. any window of the process.
-      ids=$(xdotool search --all --onlyvisible --pid "$pid" --name "^${name}\$" 2>/dev/null || true)
-    else
-      ids=$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null || true)
-    fi
-    if [ -n "$ids" ]; then echo "$ids" | head -n1; return 0; fi
-    kill -0 "$pid" 2>/dev/null || fail "process $pid ended before showing a window${name:+ \"$name\"}"
-    sleep 0.1
-  done
-  fail "no window${name:+ \"$name\"} from process $pid"
+# retry SECONDS COMMAND...: runs the command every 0.1 s until it succeeds; false after SECONDS.
+retry() {
+  local tries=$(($1 * 10))
+  shift
+  for _ in $(seq "$tries"); do "$@" && return 0; sleep 0.1; done
+  return 1
 }
 
+# window_of PID [NAME]: prints the first visible window of the process, optionally with the
+# given title; false while there is none.
+window_of() {
+  local ids
+  kill -0 "$1" 2>/dev/null || fail "process $1 ended before showing a window${2:+ \"$2\"}"
+  # --all: without it xdotool matches the pid OR the name, i.e. any window of the process.
+  ids=$(xdotool search --all --onlyvisible --pid "$1" ${2:+--name "^$2\$"} 2>/dev/null || true)
+  [ -n "$ids" ] && echo "$ids" | head -n1
+}
+shows_windows() { [ "$(xdotool search --onlyvisible --pid "$1" 2>/dev/null | wc -l)" -ge "$2" ]; }
+not_viewable() { [ "$(xwininfo -id "$1" 2>/dev/null | sed -n 's/^ *Map State: //p')" != IsViewable ]; }
+ended() { ! kill -0 "$1" 2>/dev/null; }
+
+# wait_window PID [NAME]: waits (up to 20 s) for window_of and prints the window's id.
+wait_window() { retry 20 window_of "$@" || fail "no window${2:+ \"$2\"} from process $1"; }
 # wait_windows PID COUNT: waits (up to 20 s) until the process shows COUNT windows or more.
-wait_windows() {
-  for _ in $(seq 200); do
-    [ "$(xdotool search --onlyvisible --pid "$1" 2>/dev/null | wc -l)" -ge "$2" ] && return 0
-    sleep 0.1
-  done
-  fail "process $1 shows fewer than $2 windows"
-}
-
+wait_windows() { retry 20 shows_windows "$1" "$2" || fail "process $1 shows fewer than $2 windows"; }
 # wait_gone WINDOW: waits (up to 20 s) until the window is no longer shown (or no longer exists).
-wait_gone() {
-  for _ in $(seq 200); do
-    [ "$(xwininfo -id "$1" 2>/dev/null | sed -n 's/^ *Map State: //p')" = IsViewable ] || return 0
-    sleep 0.1
-  done
-  fail "window $1 is still shown"
-}
+wait_gone() { retry 20 not_viewable "$1" || fail "window $1 is still shown"; }
 
 # press_key WINDOW KEY: focuses the window and types the key as real (XTEST) input.
 press_key() {
@@ -77,22 +69,13 @@ press_key() {
 # wait_exit PID: waits (up to 20 s) for the process to end; sets EXIT_STATUS. Not for use
 # in a subshell: only this shell can collect its child's status.
 wait_exit() {
-  local pid=$1
-  for _ in $(seq 200); do
-    if ! kill -0 "$pid" 2>/dev/null; then
-      EXIT_STATUS=0; wait "$pid" || EXIT_STATUS=$?; return 0
-    fi
-    sleep 0.1
-  done
-  fail "process $pid did not end"
+  retry 20 ended "$1" || fail "process $1 did not end"
+  EXIT_STATUS=0
+  wait "$1" || EXIT_STATUS=$?
 }
 
 # wait_log FILE PATTERN SECONDS: waits for a line matching the extended regular expression.
 wait_log() {
-  for _ in $(seq $(($3 * 10))); do
-    grep -qE "$2" "$1" 2>/dev/null && return 0
-    sleep 0.1
-  done
-  fail "no line matching '$2' in $1 after $3 s; it ends with:
+  retry "$3" grep -qE "$2" "$1" 2>/dev/null || fail "no line matching '$2' in $1 after $3 s; it ends with:
 $(tail -n 8 "$1" 2>/dev/null)"
 }

@@ -13,13 +13,8 @@ geometry() {
 }
 
 # wait_geometry WINDOW "x y width height": the program places itself asynchronously.
-wait_geometry() {
-  for _ in $(seq 50); do
-    [ "$(geometry "$1")" = "$2" ] && return 0
-    sleep 0.1
-  done
-  fail "window geometry is $(geometry "$1"), expected $2"
-}
+has_geometry() { [ "$(geometry "$1")" = "$2" ]; }
+wait_geometry() { retry 5 has_geometry "$1" "$2" || fail "window geometry is $(geometry "$1"), expected $2"; }
 
 # drag_mouse X Y DX DY: press at (X, Y), move there in steps, release.
 drag_mouse() {
@@ -39,12 +34,9 @@ home=$(new_home)
 start_program "$home"
 pid=$PROGRAM_PID
 win=$(wait_window "$pid")
-for _ in $(seq 50); do
-  read -r x y w h <<<"$(geometry "$win")"
-  [ "$w $h" = "1557 777" ] && break
-  sleep 0.1
-done
-[ "$w $h" = "1557 777" ] || fail "unexpected start size ${w}x$h"
+has_size() { [ "$(geometry "$1" | cut -d' ' -f3-)" = "$2" ]; }
+retry 5 has_size "$win" "1557 777" || fail "unexpected start size $(geometry "$win")"
+read -r x y w h <<<"$(geometry "$win")"
 
 # By the title bar, between the version text and the buttons.
 drag_mouse $((x + 600)) $((y + 15)) 200 100

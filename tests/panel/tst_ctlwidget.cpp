@@ -5,6 +5,7 @@
 #include "panel/CtlWidget.h"
 #include "panel/DataModeTable.h"
 #include "panel/ModelPresets.h"
+#include "panel/ShownImages.h"
 #include "panel/ViewToggles.h"
 #include "pipeline/DisplaySwitches.h"
 #include "support/BoxRecorder.h"
@@ -143,18 +144,6 @@ private slots:
             QVERIFY(get("checkBox_rgbaecenabled")->isChecked() && !get<QWidget>("doubleSpinBox_gain")->isEnabled());
     }
 
-    void presetRowsNameEveryControlOnce()
-    {
-        const CtlWidget panel;
-        QStringList names = controlNames(ModelPresets::rowFor(Alta));
-        QCOMPARE(names.removeDuplicates(), 0);
-        for (const QString &name : names)
-            QVERIFY2(panel.findChild<QWidget *>(name), qPrintable(name));
-        for (int32_t model : {Brio, Cima, EskeAlias, Dune, Eske})
-            QCOMPARE(controlNames(ModelPresets::rowFor(model)), names);
-        QVERIFY(ModelPresets::rowFor(0).empty()); // no device: no layout of its own
-    }
-
     // A rule naming a control the form lacks would be skipped without a word in a release build.
     void rulesNameControlsOfTheForm()
     {
@@ -171,12 +160,15 @@ private slots:
             rows.push_back(BrioWorkModes::rowFor(index).steps);
             rows.push_back(BrioWorkModes::rowFor(index).afterwards);
         }
-        for (int32_t model : {Alta, Brio, Cima, Dune}) {
+        QStringList widgets;
+        for (int32_t model : {Alta, Brio, Cima, EskeAlias, Dune, Eske}) {
             const ModelPresets::Start start = ModelPresets::startFor(model);
             rows.push_back(start.steps);
             for (const ModelPresets::Selection &selection : start.selections)
                 if (!panel.findChild<QComboBox *>(selection.control))
                     missing << selection.control;
+            for (const ModelPresets::ControlState &state : ModelPresets::rowFor(model))
+                widgets << state.control;
         }
         for (const ControlSteps &row : rows)
             for (const ControlStep &step : row)
@@ -185,8 +177,10 @@ private slots:
             if (!panel.findChild<QCheckBox *>(name))
                 missing << name;
         for (const ModelPresets::ControlState &state : ModelPresets::commonRow())
-            if (!panel.findChild<QWidget *>(state.control))
-                missing << state.control;
+            widgets << state.control;
+        for (const QString &name : widgets)
+            if (!panel.findChild<QWidget *>(name))
+                missing << name;
         QCOMPARE(missing, QStringList());
     }
 
@@ -217,27 +211,7 @@ private slots:
         (void)m_camera->shutdownORB();
         QCOMPARE(m_camera->initializeORB(QLatin1String(uri)), 0);
         m_panel->openCamera();
-        const QStringList now = shownControls();
-        QStringList missing = fresh, extra = now;
-        for (const QString &name : now)
-            missing.removeOne(name);
-        for (const QString &name : fresh)
-            extra.removeOne(name);
-        QVERIFY2(now == fresh, qPrintable("missing: " + missing.join(", ") + "; extra: " + extra.join(", ")));
-    }
-
-    void fullUserListIsRestoredAfterAnotherModel()
-    {
-        QVERIFY(open("CIMA-1", 255));
-        QCOMPARE(combo("dataModeComBox")->count(), 4);
-        m_panel->closeCamera();
-        (void)m_camera->shutdownORB();
-        QCOMPARE(m_camera->initializeORB("ALTA-1"), 0);
-        m_panel->openCamera();
-        QCOMPARE(combo("dataModeComBox")->count(), 6);
-        QCOMPARE(combo("dataModeComBox")->itemText(3), "DepthAndIR_15_RGB_30");
-        QCOMPARE(combo("depRangeComBox")->currentText(), "Range4 (300-3200mm)"); // the camera keeps its range
-        QCOMPARE(m_camera->getDepthRange(), 4);
+        QCOMPARE(shownControls(), fresh);
     }
 
     void openingFillsRangesLimitsAndDeviceInfo()
@@ -306,6 +280,8 @@ private slots:
             QCOMPARE(DataModeTable::valueForIndex(Brio, i), 0);
         QCOMPARE(DataModeTable::valueForIndex(Cima, 4), 0);
         QCOMPARE(DataModeTable::indexForValue(Alta, 4, 5), -1); // not offered in the five-entry list
+        QVERIFY(DataModeTable::togglesFor(4, 0).empty() && !DataModeTable::togglesFor(4, 7).empty()); // nor its toggles
+        QVERIFY(DataModeTable::togglesFor(3, 255).empty());                                           // no such mode
     }
 
     void dataModeSetsToggles_data()
@@ -347,9 +323,9 @@ private slots:
         QTest::addColumn<int>("min");
         QTest::addColumn<int>("max");
         QTest::addColumn<int>("maxDepth");
-        const QByteArray three = "t1_totalRange=3\nt1_range1=3\nt1_range2=4\nt1_range3=8\n"
-                                 "t1_range1Count=1\nt1_range2Count=1\nt1_range3Count=1\n";
-        QTest::newRow("three ranges") << three << 200 << 7400 << 8000;
+        QTest::newRow("three ranges") << QByteArray("t1_totalRange=3\nt1_range1=3\nt1_range2=4\nt1_range3=8\n") << 200
+                                      << 7400 << 8000;
+        QTest::newRow("two ranges") << QByteArray("t1_totalRange=2\nt1_range1=3\nt1_range2=5\n") << 200 << 5100 << 5500;
         QTest::newRow("one range") << QByteArray("t1_totalRange=1\n") << 300 << 3200 << 3500;
         QTest::newRow("far range 0") << QByteArray("t1_totalRange=2\nt1_range1=6\nt1_range2=0\n") << 300 << 3200
                                      << 3500;
@@ -396,16 +372,20 @@ private slots:
         QCOMPARE(combo("dataModeComBox")->currentIndex(), 2); // where the user put it
     }
 
+    // Each plain image and its mapped partner exclude each other; the mapped one drives its mapper.
     void exclusivePairs()
     {
         const struct
         {
             const char *plain, *mapped;
             Shared<bool> DisplaySwitches::*showPlain, DisplaySwitches::*showMapped;
-        } pairs[] = {
-            {"checkBox_rgb", "Mapper_DepthToRGB", &DisplaySwitches::showRgb, &DisplaySwitches::showMappedRgb},
-            {"checkBox_depth", "Mapper_RGBToDepth", &DisplaySwitches::showDepth, &DisplaySwitches::showMappedDepth},
-            {"checkBox_ir", "Mapper_RGBToIR", &DisplaySwitches::showIr, &DisplaySwitches::showMappedIr}};
+            uint8_t (Control_Single::*mapper)();
+        } pairs[] = {{"checkBox_rgb", "Mapper_DepthToRGB", &DisplaySwitches::showRgb, &DisplaySwitches::showMappedRgb,
+                      &Control_Single::getMapperEnabledDepthToRGB},
+                     {"checkBox_depth", "Mapper_RGBToDepth", &DisplaySwitches::showDepth,
+                      &DisplaySwitches::showMappedDepth, &Control_Single::getMapperEnabledRGBToDepth},
+                     {"checkBox_ir", "Mapper_RGBToIR", &DisplaySwitches::showIr, &DisplaySwitches::showMappedIr,
+                      &Control_Single::getMapperEnabledRGBToIR}};
         QVERIFY(open("ALTA-1", 255));
         combo("dataModeComBox")->setCurrentIndex(3); // every view offered
         for (const auto &pair : pairs) {
@@ -413,8 +393,10 @@ private slots:
             p->setChecked(true);
             m->setChecked(true);
             QVERIFY2(!p->isChecked() && !(sw.*pair.showPlain) && sw.*pair.showMapped, pair.mapped);
+            QVERIFY2((m_camera->*pair.mapper)() == 1, pair.mapped);
             p->setChecked(true);
             QVERIFY2(!m->isChecked() && sw.*pair.showPlain && !(sw.*pair.showMapped), pair.plain);
+            QVERIFY2((m_camera->*pair.mapper)() == 0, pair.plain);
         }
     }
 
@@ -429,6 +411,9 @@ private slots:
         QVERIFY(sw.showPointCloud && sw.pointCloudRgb);
         QCOMPARE(m_camera->getMapperEnabledDepthToRGB(), 1);
         QCOMPARE(cloud.takeFirst().at(0).toInt(), 2);
+        get("Mapper_DepthToRGB")->setChecked(true);
+        get("Mapper_DepthToRGB")->setChecked(false); // the coloured cloud keeps the mapper
+        QCOMPARE(m_camera->getMapperEnabledDepthToRGB(), 1);
 
         get("Mapper_DepthToRGB")->setChecked(true);
         get("PointCloud")->setChecked(false);
@@ -470,19 +455,20 @@ private slots:
         QCOMPARE(m_camera->getPulseCount(&after), 0);
         QCOMPARE(std::memcmp(&after, &before, sizeof after), 0);
 
-        combo("depRangeComBox")->setCurrentIndex(4);
+        combo("depRangeComBox")->setCurrentIndex(7);
         get<QSpinBox>("spinBox_PulseCount")->setValue(1234);
         get<QSpinBox>("spinBox_GmmGain")->setValue(77);
-        m_panel->on_pushButton_set_clicked(); // the camera takes Range4 only with depth mode 1
+        m_panel->on_pushButton_set_clicked(); // the camera takes Range7 only with depth mode 2
         QCOMPARE(m_camera->getPulseCount(&after), 0);
-        QCOMPARE(int(after.range[4]), 1234);
+        QCOMPARE(int(after.range[7]), 1234);
         get<QSpinBox>("spinBox_PulseCount")->setValue(0);
         get<QSpinBox>("spinBox_GmmGain")->setValue(0);
         m_panel->on_pushButton_get_clicked();
         QCOMPARE(get<QSpinBox>("spinBox_PulseCount")->value(), 1234);
         QCOMPARE(get<QSpinBox>("spinBox_GmmGain")->value(), 77);
 
-        QVERIFY(open("BRIO-1", 0));
+        QVERIFY(open("BRIO-1", 0)); // in its first work mode: depth and IR on the colour grid
+        QCOMPARE(ShownImages::shownBy(sw), ShownImages::Rgb | ShownImages::MappedDepth | ShownImages::MappedIr);
         for (bool automatic : {false, true}) {
             get("checkBox_rgbaecenabled")->setChecked(automatic);
             for (const char *name : {"doubleSpinBox_exploretime", "doubleSpinBox_gain", "pushButton_Tset"})
@@ -491,6 +477,12 @@ private slots:
         combo("comboBox_workmode")->setCurrentIndex(1); // colour only
         QVERIFY(!get("PointCloud")->isEnabled() && !get("checkBox_depthenabled")->isChecked());
         QVERIFY(sw.showRgb && !sw.showMappedDepth && !sw.showMappedIr);
+        uint8_t mode = 0;
+        QCOMPARE(m_camera->getDataModeProperty(&mode), 0);
+        QCOMPARE(int(mode), int(LX2_DATA_WORK_RGB_30));
+        combo("comboBox_workmode")->setCurrentIndex(2); // standby: nothing shown or streamed
+        QCOMPARE(ShownImages::shownBy(sw), ShownImages::None);
+        QVERIFY(!get("checkBox_rgbenabled")->isChecked() && !get("checkBox_depthenabled")->isChecked());
     }
 
     void saving()
@@ -578,21 +570,19 @@ private:
     }
     QComboBox *combo(const char *name) const { return get<QComboBox>(name); }
 
-    static QStringList controlNames(const ModelPresets::Row &row)
-    {
-        QStringList names;
-        for (const ModelPresets::ControlState &state : row)
-            names << state.control;
-        return names;
-    }
-
-    // Every control the user can see, with whether it takes input.
+    // Every control the user can see, with whether it takes input; a list with its entries, the
+    // current one starred.
     QStringList shownControls() const
     {
         QStringList shown;
-        for (const QWidget *w : m_panel->findChildren<QWidget *>())
-            if (!w->objectName().isEmpty() && !w->objectName().startsWith("qt_") && w->isVisibleTo(m_panel.get()))
-                shown << w->objectName() + (w->isEnabled() ? "" : " (disabled)");
+        for (const QWidget *w : m_panel->findChildren<QWidget *>()) {
+            if (w->objectName().isEmpty() || w->objectName().startsWith("qt_") || !w->isVisibleTo(m_panel.get()))
+                continue;
+            shown << w->objectName() + (w->isEnabled() ? "" : " (disabled)");
+            if (const auto *list = qobject_cast<const QComboBox *>(w))
+                for (int i = 0; i < list->count(); ++i)
+                    shown.last() += (i == list->currentIndex() ? " *" : " ") + list->itemText(i);
+        }
         shown.sort();
         return shown;
     }

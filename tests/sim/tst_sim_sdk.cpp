@@ -1,5 +1,5 @@
-// The virtual SDK as a program sees it: configuration, faults, property rules, calibration,
-// firmware upgrade, loader hand-over, and settings calls while a read waits.
+// The virtual SDK as a program sees it: faults, unplugging, property rules, calibration, firmware
+// upgrade, loader hand-over, and settings calls while a read waits.
 
 #include "sim/camera/FirmwareImage.h"
 #include "sim/camera/Geometry.h"
@@ -74,412 +74,362 @@ class SimSdkTest : public QObject
     Q_OBJECT
 
 private slots:
-    void cleanup();
-    void builtInCamerasCoverEveryModel();
-    void callFaults();
-    void framesDropAndCamerasUnplug();
-    void faultyDevicesFromTheIni();
-    void propertyLengthsAreChecked_data();
-    void propertyLengthsAreChecked();
-    void everyTableRowIsServedAtItsLengths_data();
-    void everyTableRowIsServedAtItsLengths();
-    void textReadsStayInTheirBuffer();
-    void calibrationIsSelfConsistent();
-    void upgradeStartCodes_data();
-    void upgradeStartCodes();
-    void upgradeRunsItsStagesAndReboots();
-    void workModeSixteenHandsTheCameraToItsLoader();
-    void settingsCallsDoNotWaitForABlockedRead();
+    void cleanup()
+    {
+        Lx2_Shutdown();
+        std::lock_guard<std::mutex> lock(stagesLock);
+        stages.clear();
+    }
 
-private:
-    SdkHandle start(const QByteArray &ini, const char *uri = altaUri);
-    // Writes a firmware image beside the configuration; returns its path.
-    QByteArray writeImage(const QString &name, int32_t model, const char *version, bool corrupt = false);
-    std::unique_ptr<SimConfigFile> config;
-};
-
-SdkHandle SimSdkTest::start(const QByteArray &ini, const char *uri)
-{
-    config = std::make_unique<SimConfigFile>(ini);
-    if (Lx2_Initialize() != 0)
-        return 0;
-    SdkHandle h = 0;
-    if (Lx2_OpenDevice(uri, &h) != 0 || Lx2_StartStream(h, 0) != 0)
-        return 0;
-    return h;
-}
-
-QByteArray SimSdkTest::writeImage(const QString &name, int32_t model, const char *version, bool corrupt)
-{
-    std::vector<uint8_t> image = sim::buildFirmwareImage(model, version, std::vector<uint8_t>(100, 7));
-    image[50] ^= corrupt;
-    writeFile(config->filePath(name), QByteArray(reinterpret_cast<const char *>(image.data()), int(image.size())));
-    return QFile::encodeName(config->filePath(name));
-}
-
-void SimSdkTest::cleanup()
-{
-    Lx2_Shutdown();
-    std::lock_guard<std::mutex> lock(stagesLock);
-    stages.clear();
-}
-
-void SimSdkTest::builtInCamerasCoverEveryModel()
-{
-    qunsetenv("QUILLON_SIM_CONFIG"); // no quillon_sim.ini beside the test either
-    QCOMPARE(Lx2_Initialize(), 0);
-    const uint32_t n = deviceCount();
-    QSet<int> models;
-    bool uncalibrated = false;
-    for (uint32_t i = 0; i < n; ++i) {
-        SdkDeviceInfo info{};
-        QCOMPARE(Lx2_GetDeviceInfo(&info, i), 0);
-        models << info.deviceType;
-        const QString uri = QString::fromLatin1(info.uri);
-        const bool network = info.deviceType == LX2_MODEL_DUNE || info.deviceType == LX2_MODEL_ESKE;
-        // The device list cuts the row text out of the uri: field 3 at "&", field 1 at ":".
-        QVERIFY2(network ? !uri.split(':').value(1).isEmpty() : !uri.split('&').value(3).isEmpty(), qPrintable(uri));
-        SdkHandle h = 0;
-        QCOMPARE(Lx2_OpenDevice(info.uri, &h), 0);
-        for (int range = 0; range < 9; ++range) {
-            MeasuringRange r{};
-            QCOMPARE(Lx2_GetMeasuringRange(h, 0, range, &r), 0);
-            uncalibrated |= r.effectiveMax[range % 3] <= 10;
+    // "times" and "after" count the calls of their own function only.
+    void callFaults()
+    {
+        config =
+            std::make_unique<SimConfigFile>(cameras + "[faults]\nLx2_GetDeviceCount = -5 times 2\n"
+                                                      "Lx2_GetDeviceListInfo = -9 after 1\nLx2_GetDeviceInfo = -2\n");
+        QCOMPARE(Lx2_Initialize(), 0);
+        QList<int> seen;
+        for (int i = 0; i < 3; ++i) {
+            uint32_t n = 0;
+            SdkDeviceInfo info{};
+            seen << Lx2_GetDeviceCount(&n) << Lx2_GetDeviceListInfo(nullptr, 0) << Lx2_GetDeviceInfo(&info, 0);
         }
+        QCOMPARE(seen, (QList<int>{-5, 0, -2, -5, -9, -2, 0, -9, -2}));
+    }
+
+    // Only the listed reads fail, with the device's own status.
+    void faultyDevicesFromTheIni()
+    {
+        const SdkHandle h = start(cameras + "[device.faulty]\nmodel = Alta\nserial = FAULTY\n"
+                                            "failPropertyReads = 0x5, 0xF0000003\nfailPropertyStatus = -42\n",
+                                  "usb&2bc5&0401&FAULTY&1-3");
+        QVERIFY(h);
+        char sn[64] = {};
+        int32_t len = 63;
+        QCOMPARE(Lx2_GetProperty(h, 0, LX2_PROP_SN, sn, &len), -42);
+        MeasuringRange r{};
+        len = 19;
+        QCOMPARE(Lx2_GetProperty(h, 0, LX2_PROP_MAX_DEPTH, &r, &len), -42);
+        QCOMPARE(Lx2_SetProperty(h, 0, LX2_PROP_SN, "NEW", 3), 0);
+        len = 63;
+        QCOMPARE(Lx2_GetProperty(h, 0, LX2_PROP_PCBA, sn, &len), 0);
+    }
+
+    void framesDropAndCamerasUnplug()
+    {
+        const SdkHandle h = start(cameras + "[device.lossy]\nmodel = Cima\nserial = LOSSY\ndropEvery = 2\n"
+                                            "unplugAfterFrames = 3\nreplugAfterSeconds = 0.2\n",
+                                  "usb&2bc5&0403&LOSSY&1-3");
+        QVERIFY(h);
+        QCOMPARE(Lx2_SetTimeFilterEnabled(h, 0, 1), 0);
+        const char serial[] = "RENAMED";
+        QCOMPARE(Lx2_SetProperty(h, 0, LX2_PROP_SN, serial, int32_t(sizeof serial)), 0);
+        QList<int> results;
+        for (int i = 0; i < 7 && !results.contains(LX2_E_DEVICE_GONE); ++i) {
+            FrameReadyFlags flags = 0;
+            results << Lx2_ReadNextFrame(h, 0, &flags);
+        }
+        QCOMPARE(results.count(0), 3);
+        QVERIFY(results.count(LX2_E_TIMEOUT) >= 2);
+        QCOMPARE(results.last(), int(LX2_E_DEVICE_GONE));
+        QCOMPARE(deviceCount(), 2u);
+        SdkFrame frame{};
+        QCOMPARE(Lx2_GetFrame(h, 0, DepthFrame, &frame), int(LX2_E_DEVICE_GONE));
+        QCOMPARE(Lx2_CloseDevice(h), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(deviceCount(), 3u, 2000);
+
+        // Back after a power cut: the settings start afresh, what the camera stores stays.
+        SdkHandle again = 0;
+        QCOMPARE(Lx2_OpenDevice("usb&2bc5&0403&LOSSY&1-3", &again), 0);
+        uint8_t filter = 9;
+        QCOMPARE(Lx2_GetTimeFilterEnabled(again, 0, &filter), 0);
+        QCOMPARE(int(filter), 0);
+        char text[32] = {};
+        int32_t length = sizeof text;
+        QCOMPARE(Lx2_GetProperty(again, 0, LX2_PROP_SN, text, &length), 0);
+        QCOMPARE(QByteArray(text), QByteArray(serial));
+        Lx2_CloseDevice(again);
+    }
+
+    void propertyLengthsAreChecked_data()
+    {
+        QTest::addColumn<uint>("id");
+        QTest::addColumn<int>("length");
+        QTest::addColumn<int>("status");
+        QTest::newRow("calibration short") << uint(LX2_PROP_CALIBRATION) << 72 << int(LX2_E_BAD_LENGTH);
+        QTest::newRow("work mode") << uint(LX2_PROP_WORK_MODE) << 4 << int(LX2_E_BAD_LENGTH);
+        QTest::newRow("negative") << uint(LX2_PROP_GMM_PARAMS) << -1 << int(LX2_E_BAD_LENGTH);
+        QTest::newRow("unknown id") << 0x12345678u << 4 << int(LX2_E_UNKNOWN_PROPERTY);
+        QTest::newRow("calibration selector 8") << uint(LX2_PROP_CALIBRATION) << 76 << int(LX2_E_INVALID_PARAM);
+    }
+
+    void propertyLengthsAreChecked()
+    {
+        QFETCH(uint, id);
+        QFETCH(int, length);
+        QFETCH(int, status);
+        const SdkHandle h = start(cameras);
+        QByteArray buffer(128, char(0x5A));
+        buffer[0] = 8; // selector / mode byte out of range
+        const QByteArray before = buffer;
+        int32_t len = length;
+        QCOMPARE(Lx2_GetProperty(h, 0, id, buffer.data(), &len), status);
+        QCOMPARE(buffer, before);
+        QCOMPARE(Lx2_SetProperty(h, 0, id, buffer.constData(), length), status);
+    }
+
+    // The camera answers each row of the property table at the row's lengths, writes no more than
+    // the row's record, and refuses a length one longer. Zeroed requests select the first record.
+    void everyTableRowIsServedAtItsLengths_data()
+    {
+        QTest::addColumn<int>("row");
+        for (size_t i = 0; i < std::size(PropertyTable::rows); ++i)
+            QTest::newRow(PropertyTable::rows[i].name) << int(i);
+    }
+
+    void everyTableRowIsServedAtItsLengths()
+    {
+        QFETCH(int, row);
+        const PropertyTable::Row &r = PropertyTable::rows[row];
+        using PropertyTable::byCaller;
+        using PropertyTable::refused;
+        const auto takenByAnotherRow = [&](int32_t PropertyTable::Row::*length, int32_t value) {
+            for (const PropertyTable::Row &other : PropertyTable::rows)
+                if (&other != &r && other.id == r.id && other.*length == value)
+                    return true;
+            return false;
+        };
+        const auto offeredByAnotherRow = [&](int32_t PropertyTable::Row::*length) {
+            for (const PropertyTable::Row &other : PropertyTable::rows)
+                if (&other != &r && other.id == r.id && other.*length != refused)
+                    return true;
+            return false;
+        };
+        const SdkHandle h = start(cameras);
+        QVERIFY(h);
+        const int guard = 16;
+        if (r.getLength == byCaller) {
+            char text[64];
+            int32_t length = sizeof text;
+            QCOMPARE(Lx2_GetProperty(h, 0, r.id, text, &length), 0);
+            QVERIFY(length < int32_t(sizeof text) && text[length] == 0);
+        } else if (r.getLength != refused) {
+            QByteArray buffer = QByteArray(r.getRecord, 0) + QByteArray(guard, char(0x5A));
+            int32_t length = r.getLength;
+            QCOMPARE(Lx2_GetProperty(h, 0, r.id, buffer.data(), &length), 0);
+            QVERIFY(length <= r.getRecord);
+            QCOMPARE(buffer.right(guard), QByteArray(guard, char(0x5A)));
+            length = r.getLength + 1;
+            if (!takenByAnotherRow(&PropertyTable::Row::getLength, length))
+                QCOMPARE(Lx2_GetProperty(h, 0, r.id, buffer.data(), &length), int(LX2_E_BAD_LENGTH));
+        } else if (!offeredByAnotherRow(&PropertyTable::Row::getLength)) {
+            char any[128] = {};
+            for (int32_t length : {0, 1, 4, 64})
+                QCOMPARE(Lx2_GetProperty(h, 0, r.id, any, &length), int(LX2_E_NOT_SUPPORTED));
+        }
+
+        if (r.setLength == byCaller) {
+            QCOMPARE(Lx2_SetProperty(h, 0, r.id, "T-1", 3), 0);
+        } else if (r.setLength != refused) {
+            // Selectors of zero are in range, so only the record's content can be refused.
+            const QByteArray record(r.setRecord + guard, 0);
+            const SdkStatus status = Lx2_SetProperty(h, 0, r.id, record.constData(), r.setLength);
+            QVERIFY2(status == 0 || status == LX2_E_INVALID_PARAM, qPrintable(QString::number(status)));
+            if (!takenByAnotherRow(&PropertyTable::Row::setLength, r.setLength + 1))
+                QCOMPARE(Lx2_SetProperty(h, 0, r.id, record.constData(), r.setLength + 1), int(LX2_E_BAD_LENGTH));
+        } else if (!offeredByAnotherRow(&PropertyTable::Row::setLength)) {
+            QCOMPARE(Lx2_SetProperty(h, 0, r.id, "T-1", 3), int(LX2_E_NOT_SUPPORTED));
+        }
+    }
+
+    void textReadsStayInTheirBuffer()
+    {
+        const SdkHandle h = start(cameras);
+        QCOMPARE(Lx2_SetProperty(h, 0, LX2_PROP_PCBA, "PCBA-0123456789", 15), 0);
+        char buf[32];
+        memset(buf, 'x', sizeof buf);
+        int32_t len = 8;
+        QCOMPARE(Lx2_GetProperty(h, 0, LX2_PROP_PCBA, buf, &len), int(LX2_E_BUFFER_TOO_SMALL));
+        QCOMPARE(buf[0], '\0');
+        QCOMPARE(buf[8], 'x');
+        len = 16;
+        QCOMPARE(Lx2_GetProperty(h, 0, LX2_PROP_PCBA, buf, &len), 0);
+        QCOMPARE(QByteArray(buf), QByteArray("PCBA-0123456789"));
+        QCOMPARE(len, 15);
+        QCOMPARE(buf[16], 'x');
+        QCOMPARE(Lx2_SetProperty(h, 0, LX2_PROP_PCBA, QByteArray(64, 'a').constData(), 64), int(LX2_E_BAD_LENGTH));
+    }
+
+    void calibrationIsSelfConsistent()
+    {
+        const SdkHandle h = start(cameras);
+        auto block = [&](uint32_t selector) {
+            CalibrationBlock b{selector, {}};
+            int32_t len = 76;
+            Lx2_GetProperty(h, 0, LX2_PROP_CALIBRATION, &b, &len);
+            sim::Mat3 m;
+            memcpy(m.m.data(), b.data, 72);
+            return m;
+        };
+        const sim::Mat3 kd = block(0), kc = block(2), r = block(4), f = block(7), t3 = block(5);
+        const sim::Vec3 t{t3.m[0], t3.m[1], t3.m[2]};
+        QVERIFY(std::abs(r.determinant() - 1) < 1e-9);
+        // x_colour^T F x_depth = 0 for the two images of one point.
+        const sim::Vec3 p{150, -80, 1800}, pc = r * p + t;
+        const sim::Vec3 xd = kd * sim::Vec3{p.x / p.z, p.y / p.z, 1}, xc = kc * sim::Vec3{pc.x / pc.z, pc.y / pc.z, 1};
+        QVERIFY(std::abs(sim::dot(xc, f * xd)) < 1e-9 * sim::length(xc) * sim::length(f * xd));
+        // The essential matrix is F seen through the two lenses.
+        const sim::Mat3 e = block(6), fromE = kc.inverse().transposed() * e * kd.inverse();
+        for (int i = 0; i < 9; ++i)
+            QVERIFY(std::abs(f.m[i] - fromE.m[i]) < 1e-12);
+    }
+
+    void upgradeStartCodes_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<bool>("callback");
+        QTest::addColumn<int>("status");
+        QTest::newRow("no callback") << "good.img" << false << int(LX2_E_NO_CALLBACK);
+        QTest::newRow("empty path") << "" << true << int(LX2_E_NULL_POINTER);
+        QTest::newRow("path over 260") << QString(261, 'p') << true << int(LX2_E_PATH_TOO_LONG);
+        QTest::newRow("missing file") << "absent.img" << true << int(LX2_E_IMAGE_CHECK);
+        QTest::newRow("corrupt image") << "corrupt.img" << true << int(LX2_E_IMAGE_CHECK);
+        QTest::newRow("image for another model") << "alta.img" << true << int(LX2_E_IMAGE_CHECK);
+        QTest::newRow("same version") << "same.img" << true << int(LX2_UPGRADE_SAME_VERSION);
+        QTest::newRow("new version") << "good.img" << true << int(LX2_OK);
+    }
+
+    void upgradeStartCodes()
+    {
+        QFETCH(QString, path);
+        QFETCH(bool, callback);
+        QFETCH(int, status);
+        const SdkHandle h = start(cameras, brioUri);
+        QVERIFY(h);
+        writeImage("good.img", LX2_MODEL_BRIO, "1.0.4");
+        writeImage("same.img", LX2_MODEL_BRIO, "1.0.3");
+        writeImage("corrupt.img", LX2_MODEL_BRIO, "1.0.4", true);
+        writeImage("alta.img", LX2_MODEL_ALTA, "1.0.4");
+        if (callback)
+            QCOMPARE(Lx2_SetUpgradeStatusCallback(h, 0, onStage), 0);
+        const QByteArray full =
+            path.isEmpty() || path.size() > 260 ? path.toLatin1() : config->filePath(path).toLatin1();
+        QCOMPARE(Lx2_StartUpgradeFirmWare(h, 0, full.constData()), status);
+    }
+
+    void upgradeRunsItsStagesAndReboots()
+    {
+        const SdkHandle h = start(cameras, brioUri);
+        const QByteArray image = writeImage("fw.img", LX2_MODEL_BRIO, "1.1.0");
+        QCOMPARE(Lx2_SetUpgradeStatusCallback(h, 0, onStage), 0);
+        QCOMPARE(Lx2_StartUpgradeFirmWare(h, 0, image.constData()), 0);
+        QCOMPARE(Lx2_StartUpgradeFirmWare(h, 0, image.constData()), int(LX2_E_BUSY));
+        QTRY_VERIFY_WITH_TIMEOUT(!stagesSoFar().isEmpty() && stagesSoFar().last().first == 8, 5000);
+        QList<int> order;
+        for (const auto &s : stagesSoFar()) {
+            QVERIFY(s.second != -1);
+            if (order.isEmpty() || order.last() != s.first)
+                order << s.first;
+        }
+        QCOMPARE(order, (QList<int>{2, 3, 4, 5, 6, 7, 8}));
+        // The camera reboots: away for a moment, then back with the new version.
+        QTRY_COMPARE_WITH_TIMEOUT(deviceCount(), 1u, 2000);
+        FrameReadyFlags flags = 0;
+        QCOMPARE(Lx2_ReadNextFrame(h, 0, &flags), int(LX2_E_DEVICE_GONE));
+        QTRY_COMPARE_WITH_TIMEOUT(deviceCount(), 2u, 3000);
+        SdkHandle again = 0;
+        QCOMPARE(Lx2_OpenDevice(brioUri, &again), 0);
+        QCOMPARE(firmwareOf(again), QByteArray("1.1.0"));
+        QCOMPARE(firmwareOf(h), QByteArray()); // the old handle died with the reboot
         QCOMPARE(Lx2_CloseDevice(h), 0);
     }
-    QVERIFY(models.contains(LX2_MODEL_ALTA) && models.contains(LX2_MODEL_BRIO) && models.contains(LX2_MODEL_CIMA));
-    QVERIFY(models.contains(LX2_MODEL_DUNE) || models.contains(LX2_MODEL_ESKE));
-    QVERIFY(uncalibrated);
-}
 
-// "times" and "after" count the calls of their own function only.
-void SimSdkTest::callFaults()
-{
-    config = std::make_unique<SimConfigFile>(cameras + "[faults]\nLx2_GetDeviceCount = -5 times 2\n"
-                                                       "Lx2_GetDeviceListInfo = -9 after 1\nLx2_GetDeviceInfo = -2\n");
-    QCOMPARE(Lx2_Initialize(), 0);
-    QList<int> seen;
-    for (int i = 0; i < 3; ++i) {
-        uint32_t n = 0;
-        SdkDeviceInfo info{};
-        seen << Lx2_GetDeviceCount(&n) << Lx2_GetDeviceListInfo(nullptr, 0) << Lx2_GetDeviceInfo(&info, 0);
-    }
-    QCOMPARE(seen, (QList<int>{-5, 0, -2, -5, -9, -2, 0, -9, -2}));
-}
+    void workModeSixteenHandsTheCameraToItsLoader()
+    {
+        const SdkHandle h = start(cameras);
+        SdkWorkMode mode{};
+        int32_t len = 5;
+        QCOMPARE(Lx2_GetProperty(h, 0, LX2_PROP_WORK_MODE, &mode, &len), 0);
+        mode.mode = LX2_WORK_MODE_LOADER;
+        QCOMPARE(Lx2_SetProperty(h, 0, LX2_PROP_WORK_MODE, &mode, 5), 0);
+        QCOMPARE(deviceCount(), 1u);
+        const QString announcement = config->statePath() + "/loader/SDK-ALTA.ini";
+        const QByteArray text = readFile(announcement);
+        QVERIFY(text.contains("state = loader") && text.contains("flashType = nand"));
+        QCOMPARE(Lx2_CloseDevice(h), 0);
 
-void SimSdkTest::framesDropAndCamerasUnplug()
-{
-    const SdkHandle h = start(cameras + "[device.lossy]\nmodel = Cima\nserial = LOSSY\ndropEvery = 2\n"
-                                        "unplugAfterFrames = 3\nreplugAfterSeconds = 0.2\n",
-                              "usb&2bc5&0403&LOSSY&1-3");
-    QVERIFY(h);
-    QCOMPARE(Lx2_SetTimeFilterEnabled(h, 0, 1), 0);
-    const char serial[] = "RENAMED";
-    QCOMPARE(Lx2_SetProperty(h, 0, LX2_PROP_SN, serial, int32_t(sizeof serial)), 0);
-    QList<int> results;
-    for (int i = 0; i < 7 && !results.contains(LX2_E_DEVICE_GONE); ++i) {
-        FrameReadyFlags flags = 0;
-        results << Lx2_ReadNextFrame(h, 0, &flags);
-    }
-    QCOMPARE(results.count(0), 3);
-    QVERIFY(results.count(LX2_E_TIMEOUT) >= 2);
-    QCOMPARE(results.last(), int(LX2_E_DEVICE_GONE));
-    QCOMPARE(deviceCount(), 2u);
-    SdkFrame frame{};
-    QCOMPARE(Lx2_GetFrame(h, 0, DepthFrame, &frame), int(LX2_E_DEVICE_GONE));
-    QCOMPARE(Lx2_CloseDevice(h), 0);
-    QTRY_COMPARE_WITH_TIMEOUT(deviceCount(), 3u, 2000);
-
-    // Back after a power cut: the settings start afresh, what the camera stores stays.
-    SdkHandle again = 0;
-    QCOMPARE(Lx2_OpenDevice("usb&2bc5&0403&LOSSY&1-3", &again), 0);
-    uint8_t filter = 9;
-    QCOMPARE(Lx2_GetTimeFilterEnabled(again, 0, &filter), 0);
-    QCOMPARE(int(filter), 0);
-    char text[32] = {};
-    int32_t length = sizeof text;
-    QCOMPARE(Lx2_GetProperty(again, 0, LX2_PROP_SN, text, &length), 0);
-    QCOMPARE(QByteArray(text), QByteArray(serial));
-    Lx2_CloseDevice(again);
-}
-
-void SimSdkTest::faultyDevicesFromTheIni()
-{
-    const SdkHandle h = start(cameras + "[device.faulty]\nmodel = Alta\nserial = FAULTY\n"
-                                        "failPropertyReads = 0x5, 0xF0000003\nfailPropertyStatus = -42\n",
-                              "usb&2bc5&0401&FAULTY&1-3");
-    QVERIFY(h);
-    char sn[64] = {};
-    int32_t len = 63;
-    QCOMPARE(Lx2_GetProperty(h, 0, LX2_PROP_SN, sn, &len), -42);
-    MeasuringRange r{};
-    len = 19;
-    QCOMPARE(Lx2_GetProperty(h, 0, LX2_PROP_MAX_DEPTH, &r, &len), -42);
-    QCOMPARE(Lx2_SetProperty(h, 0, LX2_PROP_SN, "NEW", 3), 0);
-    len = 63;
-    QCOMPARE(Lx2_GetProperty(h, 0, LX2_PROP_PCBA, sn, &len), 0);
-}
-
-void SimSdkTest::propertyLengthsAreChecked_data()
-{
-    QTest::addColumn<uint>("id");
-    QTest::addColumn<int>("length");
-    QTest::addColumn<int>("status");
-    QTest::newRow("calibration short") << uint(LX2_PROP_CALIBRATION) << 72 << int(LX2_E_BAD_LENGTH);
-    QTest::newRow("calibration long") << uint(LX2_PROP_CALIBRATION) << 80 << int(LX2_E_BAD_LENGTH);
-    QTest::newRow("work mode") << uint(LX2_PROP_WORK_MODE) << 4 << int(LX2_E_BAD_LENGTH);
-    QTest::newRow("negative") << uint(LX2_PROP_GMM_PARAMS) << -1 << int(LX2_E_BAD_LENGTH);
-    QTest::newRow("unknown id") << 0x12345678u << 4 << int(LX2_E_UNKNOWN_PROPERTY);
-    QTest::newRow("calibration selector 8") << uint(LX2_PROP_CALIBRATION) << 76 << int(LX2_E_INVALID_PARAM);
-}
-
-void SimSdkTest::propertyLengthsAreChecked()
-{
-    QFETCH(uint, id);
-    QFETCH(int, length);
-    QFETCH(int, status);
-    const SdkHandle h = start(cameras);
-    QByteArray buffer(128, char(0x5A));
-    buffer[0] = 8; // selector / mode byte out of range
-    const QByteArray before = buffer;
-    int32_t len = length;
-    QCOMPARE(Lx2_GetProperty(h, 0, id, buffer.data(), &len), status);
-    QCOMPARE(buffer, before);
-    QCOMPARE(Lx2_SetProperty(h, 0, id, buffer.constData(), length), status);
-}
-
-// The camera answers each row of the property table at the row's lengths, writes no more than
-// the row's record, and refuses a length one longer. Zeroed requests select the first record.
-void SimSdkTest::everyTableRowIsServedAtItsLengths_data()
-{
-    QTest::addColumn<int>("row");
-    for (size_t i = 0; i < std::size(PropertyTable::rows); ++i)
-        QTest::newRow(PropertyTable::rows[i].name) << int(i);
-}
-
-void SimSdkTest::everyTableRowIsServedAtItsLengths()
-{
-    QFETCH(int, row);
-    const PropertyTable::Row &r = PropertyTable::rows[row];
-    using PropertyTable::byCaller;
-    using PropertyTable::refused;
-    const auto takenByAnotherRow = [&](int32_t PropertyTable::Row::*length, int32_t value) {
-        for (const PropertyTable::Row &other : PropertyTable::rows)
-            if (&other != &r && other.id == r.id && other.*length == value)
-                return true;
-        return false;
-    };
-    const auto offeredByAnotherRow = [&](int32_t PropertyTable::Row::*length) {
-        for (const PropertyTable::Row &other : PropertyTable::rows)
-            if (&other != &r && other.id == r.id && other.*length != refused)
-                return true;
-        return false;
-    };
-    const SdkHandle h = start(cameras);
-    QVERIFY(h);
-    const int guard = 16;
-    if (r.getLength == byCaller) {
-        char text[64];
-        int32_t length = sizeof text;
-        QCOMPARE(Lx2_GetProperty(h, 0, r.id, text, &length), 0);
-        QVERIFY(length < int32_t(sizeof text) && text[length] == 0);
-    } else if (r.getLength != refused) {
-        QByteArray buffer = QByteArray(r.getRecord, 0) + QByteArray(guard, char(0x5A));
-        int32_t length = r.getLength;
-        QCOMPARE(Lx2_GetProperty(h, 0, r.id, buffer.data(), &length), 0);
-        QVERIFY(length <= r.getRecord);
-        QCOMPARE(buffer.right(guard), QByteArray(guard, char(0x5A)));
-        length = r.getLength + 1;
-        if (!takenByAnotherRow(&PropertyTable::Row::getLength, length))
-            QCOMPARE(Lx2_GetProperty(h, 0, r.id, buffer.data(), &length), int(LX2_E_BAD_LENGTH));
-    } else if (!offeredByAnotherRow(&PropertyTable::Row::getLength)) {
-        char any[128] = {};
-        for (int32_t length : {0, 1, 4, 64})
-            QCOMPARE(Lx2_GetProperty(h, 0, r.id, any, &length), int(LX2_E_NOT_SUPPORTED));
+        // The loader side flashes and sends the camera back.
+        QVERIFY(writeFile(announcement, "[loader]\nstate = done\nfirmware = 3.0.0\n"));
+        QCOMPARE(deviceCount(), 2u);
+        QVERIFY(!QFile::exists(announcement));
+        SdkHandle back = 0;
+        QCOMPARE(Lx2_OpenDevice(altaUri, &back), 0);
+        QCOMPARE(firmwareOf(back), QByteArray("3.0.0"));
     }
 
-    if (r.setLength == byCaller) {
-        QCOMPARE(Lx2_SetProperty(h, 0, r.id, "T-1", 3), 0);
-    } else if (r.setLength != refused) {
-        // Selectors of zero are in range, so only the record's content can be refused.
-        const QByteArray record(r.setRecord + guard, 0);
-        const SdkStatus status = Lx2_SetProperty(h, 0, r.id, record.constData(), r.setLength);
-        QVERIFY2(status == 0 || status == LX2_E_INVALID_PARAM, qPrintable(QString::number(status)));
-        if (!takenByAnotherRow(&PropertyTable::Row::setLength, r.setLength + 1))
-            QCOMPARE(Lx2_SetProperty(h, 0, r.id, record.constData(), r.setLength + 1), int(LX2_E_BAD_LENGTH));
-    } else if (!offeredByAnotherRow(&PropertyTable::Row::setLength)) {
-        QCOMPARE(Lx2_SetProperty(h, 0, r.id, "T-1", 3), int(LX2_E_NOT_SUPPORTED));
+    void settingsCallsDoNotWaitForABlockedRead()
+    {
+        // In standby no frame set comes; the read waits its full time-out, far longer than the
+        // settings calls take, unless they wait for it.
+        QByteArray ini = cameras;
+        ini.replace("frameTimeoutMs = 150", "frameTimeoutMs = 30000");
+        const SdkHandle h = start(ini);
+        QVERIFY(h);
+        QCOMPARE(Lx2_SetLowPowerModeEnabled(h, 0, 1), 0);
+        std::atomic<bool> reading{true};
+        std::atomic<int> readStatus{1};
+        std::thread reader([&] {
+            FrameReadyFlags flags = 0;
+            readStatus = Lx2_ReadNextFrame(h, 0, &flags);
+            reading = false;
+        });
+        const auto joinReader = qScopeGuard([&] { // also when a check fails
+            Lx2_StopStream(h, 0);
+            reader.join();
+        });
+        QTRY_COMPARE_WITH_TIMEOUT(waitingReaders(h), 1u, 10000);
+        for (int i = 0; i < 20; ++i) {
+            QCOMPARE(Lx2_SetSpatialFilterEnabled(h, 0, i & 1), 0);
+            QCOMPARE(Lx2_SetDepthRange(h, 0, i % 9), 0);
+            MeasuringRange r{};
+            r.depthMode = uint8_t(i % 3);
+            int32_t len = 19;
+            QCOMPARE(Lx2_GetProperty(h, 0, LX2_PROP_MAX_DEPTH, &r, &len), 0);
+            SdkFrame frame{};
+            QCOMPARE(Lx2_GetFrame(h, 0, DepthFrame, &frame), int(LX2_E_NO_FRAME));
+        }
+        QVERIFY2(reading, "every settings call returned while the read was still waiting");
+        QCOMPARE(waitingReaders(h), 1u);
+        // Stopping the stream ends the wait at once.
+        QCOMPARE(Lx2_StopStream(h, 0), 0);
+        QTRY_VERIFY(!reading);
+        QCOMPARE(readStatus.load(), int(LX2_E_NOT_STREAMING));
+        QCOMPARE(waitingReaders(h), 0u);
     }
-}
 
-void SimSdkTest::textReadsStayInTheirBuffer()
-{
-    const SdkHandle h = start(cameras);
-    QCOMPARE(Lx2_SetProperty(h, 0, LX2_PROP_PCBA, "PCBA-0123456789", 15), 0);
-    char buf[32];
-    memset(buf, 'x', sizeof buf);
-    int32_t len = 8;
-    QCOMPARE(Lx2_GetProperty(h, 0, LX2_PROP_PCBA, buf, &len), int(LX2_E_BUFFER_TOO_SMALL));
-    QCOMPARE(buf[0], '\0');
-    QCOMPARE(buf[8], 'x');
-    len = 16;
-    QCOMPARE(Lx2_GetProperty(h, 0, LX2_PROP_PCBA, buf, &len), 0);
-    QCOMPARE(QByteArray(buf), QByteArray("PCBA-0123456789"));
-    QCOMPARE(len, 15);
-    QCOMPARE(buf[16], 'x');
-    QCOMPARE(Lx2_SetProperty(h, 0, LX2_PROP_PCBA, QByteArray(64, 'a').constData(), 64), int(LX2_E_BAD_LENGTH));
-    QCOMPARE(Lx2_SetProperty(h, 0, LX2_PROP_FW_VER, "9.9", 3), int(LX2_E_NOT_SUPPORTED));
-}
-
-void SimSdkTest::calibrationIsSelfConsistent()
-{
-    const SdkHandle h = start(cameras);
-    auto block = [&](uint32_t selector) {
-        CalibrationBlock b{selector, {}};
-        int32_t len = 76;
-        Lx2_GetProperty(h, 0, LX2_PROP_CALIBRATION, &b, &len);
-        sim::Mat3 m;
-        memcpy(m.m.data(), b.data, 72);
-        return m;
-    };
-    const sim::Mat3 kd = block(0), kc = block(2), r = block(4), e = block(6), f = block(7);
-    const sim::Mat3 t3 = block(5);
-    const sim::Vec3 t{t3.m[0], t3.m[1], t3.m[2]};
-    const sim::Mat3 expectE = sim::crossMatrix(t) * r;
-    const sim::Mat3 expectF = kc.inverse().transposed() * expectE * kd.inverse();
-    for (int i = 0; i < 9; ++i) {
-        QVERIFY(std::abs(e.m[i] - expectE.m[i]) < 1e-9);
-        QVERIFY(std::abs(f.m[i] - expectF.m[i]) < 1e-12);
+private:
+    SdkHandle start(const QByteArray &ini, const char *uri = altaUri)
+    {
+        config = std::make_unique<SimConfigFile>(ini);
+        if (Lx2_Initialize() != 0)
+            return 0;
+        SdkHandle h = 0;
+        if (Lx2_OpenDevice(uri, &h) != 0 || Lx2_StartStream(h, 0) != 0)
+            return 0;
+        return h;
     }
-    QVERIFY(std::abs(r.determinant() - 1) < 1e-9);
-    // x_colour^T F x_depth = 0 for the two images of one point.
-    const sim::Vec3 p{150, -80, 1800}, pc = r * p + t;
-    const sim::Vec3 xd = kd * sim::Vec3{p.x / p.z, p.y / p.z, 1}, xc = kc * sim::Vec3{pc.x / pc.z, pc.y / pc.z, 1};
-    QVERIFY(std::abs(sim::dot(xc, f * xd)) < 1e-9 * sim::length(xc) * sim::length(f * xd));
-}
 
-void SimSdkTest::upgradeStartCodes_data()
-{
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<bool>("callback");
-    QTest::addColumn<int>("status");
-    QTest::newRow("no callback") << "good.img" << false << int(LX2_E_NO_CALLBACK);
-    QTest::newRow("empty path") << "" << true << int(LX2_E_NULL_POINTER);
-    QTest::newRow("path over 260") << QString(261, 'p') << true << int(LX2_E_PATH_TOO_LONG);
-    QTest::newRow("missing file") << "absent.img" << true << int(LX2_E_IMAGE_CHECK);
-    QTest::newRow("corrupt image") << "corrupt.img" << true << int(LX2_E_IMAGE_CHECK);
-    QTest::newRow("image for another model") << "alta.img" << true << int(LX2_E_IMAGE_CHECK);
-    QTest::newRow("same version") << "same.img" << true << int(LX2_UPGRADE_SAME_VERSION);
-    QTest::newRow("new version") << "good.img" << true << int(LX2_OK);
-}
-
-void SimSdkTest::upgradeStartCodes()
-{
-    QFETCH(QString, path);
-    QFETCH(bool, callback);
-    QFETCH(int, status);
-    const SdkHandle h = start(cameras, brioUri);
-    QVERIFY(h);
-    writeImage("good.img", LX2_MODEL_BRIO, "1.0.4");
-    writeImage("same.img", LX2_MODEL_BRIO, "1.0.3");
-    writeImage("corrupt.img", LX2_MODEL_BRIO, "1.0.4", true);
-    writeImage("alta.img", LX2_MODEL_ALTA, "1.0.4");
-    if (callback)
-        QCOMPARE(Lx2_SetUpgradeStatusCallback(h, 0, onStage), 0);
-    const QByteArray full = path.isEmpty() || path.size() > 260 ? path.toLatin1() : config->filePath(path).toLatin1();
-    QCOMPARE(Lx2_StartUpgradeFirmWare(h, 0, full.constData()), status);
-}
-
-void SimSdkTest::upgradeRunsItsStagesAndReboots()
-{
-    const SdkHandle h = start(cameras, brioUri);
-    const QByteArray image = writeImage("fw.img", LX2_MODEL_BRIO, "1.1.0");
-    QCOMPARE(Lx2_SetUpgradeStatusCallback(h, 0, onStage), 0);
-    QCOMPARE(Lx2_StartUpgradeFirmWare(h, 0, image.constData()), 0);
-    QCOMPARE(Lx2_StartUpgradeFirmWare(h, 0, image.constData()), int(LX2_E_BUSY));
-    QTRY_VERIFY_WITH_TIMEOUT(!stagesSoFar().isEmpty() && stagesSoFar().last().first == 8, 5000);
-    QList<int> order;
-    for (const auto &s : stagesSoFar()) {
-        QVERIFY(s.second != -1);
-        if (order.isEmpty() || order.last() != s.first)
-            order << s.first;
+    // Writes a firmware image beside the configuration; returns its path.
+    QByteArray writeImage(const QString &name, int32_t model, const char *version, bool corrupt = false)
+    {
+        std::vector<uint8_t> image = sim::buildFirmwareImage(model, version, std::vector<uint8_t>(100, 7));
+        image[50] ^= corrupt;
+        writeFile(config->filePath(name), QByteArray(reinterpret_cast<const char *>(image.data()), int(image.size())));
+        return QFile::encodeName(config->filePath(name));
     }
-    QCOMPARE(order, (QList<int>{2, 3, 4, 5, 6, 7, 8}));
-    // The camera reboots: away for a moment, then back with the new version.
-    QTRY_COMPARE_WITH_TIMEOUT(deviceCount(), 1u, 2000);
-    FrameReadyFlags flags = 0;
-    QCOMPARE(Lx2_ReadNextFrame(h, 0, &flags), int(LX2_E_DEVICE_GONE));
-    QTRY_COMPARE_WITH_TIMEOUT(deviceCount(), 2u, 3000);
-    SdkHandle again = 0;
-    QCOMPARE(Lx2_OpenDevice(brioUri, &again), 0);
-    QCOMPARE(firmwareOf(again), QByteArray("1.1.0"));
-    QCOMPARE(firmwareOf(h), QByteArray()); // the old handle died with the reboot
-    QCOMPARE(Lx2_CloseDevice(h), 0);
-}
 
-void SimSdkTest::workModeSixteenHandsTheCameraToItsLoader()
-{
-    const SdkHandle h = start(cameras);
-    SdkWorkMode mode{};
-    int32_t len = 5;
-    QCOMPARE(Lx2_GetProperty(h, 0, LX2_PROP_WORK_MODE, &mode, &len), 0);
-    mode.mode = LX2_WORK_MODE_LOADER;
-    QCOMPARE(Lx2_SetProperty(h, 0, LX2_PROP_WORK_MODE, &mode, 5), 0);
-    QCOMPARE(deviceCount(), 1u);
-    const QString announcement = config->statePath() + "/loader/SDK-ALTA.ini";
-    const QByteArray text = readFile(announcement);
-    QVERIFY(text.contains("state = loader") && text.contains("flashType = nand"));
-    QCOMPARE(Lx2_CloseDevice(h), 0);
-
-    // The loader side flashes and sends the camera back.
-    QVERIFY(writeFile(announcement, "[loader]\nstate = done\nfirmware = 3.0.0\n"));
-    QCOMPARE(deviceCount(), 2u);
-    QVERIFY(!QFile::exists(announcement));
-    SdkHandle back = 0;
-    QCOMPARE(Lx2_OpenDevice(altaUri, &back), 0);
-    QCOMPARE(firmwareOf(back), QByteArray("3.0.0"));
-}
-
-void SimSdkTest::settingsCallsDoNotWaitForABlockedRead()
-{
-    // In standby no frame set comes; the read waits its full time-out, far longer than the
-    // settings calls take, unless they wait for it.
-    QByteArray ini = cameras;
-    ini.replace("frameTimeoutMs = 150", "frameTimeoutMs = 30000");
-    const SdkHandle h = start(ini);
-    QVERIFY(h);
-    QCOMPARE(Lx2_SetLowPowerModeEnabled(h, 0, 1), 0);
-    std::atomic<bool> reading{true};
-    std::atomic<int> readStatus{1};
-    std::thread reader([&] {
-        FrameReadyFlags flags = 0;
-        readStatus = Lx2_ReadNextFrame(h, 0, &flags);
-        reading = false;
-    });
-    const auto joinReader = qScopeGuard([&] { // also when a check fails
-        Lx2_StopStream(h, 0);
-        reader.join();
-    });
-    QTRY_COMPARE_WITH_TIMEOUT(waitingReaders(h), 1u, 10000);
-    for (int i = 0; i < 20; ++i) {
-        QCOMPARE(Lx2_SetSpatialFilterEnabled(h, 0, i & 1), 0);
-        QCOMPARE(Lx2_SetDepthRange(h, 0, i % 9), 0);
-        MeasuringRange r{};
-        r.depthMode = uint8_t(i % 3);
-        int32_t len = 19;
-        QCOMPARE(Lx2_GetProperty(h, 0, LX2_PROP_MAX_DEPTH, &r, &len), 0);
-        SdkFrame frame{};
-        QCOMPARE(Lx2_GetFrame(h, 0, DepthFrame, &frame), int(LX2_E_NO_FRAME));
-    }
-    QVERIFY2(reading, "every settings call returned while the read was still waiting");
-    QCOMPARE(waitingReaders(h), 1u);
-    // Stopping the stream ends the wait at once.
-    QCOMPARE(Lx2_StopStream(h, 0), 0);
-    QTRY_VERIFY(!reading);
-    QCOMPARE(readStatus.load(), int(LX2_E_NOT_STREAMING));
-    QCOMPARE(waitingReaders(h), 0u);
-}
+    std::unique_ptr<SimConfigFile> config;
+};
 
 QTEST_GUILESS_MAIN(SimSdkTest)
 #include "tst_sim_sdk.moc"
