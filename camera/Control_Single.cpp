@@ -64,8 +64,7 @@ SdkStatus Control_Single::initializeORB(const QString &uri)
     }
     const SdkDeviceInfo *chosen = nullptr;
     for (const SdkDeviceInfo &record : deviceInfoArray) {
-        // The SDK fills the 256 bytes; never read past them even without a terminator.
-        const QString recordUri = QString::fromLatin1(record.uri, int(strnlen(record.uri, sizeof record.uri)));
+        const QString recordUri = uriOf(record);
         qDebug() << "Control_Single::initializeORB" << recordUri;
         if (recordUri.contains(uri, Qt::CaseSensitive)) {
             chosen = &record;
@@ -155,7 +154,7 @@ QStringList Control_Single::getOrbList()
     }
     for (uint32_t i = 0; i < deviceCount; ++i) {
         const SdkDeviceInfo &record = deviceInfoArray[i];
-        const QString uri = QString::fromLatin1(record.uri, int(strnlen(record.uri, sizeof record.uri)));
+        const QString uri = uriOf(record);
         result << QStringLiteral("%1-%2").arg(record.deviceType).arg(i);
         uriList << uri;
         qDebug() << "Control_Single::getOrbList" << uri;

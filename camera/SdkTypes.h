@@ -5,6 +5,8 @@
 
 #include "camera/sdk/quillon_types.h"
 
+#include <QString>
+
 #include <cstdint>
 
 // Camera models the program tells apart. The values are the SDK's model codes; `EskeAlias`
@@ -28,4 +30,11 @@ inline bool isCimaGroup(int32_t deviceType)
 inline int frameBytesPerPixel(FrameKind kind)
 {
     return (kind == RGBFrame || kind == MappedRGBFrame) ? 3 : 2;
+}
+
+// A record's uri as text; the SDK fills its 256 bytes and a reader never goes past them, even
+// without a terminator.
+inline QString uriOf(const SdkDeviceInfo &info)
+{
+    return QString::fromLatin1(info.uri, int(qstrnlen(info.uri, sizeof info.uri)));
 }

@@ -75,7 +75,7 @@ void DeviceList::SlotTimeOut()
             for (const SdkDeviceInfo &info : cameras) {
                 qDebug() << info.deviceType;
                 if (!DeviceModels::modelRowText(info.deviceType).isEmpty())
-                    qDebug() << QString::fromLatin1(info.uri, int(qstrnlen(info.uri, sizeof info.uri)));
+                    qDebug() << uriOf(info);
             }
             for (const DeviceModels::Group &group : DeviceModels::groupCameras(cameras)) {
                 auto *top = new QTreeWidgetItem(ui->treeWidget, QStringList(group.title));
@@ -201,9 +201,8 @@ void DeviceList::reopenWhenBack()
 {
     Control_Single *camera = Control_Single::getInstance();
     const std::vector<SdkDeviceInfo> listed = camera->getDeviceList();
-    const bool back = std::any_of(listed.begin(), listed.end(), [this](const SdkDeviceInfo &info) {
-        return QString::fromLatin1(info.uri, int(qstrnlen(info.uri, sizeof info.uri))).contains(m_uri);
-    });
+    const bool back = std::any_of(listed.begin(), listed.end(),
+                                  [this](const SdkDeviceInfo &info) { return uriOf(info).contains(m_uri); });
     if (!back || camera->initializeORB(m_uri) != 0)
         return; // try again at the next tick
     m_lost = false;

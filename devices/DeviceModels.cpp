@@ -26,11 +26,6 @@ const Model *findModel(int32_t code)
     return nullptr;
 }
 
-QString uriText(const SdkDeviceInfo &info)
-{
-    return QString::fromLatin1(info.uri, int(qstrnlen(info.uri, sizeof info.uri)));
-}
-
 } // namespace
 
 QString DeviceModels::modelRowText(int32_t deviceType)
@@ -54,7 +49,7 @@ std::vector<DeviceModels::Group> DeviceModels::groupCameras(const std::vector<Sd
         const QString title = modelRowText(info.deviceType);
         if (title.isEmpty())
             continue;
-        const QString row = cameraRowText(info.deviceType, uriText(info));
+        const QString row = cameraRowText(info.deviceType, uriOf(info));
         auto it = std::find_if(groups.begin(), groups.end(), [&](const Group &g) { return g.title == title; });
         if (it == groups.end())
             groups.push_back(Group{title, {row}});
