@@ -9,9 +9,11 @@
 #include "panel/DepthRanges.h"
 #include "panel/FormRules.h"
 #include "panel/ImageSaving.h"
+#include "panel/ParamPage.h"
 #include "panel/ProgramExit.h"
 #include "panel/PulseAndGain.h"
 #include "panel/RangeLimits.h"
+#include "panel/ReportSaving.h"
 #include "panel/ShownImages.h"
 #include "pipeline/DisplaySwitches.h"
 #include "shell/MessageBoxes.h"
@@ -577,11 +579,32 @@ void CtlWidget::slotSaveStopped()
 void CtlWidget::ReadFrame(int) {}
 void CtlWidget::ChgProperty(int) {}
 
-// The parameter page, the report and the upgrade entry are built on these.
+// The upgrade entry is built on this.
 void CtlWidget::on_pushButton_upgrade_clicked() {}
-void CtlWidget::on_ReadpushButton_clicked() {}
-void CtlWidget::on_WritepushButton_clicked() {}
-void CtlWidget::on_pushButton_Params_clicked() {}
+
+// ---- parameters and the report ----
+
+ParamItems::Selectors CtlWidget::paramSelectors() const
+{
+    return {ui->depModeComBox->currentIndex(), ui->depRangeComBox_2->currentIndex(), ui->paramsTextEdit->toPlainText()};
+}
+
+void CtlWidget::on_ReadpushButton_clicked()
+{
+    if (const std::optional<QString> text =
+            ParamPage::read(*camera(), ui->paramsCombox->currentIndex(), paramSelectors()))
+        ui->paramsTextEdit->setPlainText(*text);
+}
+
+void CtlWidget::on_WritepushButton_clicked()
+{
+    ParamPage::write(*camera(), ui->paramsCombox->currentIndex(), ui->paramsTextEdit->toPlainText(), paramSelectors());
+}
+
+void CtlWidget::on_pushButton_Params_clicked()
+{
+    ReportSaving::run(*camera(), ui->depModeComBox->currentIndex());
+}
 
 // ---- a lost camera and its return ----
 

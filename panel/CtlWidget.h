@@ -1,5 +1,6 @@
 #pragma once
 
+#include "camera/ParamItems.h"
 #include "panel/PanelSettings.h"
 #include "panel/ViewToggles.h"
 
@@ -134,6 +135,7 @@ private:
     void fillDepthRangeList(int userType);
     int selectedRangeIndex() const;
     void readFrameModes();
+    ParamItems::Selectors paramSelectors() const;
 
     // Depth limits
     void applyRangeLimits(int range);
