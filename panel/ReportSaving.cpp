@@ -37,7 +37,10 @@ QString fileNameFor(const QString &serial)
     for (QChar &ch : name)
         if (ch == QLatin1Char('/') || ch == QLatin1Char('\\') || ch.unicode() < 0x20)
             ch = QLatin1Char('_');
-    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
+    // Nor a hidden file, nor the folder itself.
+    for (int i = 0; i < name.size() && name[i] == QLatin1Char('.'); ++i)
+        name[i] = QLatin1Char('_');
+    if (name.isEmpty())
         name = QStringLiteral("_");
     return name + QStringLiteral(".txt");
 }
