@@ -206,10 +206,8 @@ private slots:
 
     void shownValues()
     {
-        PulseCountTable pulses;
-        for (int i = 0; i < 10; ++i)
-            (&pulses.current)[i] = uint16_t(i + 1);
-        QCOMPARE(show(PulseCount, QByteArray(reinterpret_cast<const char *>(&pulses), sizeof pulses)),
+        const uint16_t pulses[10] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
+        QCOMPARE(show(PulseCount, QByteArray(reinterpret_cast<const char *>(pulses), sizeof pulses)),
                  QStringLiteral("1,\n2, 3, 4,\n5, 6, 7,\n8, 9, 10"));
         float sensitivity[9];
         std::fill(std::begin(sensitivity), std::end(sensitivity), 1.0f / 3);
