@@ -13,8 +13,8 @@ seconds=${1:-30}
 home=$(mktemp -d)
 trap 'kill "$pid" 2>/dev/null || true; rm -rf "$home"' EXIT
 # Isolated as the end-to-end tests are, so that a copy of Lumidesk running elsewhere on this
-# machine does not make this one refuse to start.
-LUMIDESK_HOME="$home" LUMIDESK_STATS=1 LUMIDESK_BOX_LOG="$home/boxes.txt" \
+# machine does not make this one refuse to start; the virtual cameras' flash starts empty too.
+LUMIDESK_HOME="$home" LUMIDESK_STATS=1 LUMIDESK_BOX_LOG="$home/boxes.txt" QUILLON_SIM_STATE="$home/sim-state" \
   tests/e2e/isolated build/bin/Lumidesk >"$home/stdout.txt" 2>&1 &
 pid=$!
 

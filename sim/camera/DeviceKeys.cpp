@@ -266,6 +266,7 @@ constexpr Key keys[] = {
     {"mapdepthtorgb",      YesNo,   0,           0,          0, 0,   nullptr,    to<&D::mapDepthToRgb>,      nullptr},
     {"maprgbtodepth",      YesNo,   0,           0,          0, 0,   nullptr,    to<&D::mapRgbToDepth>,      nullptr},
     {"maprgbtoir",         YesNo,   0,           0,          0, 0,   nullptr,    to<&D::mapRgbToIr>,         nullptr},
+    {"factoryreset",       YesNo,   0,           0,          0, 0,   nullptr,    to<&D::factoryReset>,       nullptr},
     {"dropevery",          Whole,   0,           1000000,    0, 0,   nullptr,    to<&D::dropEvery>,          nullptr},
     {"unplugafterframes",  Whole,   0,           1000000000, 0, 0,   nullptr,    to<&D::unplugAfterFrames>,  nullptr},
     {"replugafterseconds", Number,  0,           86400,      0, 0,   nullptr,    to<&D::replugAfterSeconds>,

@@ -1,8 +1,12 @@
 #include "sim/camera/DeviceState.h"
 
+#include "sim/camera/LoaderState.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <iterator>
 #include <type_traits>
@@ -43,6 +47,21 @@ BlockDoubles doublesOf(const Block &block)
     return v;
 }
 
+// The range a pulse-count write names: a range index within the depth mode's own three is the
+// absolute index (0..8); otherwise 0, 1, 2 are near, mid and far of the depth mode.
+bool pulseCountRange(const PulseCountSet &record, int &range)
+{
+    if (record.depthMode > 2)
+        return false;
+    if (record.rangeIndex / 3 == record.depthMode)
+        range = record.rangeIndex;
+    else if (record.rangeIndex <= 2)
+        range = record.depthMode * 3 + record.rangeIndex;
+    else
+        return false;
+    return true;
+}
+
 } // namespace
 
 void DeviceState::powerOn()
@@ -62,7 +81,7 @@ DeviceState::DeviceState(const DeviceConfig &config)
     : firmware(config.firmware)
     , cfg(config)
     , ranges(config.ranges)
-    , registers(65536, 0)
+    , registers(registerCount, 0)
 {
     powerOn();
 
@@ -75,6 +94,51 @@ DeviceState::DeviceState(const DeviceConfig &config)
     registers[0x001a] = 0x0003;
 
     storeCalibration(config.calibration);
+
+    flash = Flash(LoaderState::folder(), cfg.serial);
+    if (cfg.factoryReset)
+        flash.erase();
+    else
+        restore();
+}
+
+// Replays the flash file's records through the same checks as a program's writes; an entry the
+// camera would refuse is left out whole.
+void DeviceState::restore()
+{
+    const Flash::Contents contents = flash.read();
+    std::vector<std::pair<int, std::string>> refused; // line, entry
+    for (const auto &[slot, record] : contents.records) {
+        const Row *row = nullptr;
+        const Flash::Bytes &bytes = record.bytes;
+        const PropertyId id = PropertyId(std::strtoul(slot.substr(0, 8).c_str(), nullptr, 16));
+        bool toLoader = false;
+        const bool taken = PropertyStore::rowForSet(id, int32_t(bytes.size()), row) == LX2_OK &&
+                           flashSlot(*row, bytes.data()) == slot &&
+                           !(id == PropertyTable::WorkMode.id && bytes[0] == LX2_WORK_MODE_LOADER) &&
+                           apply(*row, bytes.data(), int32_t(bytes.size()), toLoader) == LX2_OK;
+        if (taken)
+            flash.keepRecord(slot, flashRecord(*row, bytes.data(), int32_t(bytes.size())));
+        else
+            refused.emplace_back(record.line, slot);
+    }
+    for (const auto &[address, reg] : contents.registers) {
+        if (writableRegister(address)) {
+            registers[address] = reg.value;
+            flash.keepRegister(address, reg.value);
+        } else {
+            char name[16];
+            std::snprintf(name, sizeof name, "0x%04x", address);
+            refused.emplace_back(reg.line, name);
+        }
+    }
+    if (!refused.empty()) {
+        std::sort(refused.begin(), refused.end());
+        const size_t more = refused.size() - 1;
+        flash.warn(refused[0].second + ": not a value this camera takes; ignored" +
+                       (more ? " (and " + std::to_string(more) + " more)" : std::string()),
+                   refused[0].first);
+    }
 }
 
 // The parameter records a camera leaves the factory with.
@@ -114,7 +178,7 @@ void DeviceState::storeFactoryParameters()
     rangeList[0] = 9;
     for (int r = 0; r < 9; ++r)
         rangeList[1 + r] = uint8_t(r);
-    properties.put(PropertyTable::DSP, {1, 0, 2, 0, 3, 0});
+    properties.put(PropertyTable::DSP, {1, 0, 2, 0, 3, 0}); // three u16
     properties.put(PropertyTable::TALDelay, TalDelay{120, 80, 33333, 40, 1});
     properties.put(PropertyTable::LD, {1, 80});
     properties.put(PropertyTable::IR_S2_Enable, {1, 0, 0, 0});
@@ -126,12 +190,15 @@ void DeviceState::storeFactoryParameters()
     properties.put(PropertyTable::GmmParams, gmmParams);
     properties.put(PropertyTable::AccSensitivity, {1, 0, 0, 0, 1, 0, 0, 0, 1});
     properties.put(PropertyTable::GyroSensitivity, {0.98f, 0.001f, 0, -0.002f, 1.01f, 0, 0, 0.003f, 0.99f});
-    properties.put(PropertyTable::AccOffsetTemp, {25, 1, 0xFF, 2, 0xFE, 0, 0, 0, 0, 0, 0});
-    // The temperature, then two floats.
+    // The temperature, four signed offsets and six more stored bytes.
+    properties.put(PropertyTable::AccOffsetTemp, {25, 1, 0xFF, 2, 0xFE, 3, 5, 7, 9, 11, 13});
+    // The temperature, two floats and two bytes.
     uint8_t *gyroOffsetTemp = properties.record(PropertyTable::GyroOffsetTemp);
     const float g[2] = {0.5f, -0.25f};
     gyroOffsetTemp[0] = 25;
     std::memcpy(gyroOffsetTemp + 1, g, sizeof g);
+    gyroOffsetTemp[9] = 4;
+    gyroOffsetTemp[10] = 1;
     for (int r = 0; r < 9; ++r)
         pulse.range[r] = uint16_t(600 + 100 * r);
 }
@@ -274,18 +341,83 @@ SdkStatus DeviceState::setProperty(PropertyId id, const void *buffer, int32_t le
     if (fits != LX2_OK)
         return fits;
     const auto *bytes = static_cast<const uint8_t *>(buffer);
-    if (const Handler *handler = handlerFor(id); handler && handler->set)
-        return (this->*handler->set)(*row, bytes);
-    if (row->setLength == PropertyTable::byCaller)
-        return properties.setText(*row, bytes, length);
-    properties.set(*row, bytes, length);
-    if (id == PropertyTable::WorkMode.id) {
+    const SdkStatus st = apply(*row, bytes, length, enterLoader);
+    if (st != LX2_OK)
+        return st;
+    if (const std::string slot = flashSlot(*row, bytes); !slot.empty()) {
+        flash.keepRecord(slot, flashRecord(*row, bytes, length));
+        flash.save();
+    }
+    return LX2_OK;
+}
+
+SdkStatus DeviceState::apply(const Row &row, const uint8_t *bytes, int32_t length, bool &enterLoader)
+{
+    enterLoader = false;
+    if (const Handler *handler = handlerFor(row.id); handler && handler->set)
+        return (this->*handler->set)(row, bytes);
+    if (row.setLength == PropertyTable::byCaller)
+        return properties.setText(row, bytes, length);
+    properties.set(row, bytes, length);
+    if (row.id == PropertyTable::WorkMode.id) {
         uint8_t &mode = properties.record(PropertyTable::WorkMode)[offsetof(SdkWorkMode, mode)];
         enterLoader = mode == LX2_WORK_MODE_LOADER;
         if (enterLoader)
             mode = 0; // it comes back from the loader in normal mode
     }
     return LX2_OK;
+}
+
+// One slot per property, and per selector for the records that carry one; the stream's data
+// mode, its colour resolution and the upgrade hand-over are no camera's stored values.
+std::string DeviceState::flashSlot(const Row &row, const uint8_t *bytes)
+{
+    const PropertyId id = row.id;
+    if (id == PropertyTable::DataMode.id || id == PropertyTable::RGBResolution.id ||
+        id == PropertyTable::UpgradeHandover.id)
+        return {};
+    char slot[16];
+    std::snprintf(slot, sizeof slot, "%08x", id);
+    std::string key = slot;
+    auto add = [&key](unsigned selector) { key += "_" + std::to_string(selector); };
+    if (id == PropertyTable::Calibration.id) {
+        add(takeRecord<CalibrationBlock>(bytes).selector);
+    } else if (id == PropertyTable::HTP.id || id == PropertyTable::MaxDepth.id || id == PropertyTable::RangeOffset.id) {
+        add(bytes[0]);
+    } else if (id == PropertyTable::OffSet.id) {
+        add(bytes[0]);
+        add(bytes[1]);
+    } else if (id == PropertyTable::AccOffset.id || id == PropertyTable::GyroOffset.id) {
+        add(bytes[offsetof(ImuOffset, selector)]);
+    } else if (id == PropertyTable::PulseCount.id) {
+        int range = 0;
+        if (!pulseCountRange(takeRecord<PulseCountSet>(bytes), range))
+            return {};
+        add(unsigned(range));
+    }
+    return key;
+}
+
+// Records that fill part of what the camera holds (the TAL switch, a work mode that went to the
+// loader) are kept as the camera holds them; the others as written, a pulse count by its range.
+Flash::Bytes DeviceState::flashRecord(const Row &row, const uint8_t *bytes, int32_t length) const
+{
+    if (row.id == PropertyTable::PulseCount.id) {
+        const auto record = takeRecord<PulseCountSet>(bytes);
+        int range = 0;
+        pulseCountRange(record, range);
+        const PulseCountSet absolute{record.pulseCount, uint8_t(range / 3), uint8_t(range), record.reserved};
+        const auto *p = reinterpret_cast<const uint8_t *>(&absolute);
+        return Flash::Bytes(p, p + sizeof absolute);
+    }
+    if (handlerFor(row.id) || row.setLength == PropertyTable::byCaller)
+        return Flash::Bytes(bytes, bytes + length);
+    int32_t whole = 0;
+    for (const Row &r : PropertyTable::rows)
+        if (r.id == row.id)
+            whole = std::max(whole, r.setLength);
+    const uint8_t *held = properties.record(row);
+    return Flash::Bytes(held, held + whole);
 }
 
 SdkStatus DeviceState::getFirmware(const Row &, uint8_t *buffer, int32_t *length) const
@@ -433,10 +565,10 @@ SdkStatus DeviceState::getPulseCount(const Row &, uint8_t *buffer, int32_t *leng
 
 SdkStatus DeviceState::setPulseCount(const Row &, const uint8_t *bytes)
 {
-    const auto record = takeRecord<PulseCountSet>(bytes);
-    if (record.rangeIndex >= std::extent_v<decltype(pulse.range)> || record.depthMode != record.rangeIndex / 3)
+    int range = 0;
+    if (!pulseCountRange(takeRecord<PulseCountSet>(bytes), range))
         return LX2_E_INVALID_PARAM;
-    pulse.range[record.rangeIndex] = record.pulseCount;
+    pulse.range[range] = takeRecord<PulseCountSet>(bytes).pulseCount;
     return LX2_OK;
 }
 
@@ -459,6 +591,11 @@ SdkStatus DeviceState::setImuOffset(const Row &row, const uint8_t *bytes)
     return LX2_OK;
 }
 
+bool DeviceState::writableRegister(uint16_t address)
+{
+    return address > 0x0001 && address < registerCount; // chip id and revision are fixed
+}
+
 SdkStatus DeviceState::readRegisters(const uint16_t *addresses, uint16_t *values, uint32_t count) const
 {
     if (!addresses || !values)
@@ -466,10 +603,14 @@ SdkStatus DeviceState::readRegisters(const uint16_t *addresses, uint16_t *values
     if (count == 0 || count > 64)
         return LX2_E_INVALID_PARAM;
     for (uint32_t i = 0; i < count; ++i)
+        if (addresses[i] >= registerCount)
+            return LX2_E_INVALID_PARAM;
+    for (uint32_t i = 0; i < count; ++i)
         values[i] = registers[addresses[i]];
     return LX2_OK;
 }
 
+// All or nothing: a call naming any address it may not write writes none.
 SdkStatus DeviceState::writeRegisters(const uint16_t *addresses, const uint16_t *values, uint32_t count)
 {
     if (!addresses || !values)
@@ -477,7 +618,16 @@ SdkStatus DeviceState::writeRegisters(const uint16_t *addresses, const uint16_t 
     if (count == 0 || count > 64)
         return LX2_E_INVALID_PARAM;
     for (uint32_t i = 0; i < count; ++i)
+        if (addresses[i] >= registerCount)
+            return LX2_E_INVALID_PARAM;
+    for (uint32_t i = 0; i < count; ++i)
+        if (!writableRegister(addresses[i]))
+            return LX2_E_NOT_SUPPORTED;
+    for (uint32_t i = 0; i < count; ++i) {
         registers[addresses[i]] = values[i];
+        flash.keepRegister(addresses[i], values[i]);
+    }
+    flash.save();
     return LX2_OK;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "sim/camera/Flash.h"
 #include "sim/camera/PropertyStore.h"
 #include "sim/camera/SimConfig.h"
 
@@ -32,12 +33,17 @@ struct DeviceSettings
     float exposure = 0.01f, gain = 1.0f;
 };
 
-// Everything a camera stores: settings, parameter records, calibration and registers.
+// Everything a camera stores: settings, parameter records, calibration and registers. What a
+// program writes to it (records and registers, not the stream settings) is also kept in its
+// flash file and comes back over the factory values when the SDK starts again.
 // Not thread-safe; the owning device guards it.
 class DeviceState
 {
 public:
+    // Reads the camera's flash file from the state folder, or removes it for a factory reset.
     explicit DeviceState(const DeviceConfig &config);
+
+    static constexpr uint32_t registerCount = 0x1000;
 
     const DeviceConfig &config() const { return cfg; }
     DeviceSettings settings;
@@ -64,6 +70,8 @@ public:
     uint32_t calibrationVersion() const { return calibVersion; }
     CameraIntrinsics intrinsics(int sensor) const; // LX2_SENSOR_DEPTH / LX2_SENSOR_COLOR at full size
 
+    // An address beyond the register file fails the call, a read-only register fails a write;
+    // either way nothing is read or written.
     SdkStatus readRegisters(const uint16_t *addresses, uint16_t *values, uint32_t count) const;
     SdkStatus writeRegisters(const uint16_t *addresses, const uint16_t *values, uint32_t count);
 
@@ -99,6 +107,14 @@ private:
     SdkStatus getImuOffset(const PropertyTable::Row &row, uint8_t *buffer, int32_t *length) const;
     SdkStatus setImuOffset(const PropertyTable::Row &row, const uint8_t *bytes);
 
+    SdkStatus apply(const PropertyTable::Row &row, const uint8_t *bytes, int32_t length, bool &enterLoader);
+    // The flash slot a write fills (empty for what a camera does not keep), and the record that
+    // fills it again when the flash is read.
+    static std::string flashSlot(const PropertyTable::Row &row, const uint8_t *bytes);
+    Flash::Bytes flashRecord(const PropertyTable::Row &row, const uint8_t *bytes, int32_t length) const;
+    void restore();
+    static bool writableRegister(uint16_t address);
+
     void storeFactoryParameters();
     void storeCalibration(const Calibration &c);
     void rebuildCalibration();
@@ -115,6 +131,7 @@ private:
     Calibration calib;
     uint32_t calibVersion = 1;
     std::vector<uint16_t> registers;
+    Flash flash;
 };
 
 } // namespace sim

@@ -12,6 +12,7 @@ namespace sim {
 // "firmware = <version>" when it flashed an image) to send the camera back.
 namespace LoaderState {
 
+// Also home of the cameras' flash files (Flash).
 std::string folder();
 bool announce(const DeviceConfig &device, const std::string &firmware);
 

@@ -47,6 +47,7 @@ struct DeviceConfig
     Calibration calibration;
     bool spatialFilter = false, timeFilter = false;
     bool mapDepthToRgb = false, mapRgbToDepth = false, mapRgbToIr = false;
+    bool factoryReset = false; // forget the flash file when the SDK starts
     // faults
     int dropEvery = 0;             // every Nth frame set is lost
     long unplugAfterFrames = 0;    // the camera disappears after N frame sets

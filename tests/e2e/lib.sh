@@ -7,6 +7,9 @@ set -euo pipefail
 LUMIDESK="$LUMIDESK_BIN_DIR/Lumidesk"
 
 E2E_TMP=$(mktemp -d)
+# The virtual cameras keep what they are given (flash, loader hand-over) in a state folder of
+# this run's own: nothing from a user's session or an earlier run reaches the test, nor back.
+export QUILLON_SIM_STATE="$E2E_TMP/sim-state"
 E2E_PIDS=()
 cleanup() {
   for pid in "${E2E_PIDS[@]}"; do kill -9 "$pid" 2>/dev/null || true; done

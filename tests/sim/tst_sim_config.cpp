@@ -4,6 +4,7 @@
 #include "sim/camera/Faults.h"
 #include "sim/camera/SimConfig.h"
 #include "support/SimConfigFile.h"
+#include "support/StderrCapture.h"
 #include "support/TestFiles.h"
 
 #include "camera/sdk/quillon_api.h"
@@ -19,23 +20,6 @@
 #include <unistd.h>
 
 namespace {
-
-// What the SDK writes on standard error while f runs.
-template <typename F> QByteArray stderrOf(F &&f)
-{
-    QTemporaryFile capture;
-    if (!capture.open())
-        return "cannot capture standard error";
-    std::fflush(stderr);
-    const int saved = dup(2);
-    dup2(capture.handle(), 2);
-    f();
-    std::fflush(stderr);
-    dup2(saved, 2);
-    close(saved);
-    capture.seek(0);
-    return capture.readAll();
-}
 
 uint32_t deviceCount()
 {

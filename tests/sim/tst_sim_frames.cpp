@@ -10,6 +10,7 @@
 
 #include <QtTest>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -111,10 +112,29 @@ private slots:
         QVERIFY2(stripe > 1.3 * cream, qPrintable(QStringLiteral("%1 vs %2").arg(stripe).arg(cream)));
     }
 
+    void aPointLandsAtTheSamePlaceInEveryImage_data()
+    {
+        QTest::addColumn<bool>("written");
+        QTest::newRow("factory calibration") << false;
+        // Each change moves the point by more than the ball's radius in its image.
+        QTest::newRow("written calibration") << true;
+    }
+
+    // The images follow the calibration the camera reports, also one written to it.
     void aPointLandsAtTheSamePlaceInEveryImage()
     {
+        QFETCH(bool, written);
         const SdkHandle h = open("usb&2bc5&0401&FRAMES&1-1");
         QVERIFY(h);
+        if (written) {
+            changeBlock(h, LX2_CALIB_DEPTH_INTRINSICS, [](Mat3 &k) {
+                k.m[0] *= 1.08;
+                k.m[2] += 40;
+            });
+            changeBlock(h, LX2_CALIB_COLOR_INTRINSICS, [](Mat3 &k) { k.m[2] += 200; });
+            changeBlock(h, LX2_CALIB_ROTATION, [](Mat3 &r) { r = rotationFromEulerDegrees(0, 6, 0) * r; });
+            changeBlock(h, LX2_CALIB_TRANSLATION, [](Mat3 &t) { t.m[0] -= 175; });
+        }
         const uint32_t all = depthReady | rgbReady | mappedRGBReady;
         FrameReadyFlags flags = 0;
         QCOMPARE(Lx2_ReadNextFrame(h, 0, &flags), 0);
@@ -161,9 +181,73 @@ private slots:
         const Vec3 pc = r * p + t;
         const int cu = int(std::lround(kc.fx * pc.x / pc.z + kc.cx)),
                   cv = int(std::lround(kc.fy * pc.y / pc.z + kc.cy));
+        QVERIFY(cu >= 0 && cu < rgb.width && cv >= 0 && cv < rgb.height);
         const int ci = cv * rgb.width + cu;
         const auto *colour = static_cast<const uint8_t *>(rgb.frameData) + size_t(ci) * 3;
         QVERIFY2(colour[0] > 120 && colour[1] < 60, "colour image shows the red ball there");
+    }
+
+    // World points come from the depth lens the camera holds now: the same frame converted after
+    // fx is written k times larger lies k times closer to the axis.
+    void aWrittenDepthLensMovesTheWorldPoints()
+    {
+        const SdkHandle h = open("usb&2bc5&0401&FRAMES&1-1");
+        QVERIFY(h);
+        FrameReadyFlags flags = 0;
+        QCOMPARE(Lx2_ReadNextFrame(h, 0, &flags), 0);
+        SdkFrame depth{};
+        QCOMPARE(Lx2_GetFrame(h, 0, DepthFrame, &depth), 0);
+        const size_t n = size_t(depth.width) * depth.height;
+        std::vector<WorldPoint> before(n), after(n);
+        QCOMPARE(Lx2_ConvertDepthFrameToWorldVector(h, 0, &depth, before.data()), 0);
+        CameraIntrinsics factory{}, now{};
+        QCOMPARE(Lx2_GetCameraParameters(h, 0, LX2_SENSOR_DEPTH, &factory), 0);
+        const double k = 1.25;
+        changeBlock(h, LX2_CALIB_DEPTH_INTRINSICS, [k](Mat3 &m) { m.m[0] *= k; });
+        QCOMPARE(Lx2_GetCameraParameters(h, 0, LX2_SENSOR_DEPTH, &now), 0);
+        QCOMPARE(now.fx, factory.fx * k);
+        QCOMPARE(Lx2_ConvertDepthFrameToWorldVector(h, 0, &depth, after.data()), 0);
+        int checked = 0;
+        for (size_t i = 0; i < n; ++i) {
+            if (before[i].z == 0 || std::abs(before[i].x) < 100)
+                continue;
+            ++checked;
+            QVERIFY2(std::abs(after[i].x * k - before[i].x) < 1e-3 * std::abs(before[i].x),
+                     qPrintable(QStringLiteral("%1 vs %2").arg(after[i].x).arg(before[i].x)));
+            QCOMPARE(after[i].y, before[i].y);
+        }
+        QVERIFY(checked > 1000);
+    }
+
+    // A written measuring range holds from the next frame set on: depth beyond its depthMax is
+    // invalid, but for the noise of what lies just within it.
+    void aWrittenMaxDepthCutsTheFarDepth()
+    {
+        const SdkHandle h = open("usb&2bc5&0401&FRAMES&1-1");
+        QVERIFY(h);
+        const auto nextDepth = [&] {
+            FrameReadyFlags flags = 0;
+            SdkFrame depth{};
+            if (Lx2_ReadNextFrame(h, 0, &flags) != 0 || Lx2_GetFrame(h, 0, DepthFrame, &depth) != 0)
+                return std::vector<uint16_t>();
+            const auto *z = static_cast<const uint16_t *>(depth.frameData);
+            return std::vector<uint16_t>(z, z + size_t(depth.width) * depth.height);
+        };
+        const auto count = [](const std::vector<uint16_t> &z, int lo, int hi) {
+            return std::count_if(z.begin(), z.end(), [&](uint16_t d) { return d > lo && d <= hi; });
+        };
+        const int cut = 1100, noise = 100; // the near range (depth mode 0) reaches 1500
+        const std::vector<uint16_t> before = nextDepth();
+        QVERIFY(count(before, cut + noise, 65535) > 10000);
+        MeasuringRange r{};
+        int32_t len = 19;
+        QCOMPARE(Lx2_GetProperty(h, 0, LX2_PROP_MAX_DEPTH, &r, &len), 0);
+        r.depthMax[0] = cut;
+        QCOMPARE(Lx2_SetProperty(h, 0, LX2_PROP_MAX_DEPTH, &r, 19), 0);
+        const std::vector<uint16_t> after = nextDepth();
+        QCOMPARE(count(after, cut + noise, 65535), 0);
+        QVERIFY(count(after, cut, cut + noise) < count(before, cut, cut + noise) / 10);
+        QVERIFY(count(after, 0, cut) > count(before, 0, cut) / 2);
     }
 
     void dataModeAndSwitchesDecideTheKinds_data()
@@ -347,6 +431,20 @@ private slots:
     }
 
 private:
+    // Reads a calibration block as a matrix (a translation fills its first three values),
+    // changes it and writes it back.
+    template <typename F> void changeBlock(SdkHandle h, uint32_t selector, F &&change)
+    {
+        CalibrationBlock block{selector, {}};
+        int32_t len = 76;
+        QCOMPARE(Lx2_GetProperty(h, 0, LX2_PROP_CALIBRATION, &block, &len), 0);
+        Mat3 m;
+        memcpy(m.m.data(), block.data, 72);
+        change(m);
+        memcpy(block.data, m.m.data(), 72);
+        QCOMPARE(Lx2_SetProperty(h, 0, LX2_PROP_CALIBRATION, &block, 76), 0);
+    }
+
     SdkHandle open(const char *uri)
     {
         SdkHandle h = 0;

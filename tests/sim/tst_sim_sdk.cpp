@@ -242,6 +242,60 @@ private slots:
         }
     }
 
+    // A call that names a fixed register or one beyond the file is refused whole.
+    void registerCallsAreAllOrNothing()
+    {
+        const SdkHandle h = start(cameras);
+        const uint16_t chipId[] = {0x0010, 0x0000}, revision[] = {0x0011, 0x0001}, beyond[] = {0x0010, 0x1000};
+        const uint16_t values[] = {0x7777, 0x7777};
+        QCOMPARE(Lx2_SetRegVal(h, 0, chipId, values, 2), int(LX2_E_NOT_SUPPORTED));
+        QCOMPARE(Lx2_SetRegVal(h, 0, revision, values, 2), int(LX2_E_NOT_SUPPORTED));
+        QCOMPARE(Lx2_SetRegVal(h, 0, beyond, values, 2), int(LX2_E_INVALID_PARAM));
+        uint16_t read[2] = {0x5a5a, 0x5a5a};
+        QCOMPARE(Lx2_GetRegVal(h, 0, beyond, read, 2), int(LX2_E_INVALID_PARAM));
+        QCOMPARE(read[0], uint16_t(0x5a5a));
+        const uint16_t all[] = {0x0000, 0x0001, 0x0010, 0x0011, 0x0fff};
+        uint16_t now[5] = {};
+        QCOMPARE(Lx2_GetRegVal(h, 0, all, now, 5), 0);
+        QCOMPARE(QList<uint16_t>(now, now + 5), (QList<uint16_t>{0x5121, 0x0003, 0x0400, 0x0300, 0}));
+    }
+
+    // A range index within the depth mode's own three is absolute; 0, 1, 2 are near, mid and far
+    // of the depth mode; anything else is refused.
+    void pulseCountWritesNameTheirRange_data()
+    {
+        QTest::addColumn<int>("depthMode");
+        QTest::addColumn<int>("rangeIndex");
+        QTest::addColumn<int>("range"); // -1: refused
+        QTest::newRow("absolute, mode 1") << 1 << 4 << 4;
+        QTest::newRow("absolute, mode 2") << 2 << 8 << 8;
+        QTest::newRow("far of mode 1") << 1 << 2 << 5;
+        QTest::newRow("near of mode 2") << 2 << 0 << 6;
+        QTest::newRow("mode 0: both readings agree") << 0 << 2 << 2;
+        QTest::newRow("another mode's range") << 1 << 7 << -1;
+        QTest::newRow("beyond the ranges") << 2 << 9 << -1;
+        QTest::newRow("depth mode 3") << 3 << 9 << -1;
+    }
+
+    void pulseCountWritesNameTheirRange()
+    {
+        QFETCH(int, depthMode);
+        QFETCH(int, rangeIndex);
+        QFETCH(int, range);
+        const SdkHandle h = start(cameras);
+        PulseCountTable before{}, after{};
+        int32_t len = 20;
+        QCOMPARE(Lx2_GetProperty(h, 0, LX2_PROP_PULSE_COUNT, &before, &len), 0);
+        const PulseCountSet record{4321, uint8_t(depthMode), uint8_t(rangeIndex), 0};
+        QCOMPARE(Lx2_SetProperty(h, 0, LX2_PROP_PULSE_COUNT, &record, 5),
+                 range < 0 ? int(LX2_E_INVALID_PARAM) : int(LX2_OK));
+        QCOMPARE(Lx2_GetProperty(h, 0, LX2_PROP_PULSE_COUNT, &after, &len), 0);
+        if (range >= 0)
+            before.range[range] = 4321;
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(after.range), 18),
+                 QByteArray(reinterpret_cast<const char *>(before.range), 18));
+    }
+
     void textReadsStayInTheirBuffer()
     {
         const SdkHandle h = start(cameras);
