@@ -313,6 +313,32 @@ private slots:
     {
         QVERIFY(!write(*camera(), RegVal, "0x20, 0x1234, 0x21, 5", {}).failure);
         QCOMPARE(read(*camera(), RegVal, {0, 0, "0x20 0x21"}).text, QStringLiteral("0x0020, 0x1234\n0x0021, 0x0005\n"));
+        // The chip id is read-only: the whole write is refused and said.
+        const WriteResult chip = write(*camera(), RegVal, "0x20 0x1 0x0 0x1", {});
+        QCOMPARE(chip.failure.value_or(""), QStringLiteral("Writing RegVal failed: the camera answered -5."));
+        QCOMPARE(read(*camera(), RegVal, {0, 0, "0x0 0x20"}).text, QStringLiteral("0x0000, 0x5121\n0x0020, 0x1234\n"));
+    }
+
+    // "Depth Range：" 0-2 within "Depth Mode："; the panel's own "Set" sends the absolute range.
+    void pulseCountWithinItsMode()
+    {
+        QVERIFY(!write(*camera(), PulseCount, "777", {1, 2, {}}).failure);
+        PulseCountTable table{};
+        QCOMPARE(camera()->getPulseCount(&table), 0);
+        QCOMPARE(int(table.range[5]), 777);
+    }
+
+    // The parts cover five of AccOffsetTemp's eleven bytes; the camera keeps the other six.
+    void storedBytesBeyondThePartsStay()
+    {
+        uint8_t before[11];
+        QCOMPARE(camera()->getAccOffsetTemp(before), 0);
+        QVERIFY(!write(*camera(), AccOffsetTemp, "30 -1 2 -3 4", {}).failure);
+        uint8_t after[11];
+        QCOMPARE(camera()->getAccOffsetTemp(after), 0);
+        QCOMPARE(QByteArray(reinterpret_cast<char *>(after + 5), 6),
+                 QByteArray(reinterpret_cast<char *>(before + 5), 6));
+        QVERIFY(QByteArray(reinterpret_cast<char *>(after + 5), 6) != QByteArray(6, 0));
     }
 
     // A refused write reaches nothing; a failed one says so with the camera's status.
