@@ -104,7 +104,6 @@ bool TftpClient::fetch(std::vector<uint8_t> &file, std::string &why)
     const Peer server{m_source.address, m_source.port};
     if (server.address >> 24 != 127) {
         why = "the server is not on the loopback; nothing sent";
-        m_phase = Phase::Ended;
         return false;
     }
     m_socket = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
@@ -116,7 +115,6 @@ bool TftpClient::fetch(std::vector<uint8_t> &file, std::string &why)
         if (m_socket >= 0)
             ::close(m_socket);
         m_socket = -1;
-        m_phase = Phase::Ended;
         return false;
     }
 
@@ -157,7 +155,8 @@ bool TftpClient::fetch(std::vector<uint8_t> &file, std::string &why)
         }
         pollfd fds[2] = {{m_socket, POLLIN, 0}, {m_wake, POLLIN, 0}};
         const auto wait = std::chrono::ceil<std::chrono::milliseconds>(due - now).count();
-        if (::poll(fds, 2, int(std::max<long long>(0, wait))) <= 0 || !(fds[0].revents & POLLIN))
+        // A pending socket error is read (and so cleared) like a datagram.
+        if (::poll(fds, 2, int(std::max<long long>(0, wait))) <= 0 || !(fds[0].revents & (POLLIN | POLLERR)))
             continue;
         sockaddr_in from{};
         socklen_t fromSize = sizeof from;
@@ -173,7 +172,6 @@ bool TftpClient::fetch(std::vector<uint8_t> &file, std::string &why)
     }
     ::close(m_socket);
     m_socket = -1;
-    m_phase = Phase::Ended;
     if (step != Step::Done)
         file.clear();
     return step == Step::Done;

@@ -28,7 +28,7 @@ struct TftpFaults
 class TftpClient
 {
 public:
-    enum class Phase { Asking, Receiving, Ended };
+    enum class Phase { Asking, Receiving }; // the last one stays when fetch() returns
 
     TftpClient(const TftpSource &source, const TftpTiming &timing, const TftpFaults &faults);
     ~TftpClient();
