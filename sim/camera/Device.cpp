@@ -1,9 +1,12 @@
 #include "sim/camera/Device.h"
 
+#include "sim/camera/FirmwareImage.h"
 #include "sim/camera/LoaderState.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <system_error>
 #include <utility>
 
 namespace sim {
@@ -48,6 +51,11 @@ Device::Device(const DeviceConfig &config, const Timing &t)
     , state(config)
 {}
 
+Device::~Device()
+{
+    stopFetch();
+}
+
 bool Device::present()
 {
     std::lock_guard<std::mutex> lock(m);
@@ -60,7 +68,7 @@ bool Device::present()
             return false;
         case LoaderState::Status::Done:
             if (!flashed.empty())
-                state.firmware = flashed;
+                state.installFirmware(flashed);
             break;
         case LoaderState::Status::Absent: // someone power-cycled it
             break;
@@ -79,7 +87,7 @@ SdkDeviceInfo Device::info()
     info.deviceType = cfg.type;
     std::strncpy(info.uri, cfg.uri.c_str(), sizeof info.uri - 1);
     std::strncpy(info.serialNumber, cfg.serial.c_str(), sizeof info.serialNumber - 1);
-    std::strncpy(info.firmwareVersion, state.firmware.c_str(), sizeof info.firmwareVersion - 1);
+    std::strncpy(info.firmwareVersion, state.firmware().c_str(), sizeof info.firmwareVersion - 1);
     info.connection = cfg.model->network ? 1 : 0;
     return info;
 }
@@ -106,7 +114,14 @@ void Device::enterLoader()
 {
     inLoader = true;
     dropConnection();
-    LoaderState::announce(cfg, state.firmware);
+    LoaderState::announce(cfg, state.firmware());
+}
+
+void Device::reboot()
+{
+    absentUntil = Clock::now() + std::chrono::milliseconds(timing.rebootMs);
+    if (opened)
+        dropConnection();
 }
 
 SdkStatus Device::open(uint32_t &e)
@@ -506,11 +521,100 @@ SdkStatus Device::setProperty(uint32_t e, PropertyId id, const void *buffer, int
     std::lock_guard<std::mutex> lock(m);
     if (const SdkStatus st = checkConnection(e))
         return st;
+    // A text the camera cannot act on is refused whole, before anything goes out.
+    const bool fetch = id == PropertyTable::UpgradeHandover.id && cfg.model->network && length >= 0 &&
+                       length <= PropertyStore::handoverCapacity && (buffer || length == 0);
+    TftpSource source;
+    if (fetch) {
+        if (fetching || upgrading)
+            return LX2_E_BUSY;
+        std::string text = length ? std::string(static_cast<const char *>(buffer), size_t(length)) : std::string();
+        text = text.substr(0, text.find('\0'));
+        std::string why;
+        if (!TftpSource::parseHandover(text, cfg.tftpServer, cfg.tftpFile, source, why)) {
+            std::fprintf(stderr, "quillon_api: %s: firmware fetch refused: %s; nothing sent\n", cfg.serial.c_str(),
+                         why.c_str());
+            return LX2_E_INVALID_PARAM;
+        }
+    }
     bool toLoader = false;
     const SdkStatus st = state.setProperty(id, buffer, length, toLoader);
     if (toLoader)
         enterLoader();
+    if (st == LX2_OK && fetch)
+        return startFetch(source);
     return st;
+}
+
+// Under the lock.
+SdkStatus Device::startFetch(const TftpSource &source)
+{
+    if (fetchStopped)
+        return LX2_E_FAILED;
+    if (fetchThread.joinable())
+        fetchThread.join(); // the last fetch has ended: it cleared `fetching`
+    const TftpTiming tftpTiming{std::chrono::milliseconds(1000), timing.tftpWaitSeconds, 5};
+    fetcher = std::make_unique<TftpClient>(source, tftpTiming, TftpFaults{cfg.tftpDropEvery, cfg.tftpStallAfterBlocks});
+    try {
+        fetchThread = std::thread(&Device::runFetch, this, fetcher.get(), source);
+    } catch (const std::system_error &error) {
+        std::fprintf(stderr, "quillon_api: %s: firmware fetch not started: %s\n", cfg.serial.c_str(), error.what());
+        fetchEnd = FetchStatus::Failed;
+        return LX2_E_FAILED;
+    }
+    fetching = true;
+    return LX2_OK;
+}
+
+// The fetch's own thread: the download, the image check, then a reboot into the new firmware.
+void Device::runFetch(TftpClient *client, TftpSource source)
+{
+    std::vector<uint8_t> file;
+    std::string why;
+    FirmwareImage image;
+    const bool good = client->fetch(file, why) && checkFirmwareImage(file, cfg.model->code, image, why);
+    std::lock_guard<std::mutex> lock(m);
+    if (good) {
+        state.installFirmware(image.version);
+        reboot();
+        fetchEnd = FetchStatus::Installed;
+    } else {
+        // A camera checks the image before it writes its flash: the running firmware stays.
+        fetchEnd = FetchStatus::Failed;
+        if (!client->cancelled())
+            std::fprintf(stderr, "quillon_api: %s: firmware %s from %s: %s; it keeps firmware %s\n", cfg.serial.c_str(),
+                         source.file.c_str(), source.server().c_str(), why.c_str(), state.firmware().c_str());
+    }
+    fetching = false;
+}
+
+FetchStatus Device::fetchStatus()
+{
+    std::lock_guard<std::mutex> lock(m);
+    FetchStatus status;
+    status.state = fetchEnd;
+    if (fetcher) {
+        if (fetching)
+            status.state = fetcher->phase() == TftpClient::Phase::Asking ? FetchStatus::Asking : FetchStatus::Receiving;
+        status.requests = fetcher->requests();
+        status.blocks = fetcher->blocks();
+        status.dropped = fetcher->dropped();
+    }
+    return status;
+}
+
+void Device::stopFetch()
+{
+    std::thread running;
+    {
+        std::lock_guard<std::mutex> lock(m);
+        fetchStopped = true;
+        if (fetcher)
+            fetcher->cancel();
+        running = std::move(fetchThread);
+    }
+    if (running.joinable())
+        running.join();
 }
 
 SdkStatus Device::setUpgradeCallback(uint32_t e, UpgradeStatusCallback cb)
@@ -533,10 +637,10 @@ SdkStatus Device::beginUpgrade(uint32_t e, std::string &runningVersion)
     std::lock_guard<std::mutex> lock(m);
     if (const SdkStatus st = checkConnection(e))
         return st;
-    if (upgrading)
+    if (upgrading || fetching)
         return LX2_E_BUSY;
     upgrading = true;
-    runningVersion = state.firmware;
+    runningVersion = state.firmware();
     return LX2_OK;
 }
 
@@ -545,10 +649,8 @@ void Device::endUpgrade(const std::string &newFirmware)
     std::lock_guard<std::mutex> lock(m);
     upgrading = false;
     if (!newFirmware.empty())
-        state.firmware = newFirmware;
-    absentUntil = Clock::now() + std::chrono::milliseconds(timing.rebootMs);
-    if (opened)
-        dropConnection();
+        state.installFirmware(newFirmware);
+    reboot();
 }
 
 } // namespace sim

@@ -2,12 +2,15 @@
 
 #include "sim/camera/DeviceState.h"
 #include "sim/camera/Renderer.h"
+#include "sim/camera/TftpClient.h"
 
 #include "camera/sdk/quillon_types.h"
 
 #include <chrono>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
+#include <thread>
 
 namespace sim {
 
@@ -15,6 +18,15 @@ struct Timing
 {
     int frameTimeoutMs = 200;
     int rebootMs = 4000;
+    int tftpWaitSeconds = 60;
+};
+
+// What a network camera's firmware fetch is doing or came to.
+struct FetchStatus
+{
+    enum State { None, Asking, Receiving, Installed, Failed };
+    State state = None;
+    uint32_t requests = 0, blocks = 0, dropped = 0;
 };
 
 // One virtual camera: its stored state, its connection and its stream. Settings calls take
@@ -26,6 +38,9 @@ public:
     using Clock = std::chrono::steady_clock;
 
     Device(const DeviceConfig &config, const Timing &timing);
+    ~Device(); // stops a running fetch
+    Device(const Device &) = delete;
+    Device &operator=(const Device &) = delete;
 
     const DeviceConfig &config() const { return cfg; }
     bool present(); // attached and not rebooting or in its loader
@@ -53,6 +68,7 @@ public:
     }
 
     SdkStatus getProperty(uint32_t epoch, PropertyId id, void *buffer, int32_t *length);
+    // The upgrade hand-over text sends a network camera to fetch its firmware over TFTP.
     SdkStatus setProperty(uint32_t epoch, PropertyId id, const void *buffer, int32_t length);
 
     // Upgrade support.
@@ -61,7 +77,10 @@ public:
     SdkStatus beginUpgrade(uint32_t epoch, std::string &runningVersion);
     void endUpgrade(const std::string &newFirmware); // reboots; empty keeps the running version
 
+    FetchStatus fetchStatus();
+
     void wakeReaders(); // the SDK shuts down
+    void stopFetch();   // ... and with it a fetch: it ends before this returns
     // Reads inside their wait for a frame set.
     int waitingReaders();
 
@@ -69,6 +88,9 @@ private:
     SdkStatus checkConnection(uint32_t epoch) const;
     void dropConnection(); // the camera went away: handles die, readers wake
     void enterLoader();
+    void reboot(); // away for the reboot time; the connection dies
+    SdkStatus startFetch(const TftpSource &source);
+    void runFetch(TftpClient *client, TftpSource source);
     uint32_t kindsOf(int64_t set) const;
     RenderParams renderParams(int64_t set, uint32_t kinds) const;
 
@@ -89,6 +111,12 @@ private:
     bool inLoader = false;
     bool upgrading = false;
     UpgradeStatusCallback callback = nullptr;
+    // The firmware fetch: its thread ends with `fetching` cleared under the lock.
+    std::unique_ptr<TftpClient> fetcher;
+    std::thread fetchThread;
+    bool fetching = false;
+    bool fetchStopped = false;
+    FetchStatus::State fetchEnd = FetchStatus::None;
     Clock::time_point streamStart{};
     int64_t nextSet = 0;
     long setsDelivered = 0;

@@ -1,6 +1,7 @@
 #include "sim/camera/DeviceKeys.h"
 
 #include "sim/camera/ConfigValues.h"
+#include "sim/camera/TftpSource.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -168,6 +169,19 @@ bool ipForm(const DeviceConfig &, const Value &v)
     return ipv4Address(v.text);
 }
 
+bool loopbackServer(const DeviceConfig &, const Value &v)
+{
+    uint32_t address = 0;
+    uint16_t port = 0;
+    std::string why;
+    return TftpSource::parseServer(v.text, address, port, why);
+}
+
+bool tftpFileName(const DeviceConfig &, const Value &v)
+{
+    return TftpSource::validFile(v.text);
+}
+
 bool ordered(const DeviceConfig &, const Value &v)
 {
     return v.wholes[1] <= v.wholes[2] && v.wholes[2] <= v.wholes[0];
@@ -277,6 +291,13 @@ constexpr Key keys[] = {
      "expected a non-zero status from -2147483648 to 2147483647"},
     {"upgradefailatstage", Whole,   0,           8,          0, 0,   noStageOne, to<&D::upgradeFailAtStage>,
      "expected 0 (never) or a stage from 2 to 8"},
+    {"tftpserver",         Form,    0,           0,          0, 0,   loopbackServer, to<&D::tftpServer>,
+     "expected a loopback address 127.x.x.x, optionally with :<port> (1 to 65535); a virtual camera reaches only "
+     "this machine"},
+    {"tftpfile",           Form,    0,           0,          0, 0,   tftpFileName, to<&D::tftpFile>,
+     "expected 1 to 127 printable ASCII characters without blanks"},
+    {"tftpdropevery",      Whole,   0,           1000000,    0, 0,   nullptr,    to<&D::tftpDropEvery>,      nullptr},
+    {"tftpstallafterblocks", Whole, 0,           1000000000, 0, 0,   nullptr,    to<&D::tftpStallAfterBlocks>, nullptr},
 };
 // clang-format on
 

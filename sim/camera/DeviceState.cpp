@@ -78,8 +78,8 @@ void DeviceState::powerOn()
 }
 
 DeviceState::DeviceState(const DeviceConfig &config)
-    : firmware(config.firmware)
-    , cfg(config)
+    : cfg(config)
+    , m_firmware(config.firmware)
     , ranges(config.ranges)
     , registers(registerCount, 0)
 {
@@ -121,6 +121,16 @@ void DeviceState::restore()
             flash.keepRecord(slot, flashRecord(*row, bytes.data(), int32_t(bytes.size())));
         else
             refused.emplace_back(record.line, slot);
+    }
+    // A version as an image carries it: 1 to 16 bytes, none of them NUL.
+    const Flash::Bytes &version = contents.firmware.bytes;
+    if (!version.empty()) {
+        if (version.size() <= 16 && std::find(version.begin(), version.end(), 0) == version.end()) {
+            m_firmware.assign(version.begin(), version.end());
+            flash.keepFirmware(m_firmware);
+        } else {
+            refused.emplace_back(contents.firmware.line, "firmware");
+        }
     }
     for (const auto &[address, reg] : contents.registers) {
         if (writableRegister(address)) {
@@ -422,7 +432,14 @@ Flash::Bytes DeviceState::flashRecord(const Row &row, const uint8_t *bytes, int3
 
 SdkStatus DeviceState::getFirmware(const Row &, uint8_t *buffer, int32_t *length) const
 {
-    return PropertyStore::readText(firmware, buffer, length);
+    return PropertyStore::readText(m_firmware, buffer, length);
+}
+
+void DeviceState::installFirmware(const std::string &version)
+{
+    m_firmware = version;
+    flash.keepFirmware(version);
+    flash.save();
 }
 
 // The selector records: a get reads the selector from the caller's buffer, a set from the record.

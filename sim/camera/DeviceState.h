@@ -47,7 +47,9 @@ public:
 
     const DeviceConfig &config() const { return cfg; }
     DeviceSettings settings;
-    std::string firmware;
+    const std::string &firmware() const { return m_firmware; }
+    // After an upgrade: the camera runs this version from now on, also after a power cut.
+    void installFirmware(const std::string &version);
 
     // Property access with the length rules of the property table. A get reads its selector
     // bytes from the buffer first; *length is set to the bytes written.
@@ -120,6 +122,7 @@ private:
     void rebuildCalibration();
 
     DeviceConfig cfg;
+    std::string m_firmware;
     PropertyStore properties;
     std::array<RangeSet, 3> ranges;
     std::array<HtpRecord, 3> htp{};                       // per depth mode

@@ -69,6 +69,15 @@ bool checkFirmwareImage(const std::string &path, int32_t model, FirmwareImage &i
         why = "cannot be read";
         return false;
     }
+    return checkFirmwareImage(file, model, image, why);
+}
+
+bool checkFirmwareImage(const std::vector<uint8_t> &file, int32_t model, FirmwareImage &image, std::string &why)
+{
+    if (file.size() < firmwareHeaderSize + 1 || file.size() > firmwareMaxSize) {
+        why = "size out of range";
+        return false;
+    }
     if (std::memcmp(file.data(), "QFW1", 4) != 0) {
         why = "not a firmware image";
         return false;

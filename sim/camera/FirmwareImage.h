@@ -30,5 +30,7 @@ uint32_t crc32(const uint8_t *data, size_t size);
 std::vector<uint8_t> buildFirmwareImage(int32_t model, const std::string &version, const std::vector<uint8_t> &payload);
 // True when the file is a sound image for the model; why says what is wrong otherwise.
 bool checkFirmwareImage(const std::string &path, int32_t model, FirmwareImage &image, std::string &why);
+// The same for an image already in memory (one fetched over the network).
+bool checkFirmwareImage(const std::vector<uint8_t> &file, int32_t model, FirmwareImage &image, std::string &why);
 
 } // namespace sim

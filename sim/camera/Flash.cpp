@@ -162,6 +162,12 @@ Flash::Contents Flash::read() const
                     contents.registers[uint16_t(address)] = Register{uint16_t(value), e.line};
                 else
                     problems.emplace_back(e.line, e.name + ": expected '<address> = <value>', 16-bit each");
+            } else if (section == "flash" && e.key == "firmware") {
+                Bytes bytes;
+                if (parseRecord(e.value, bytes))
+                    contents.firmware = Record{std::move(bytes), e.line};
+                else
+                    problems.emplace_back(e.line, e.name + ": expected '<count>: <hex bytes>'");
             } else if (!(section == "flash" && e.key == "serial")) {
                 problems.emplace_back(e.line, e.name + ": not a flash entry");
             }
@@ -192,16 +198,22 @@ void Flash::save()
     std::string text = "; What the virtual camera " + m_serial +
                        " was given. Removing this file, or factoryReset = yes, brings back its factory values.\n"
                        "[flash]\nserial = " +
-                       m_serial + "\n\n[properties]\n";
-    char hex[8];
-    for (const auto &[slot, record] : m_kept.records) {
-        text += slot + " = " + std::to_string(record.bytes.size()) + ":";
-        for (uint8_t b : record.bytes) {
+                       m_serial + "\n";
+    // Bytes as written, whatever they are: a version from an image may hold any byte.
+    const auto bytesOf = [](const Bytes &bytes) {
+        std::string out = std::to_string(bytes.size()) + ":";
+        char hex[8];
+        for (uint8_t b : bytes) {
             std::snprintf(hex, sizeof hex, " %02x", b);
-            text += hex;
+            out += hex;
         }
-        text += "\n";
-    }
+        return out;
+    };
+    if (!m_kept.firmware.bytes.empty())
+        text += "firmware = " + bytesOf(m_kept.firmware.bytes) + "\n";
+    text += "\n[properties]\n";
+    for (const auto &[slot, record] : m_kept.records)
+        text += slot + " = " + bytesOf(record.bytes) + "\n";
     text += "\n[registers]\n";
     char line[32];
     for (const auto &[address, reg] : m_kept.registers) {

@@ -8,10 +8,9 @@
 namespace sim {
 
 // What a camera keeps across power cuts, SDK restarts and program restarts: the records and
-// registers written to it, in <state folder>/flash/<serial>.ini. Only what was written is kept,
-// so everything else keeps the factory value. Every change rewrites the whole file at once (a
-// temporary file renamed over it), so no reader ever sees half of it. Not thread-safe; the
-// owning device guards it.
+// registers written to it and the firmware installed on it, in <state folder>/flash/<serial>.ini. Only what was written
+// is kept, so everything else keeps the factory value. Every change rewrites the whole file at once (a temporary file
+// renamed over it), so no reader ever sees half of it. Not thread-safe; the owning device guards it.
 class Flash
 {
 public:
@@ -33,6 +32,7 @@ public:
     {
         std::map<std::string, Record> records; // by slot: "<id as 8 hex digits>[_<selector>...]"
         std::map<uint16_t, Register> registers;
+        Record firmware; // the version's bytes; none until an upgrade installed one
     };
 
     Flash() = default; // nowhere on disk
@@ -50,6 +50,10 @@ public:
     // Restoring: kept in memory, as the file already holds it.
     void keepRecord(const std::string &slot, Bytes record) { m_kept.records[slot] = Record{std::move(record), 0}; }
     void keepRegister(uint16_t address, uint16_t value) { m_kept.registers[address] = Register{value, 0}; }
+    void keepFirmware(const std::string &version)
+    {
+        m_kept.firmware = Record{Bytes(version.begin(), version.end()), 0};
+    }
     // Writes the kept records and registers. A folder that cannot be written is reported once;
     // the camera still holds the values until the SDK shuts down.
     void save();

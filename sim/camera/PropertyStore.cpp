@@ -10,8 +10,7 @@ using PropertyTable::byCaller;
 using PropertyTable::refused;
 using PropertyTable::Row;
 
-constexpr int32_t textCapacity = 63;       // characters of a text property
-constexpr int32_t handoverCapacity = 4096; // the upgrade hand-over text
+constexpr int32_t textCapacity = 63; // characters of a text property
 
 // Rows are tried in table order; the first that takes the length answers.
 template <typename Fits> SdkStatus findRow(PropertyId id, int32_t Row::*direction, Fits fits, const Row *&row)
@@ -96,7 +95,7 @@ SdkStatus PropertyStore::getText(const Row &row, uint8_t *buffer, int32_t *lengt
 
 SdkStatus PropertyStore::setText(const Row &row, const uint8_t *bytes, int32_t length)
 {
-    if (length > (row.id == PropertyTable::UpgradeHandover.id ? handoverCapacity : textCapacity))
+    if (length > (row.id == PropertyTable::UpgradeHandover.id ? PropertyStore::handoverCapacity : textCapacity))
         return LX2_E_BAD_LENGTH;
     std::string text = length > 0 ? std::string(reinterpret_cast<const char *>(bytes), size_t(length)) : std::string();
     m_texts[row.id] = text.substr(0, text.find('\0'));

@@ -30,6 +30,8 @@ public:
     void get(const PropertyTable::Row &row, uint8_t *buffer, int32_t *length) const;
     void set(const PropertyTable::Row &row, const uint8_t *bytes, int32_t length);
 
+    static constexpr int32_t handoverCapacity = 4096; // characters of the upgrade hand-over text
+
     // Texts: a read needs room for the terminator; a write keeps up to capacity characters.
     static SdkStatus readText(const std::string &text, uint8_t *buffer, int32_t *length);
     SdkStatus getText(const PropertyTable::Row &row, uint8_t *buffer, int32_t *length) const;

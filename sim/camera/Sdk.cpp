@@ -29,7 +29,7 @@ SdkStatus Sdk::initialize()
     if (const int32_t st = faults.check("Lx2_Initialize"))
         return st;
     config = loaded;
-    const Timing timing{config.frameTimeoutMs, config.rebootMs};
+    const Timing timing{config.frameTimeoutMs, config.rebootMs, config.tftpWaitSeconds};
     devices.clear();
     for (const DeviceConfig &d : config.devices)
         devices.push_back(std::make_shared<Device>(d, timing));
@@ -50,8 +50,10 @@ SdkStatus Sdk::shutdown()
         if (!initialized)
             return LX2_E_NOT_INITIALIZED;
         initialized = false;
-        for (auto &d : devices)
+        for (auto &d : devices) {
             d->wakeReaders();
+            d->stopFetch(); // its thread never waits for this lock
+        }
         handles.clear();
         devices.clear();
         std::lock_guard<std::mutex> ul(upgradeLock);

@@ -267,18 +267,20 @@ bool checkNames(IniFile &ini, Problem &problem)
     return true;
 }
 
-// The [sim] keys, each a time in milliseconds from 0 to `most`.
+// The [sim] keys, each a time from 0 to `most` in its unit.
 struct SimKey
 {
     const char *name; // lower case
     int SimConfig::*field;
     long long most;
+    const char *unit;
 };
 
 constexpr SimKey simKeys[] = {
-    {"frametimeoutms", &SimConfig::frameTimeoutMs, 60000},
-    {"rebootms", &SimConfig::rebootMs, 600000},
-    {"upgradestepms", &SimConfig::upgradeStepMs, 60000},
+    {"frametimeoutms", &SimConfig::frameTimeoutMs, 60000, "milliseconds"},
+    {"rebootms", &SimConfig::rebootMs, 600000, "milliseconds"},
+    {"upgradestepms", &SimConfig::upgradeStepMs, 60000, "milliseconds"},
+    {"tftpwaitseconds", &SimConfig::tftpWaitSeconds, 3600, "seconds"},
 };
 
 bool parseSim(const IniSection &sec, SimConfig &out, Problem &problem)
@@ -292,7 +294,7 @@ bool parseSim(const IniSection &sec, SimConfig &out, Problem &problem)
         }
         long long n = 0;
         if (!parseWhole(e.value, 0, key->most, n)) {
-            problem = {e.line, e.name + ": expected milliseconds from 0 to " + std::to_string(key->most)};
+            problem = {e.line, e.name + ": expected " + key->unit + " from 0 to " + std::to_string(key->most)};
             return false;
         }
         out.*key->field = int(n);

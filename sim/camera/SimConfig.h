@@ -48,13 +48,17 @@ struct DeviceConfig
     bool spatialFilter = false, timeFilter = false;
     bool mapDepthToRgb = false, mapRgbToDepth = false, mapRgbToIr = false;
     bool factoryReset = false; // forget the flash file when the SDK starts
+    // Network models: where a firmware fetch goes when the hand-over text is empty.
+    std::string tftpServer = "127.0.0.1:69", tftpFile = "firmware.img";
     // faults
     int dropEvery = 0;             // every Nth frame set is lost
     long unplugAfterFrames = 0;    // the camera disappears after N frame sets
     double replugAfterSeconds = 0; // ... and comes back after this long (0: never)
     std::vector<uint32_t> failPropertyReads;
     int32_t failPropertyStatus = LX2_E_FAILED;
-    int upgradeFailAtStage = 0; // the SDK upgrade reports -1 at this stage
+    int upgradeFailAtStage = 0;    // the SDK upgrade reports -1 at this stage
+    long tftpDropEvery = 0;        // the firmware fetch ignores every Nth DATA
+    long tftpStallAfterBlocks = 0; // ... or answers nothing more after N blocks
 };
 
 // A call fault: Lx2_<name> returns `status` always, for its next N calls, or after N calls.
@@ -75,6 +79,7 @@ struct SimConfig
     int frameTimeoutMs = 200; // longest wait of Lx2_ReadNextFrame beyond the frame period
     int rebootMs = 4000;      // how long a camera is away after an upgrade
     int upgradeStepMs = 150;  // time between two upgrade progress reports
+    int tftpWaitSeconds = 60; // how long a network camera asks for its firmware while no server answers
 
     // $QUILLON_SIM_CONFIG, else quillon_sim.ini beside the program, else the built-in set.
     // A mistake gives "<file>:<line>: <reason>", or "<file>: <reason>" for a file that cannot

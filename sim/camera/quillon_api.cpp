@@ -354,4 +354,15 @@ LX2_API SdkStatus LxSim_GetWaitingReaders(SdkHandle handle, uint32_t index, uint
     return onDevice(handle, index, [&](Device &d, uint32_t) { return readInto(count, uint32_t(d.waitingReaders())); });
 }
 
+static_assert(int(sim::FetchStatus::Asking) == LXSIM_FETCH_ASKING &&
+              int(sim::FetchStatus::Failed) == LXSIM_FETCH_FAILED);
+
+LX2_API SdkStatus LxSim_GetFirmwareFetch(SdkHandle handle, uint32_t index, LxSimFetch *fetch)
+{
+    return onDevice(handle, index, [&](Device &d, uint32_t) {
+        const sim::FetchStatus s = d.fetchStatus();
+        return readInto(fetch, LxSimFetch{int32_t(s.state), s.requests, s.blocks, s.dropped});
+    });
+}
+
 } // extern "C"

@@ -73,25 +73,31 @@ private slots:
         ok("quoted text keeps ; and #", alta + "hardware = \"HW; rev #2\"  ; comment\npcba = PCBA 7 rev B\n");
         ok("colour spelt color", alta + "colorWidth = 1280\ncolorHeight = 720\ncolorIntrinsics = 900, 900, 640, 360\n");
         ok("fault on a function with Color in its name", "[faults]\nLx2_SetColorPixelFormat = -4\n");
-        ok("smallest values", "[sim]\nframeTimeoutMs = 0\nrebootMs = 0\nupgradeStepMs = 0\n" + alta +
+        ok("smallest values", "[sim]\nframeTimeoutMs = 0\nrebootMs = 0\nupgradeStepMs = 0\ntftpWaitSeconds = 0\n" +
+                                  alta +
                                   "type = 0\ndepthWidth = 16\ndepthHeight = 16\ncolourWidth = 320\ncolourHeight = 240\n"
                                   "fps = 1\nrgbResolution = 0\ndepthRange = 0\nrange0 = 0, 0, 0\n"
                                   "depthIntrinsics = 1.01, 1.01, 0, 0\ndepthDistortion = -100\n"
                                   "rotation = -180, -180, -180\ntranslation = -1000, -1000, -1000\ndropEvery = 0\n"
                                   "unplugAfterFrames = 0\nreplugAfterSeconds = 0\nfailPropertyReads = 0\n"
-                                  "failPropertyStatus = -2147483648\nupgradeFailAtStage = 0\n"
+                                  "failPropertyStatus = -2147483648\nupgradeFailAtStage = 0\ntftpDropEvery = 0\n"
+                                  "tftpStallAfterBlocks = 0\n"
                                   "[faults]\nLx2_GetFrame = -2147483648 times 0\n");
-        ok("largest values", "[sim]\nframeTimeoutMs = 60000\nrebootMs = 600000\nupgradeStepMs = 60000\n" + alta +
+        ok("largest values", "[sim]\nframeTimeoutMs = 60000\nrebootMs = 600000\nupgradeStepMs = 60000\n"
+                             "tftpWaitSeconds = 3600\n" +
+                                 alta +
                                  "type = 255\ndepthWidth = 1280\ndepthHeight = 960\ncolourWidth = 1920\n"
                                  "colourHeight = 1080\nfps = 60\nrgbResolution = 3\ndataMode = 11\ndepthRange = 8\n"
                                  "range8 = 65535, 65535, 65535\ncolourIntrinsics = 100000, 100000, 1920, 1080\n"
                                  "colourDistortion = 100 100 100 100 100 100 100 100\nrotation = 180, 180, 180\n"
                                  "translation = 1000, 1000, 1000\ndropEvery = 1000000\nunplugAfterFrames = 1000000000\n"
                                  "replugAfterSeconds = 86400\nfailPropertyReads = 0xFFFFFFFF\n"
-                                 "failPropertyStatus = 2147483647\nupgradeFailAtStage = 8\n"
+                                 "failPropertyStatus = 2147483647\nupgradeFailAtStage = 8\ntftpDropEvery = 1000000\n"
+                                 "tftpStallAfterBlocks = 1000000000\n"
                                  "[faults]\nLx2_GetFrame = 2147483647 after 1000000000\n");
         ok("one uri inside another", alta + "uri = usb&1\n[device.b]\nmodel = Alta\nuri = usb&12\n");
-        ok("addresses", alta + "mac = 02-51-AA-bb-0c-03\nip = 10.0.0.7\nsubnetMask = 255.255.0.0\nflashType = NOR\n");
+        ok("addresses", alta + "mac = 02-51-AA-bb-0c-03\nip = 10.0.0.7\nsubnetMask = 255.255.0.0\nflashType = NOR\n"
+                               "tftpServer = 127.255.0.9:65535\ntftpFile = eske-2.2.0.img\n");
 
         // Syntax and text
         bad("binary data", alta + QByteArray("fps = 3\0\n", 9), 3, "binary data (byte 0x00)");
@@ -175,6 +181,13 @@ private slots:
         bad("flash type", alta + "flashType = emmc\n", 3, "flashType: expected nand or nor");
         bad("mac", alta + "mac = 02:51:aa:bb:cc\n", 3, "mac: expected six hex pairs");
         bad("ip", alta + "ip = 300.1.1.1\n", 3, "ip: expected an IPv4 address");
+        bad("TFTP server beyond the loopback", alta + "tftpServer = 192.168.1.2\n", 3,
+            "tftpServer: expected a loopback address 127.x.x.x");
+        bad("TFTP server by name", alta + "tftpServer = localhost:69\n", 3, "tftpServer: expected a loopback address");
+        bad("TFTP file with a blank", alta + "tftpFile = \"my fw.img\"\n", 3,
+            "tftpFile: expected 1 to 127 printable ASCII characters without blanks");
+        bad("TFTP wait too long", "[sim]\ntftpWaitSeconds = 3601\n", 2,
+            "tftpWaitSeconds: expected seconds from 0 to 3600");
         bad("first mistake wins", alta + "fps = 0\nfsp = 1\n", 3, "fps: expected");
     }
 

@@ -1,7 +1,9 @@
-// What a virtual camera keeps like flash: the records and registers written to it survive the
-// SDK's shutdown and come back from the state folder alone; a factory reset or a removed folder
-// forgets them; a damaged flash file never crashes the SDK nor loads half an entry.
+// What a virtual camera keeps like flash: the records and registers written to it and the
+// firmware an upgrade installed survive the SDK's shutdown and come back from the state folder
+// alone; a factory reset or a removed folder forgets them; a damaged flash file never crashes the
+// SDK nor loads half an entry.
 
+#include "sim/camera/FirmwareImage.h"
 #include "support/SimConfigFile.h"
 #include "support/StderrCapture.h"
 #include "support/TestFiles.h"
@@ -93,6 +95,12 @@ SdkHandle start()
     return Lx2_Initialize() == 0 && Lx2_OpenDevice(uri, &h) == 0 ? h : 0;
 }
 
+QByteArray listedFirmware()
+{
+    SdkDeviceInfo info{};
+    return Lx2_GetDeviceInfo(&info, 0) == 0 ? QByteArray(info.firmwareVersion) : QByteArray();
+}
+
 bool copyFolder(const QString &from, const QString &to)
 {
     QDir().mkpath(to);
@@ -155,6 +163,54 @@ private slots:
         QCOMPARE(readBack(h), expected);
         if (restart == "reset") // the factory values stay after the reset too
             QVERIFY(!QFile::exists(config->statePath() + "/flash/FLASH-ALTA.ini"));
+    }
+
+    void installedFirmwareStays_data()
+    {
+        QTest::addColumn<QString>("upgrade");
+        QTest::addColumn<QString>("restart");
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("SDK upgrade, SDK restart") << "sdk"
+                                                  << "restart" << true;
+        QTest::newRow("loader, SDK restart") << "loader"
+                                             << "restart" << true;
+        QTest::newRow("SDK upgrade, factoryReset = yes") << "sdk"
+                                                         << "reset" << false;
+        QTest::newRow("loader, state folder removed") << "loader"
+                                                      << "remove" << false;
+    }
+
+    void installedFirmwareStays()
+    {
+        QFETCH(QString, upgrade);
+        QFETCH(QString, restart);
+        QFETCH(bool, kept);
+        config = std::make_unique<SimConfigFile>(camera);
+        const SdkHandle h = start();
+        QVERIFY(h);
+        const QByteArray configured = listedFirmware();
+        if (upgrade == "sdk") {
+            const std::vector<uint8_t> image = sim::buildFirmwareImage(LX2_MODEL_ALTA, "3.0.1", {1, 2, 3});
+            QVERIFY(writeFile(config->filePath("fw.img"),
+                              QByteArray(reinterpret_cast<const char *>(image.data()), int(image.size()))));
+            QCOMPARE(Lx2_SetUpgradeStatusCallback(h, 0, [](int32_t, int32_t) {}), 0);
+            QCOMPARE(Lx2_StartUpgradeFirmWare(h, 0, QFile::encodeName(config->filePath("fw.img")).constData()), 0);
+        } else {
+            const SdkWorkMode loader{LX2_WORK_MODE_LOADER, {}};
+            QCOMPARE(Lx2_SetProperty(h, 0, LX2_PROP_WORK_MODE, &loader, 5), 0);
+            QVERIFY(writeFile(config->statePath() + "/loader/FLASH-ALTA.ini",
+                              "[loader]\nstate = done\nfirmware = 3.0.1\n"));
+        }
+        QTRY_COMPARE(listedFirmware(), QByteArray("3.0.1"));
+        QCOMPARE(Lx2_Shutdown(), 0);
+        if (restart == "reset") {
+            QVERIFY(writeFile(config->filePath("reset.ini"), camera + "factoryReset = yes\n"));
+            qputenv("QUILLON_SIM_CONFIG", QFile::encodeName(config->filePath("reset.ini")));
+        } else if (restart == "remove") {
+            QVERIFY(QDir(config->statePath()).removeRecursively());
+        }
+        QCOMPARE(Lx2_Initialize(), 0);
+        QCOMPARE(listedFirmware(), kept ? QByteArray("3.0.1") : configured);
     }
 
     void damagedFlashFilesNeverHalfLoad_data()
