@@ -121,6 +121,7 @@ private slots:
     {
         auto dialog = std::make_unique<UpgradeBrio>();
         std::thread([] { UpgradeBrio::statusCallback(3, 40); }).join();
+        QCOMPARE(statusOf(*dialog)->text(), QString()); // not from the SDK's thread
         QTRY_COMPARE(statusOf(*dialog)->text(), "DEVICE_UPGRADE_IMG_CHECK_DOING status : 40");
         std::thread([] { UpgradeBrio::statusCallback(5, 60); }).join();
         QTRY_COMPARE(dialog->findChild<QProgressBar *>()->value(), 60);
@@ -133,16 +134,14 @@ private slots:
         QVERIFY(logged.contains("\"DEVICE_UPGRADE_RECHECK_DOING OK\""));
         QVERIFY(logged.contains("\"other stage:9\""));
 
-        // Dialogs come and go while the SDK keeps reporting.
+        // Dialogs come and go while the SDK keeps reporting: no report may reach one being destroyed.
         std::atomic<bool> stop{false};
         std::thread sdk([&stop] {
             while (!stop.load())
                 UpgradeBrio::statusCallback(5, 50);
         });
-        for (int i = 0; i < 200; ++i) {
+        for (int i = 0; i < 300; ++i)
             UpgradeBrio shortLived;
-            QCoreApplication::processEvents();
-        }
         stop = true;
         sdk.join();
         QCoreApplication::processEvents();
