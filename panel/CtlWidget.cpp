@@ -15,6 +15,7 @@
 #include "panel/RangeLimits.h"
 #include "panel/ReportSaving.h"
 #include "panel/ShownImages.h"
+#include "panel/UpgradeEntry.h"
 #include "pipeline/DisplaySwitches.h"
 #include "shell/MessageBoxes.h"
 #include "shell/ToolSettings.h"
@@ -579,8 +580,12 @@ void CtlWidget::slotSaveStopped()
 void CtlWidget::ReadFrame(int) {}
 void CtlWidget::ChgProperty(int) {}
 
-// The upgrade entry is built on this.
-void CtlWidget::on_pushButton_upgrade_clicked() {}
+// ---- firmware upgrade ----
+
+void CtlWidget::on_pushButton_upgrade_clicked()
+{
+    UpgradeEntry::run(*camera(), this, ui->paramsTextEdit->toPlainText());
+}
 
 // ---- parameters and the report ----
 
@@ -630,6 +635,7 @@ void CtlWidget::reopenCamera()
     PanelSettings::restore(*camera(), PanelSettings::readFrom(*this, camera()->getDeviceType()), m_openedWith,
                            m_wdrMode);
     readFrameModes();
+    SlotRefreshUSBStatus(); // it may come back from an upgrade with new firmware
     setGroupsEnabled(true, false);
     ui->groupBox_Brio->setEnabled(m_brioGroupEnabled);
     emit sglopenCamera();

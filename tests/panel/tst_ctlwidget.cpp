@@ -9,18 +9,23 @@
 #include "panel/ViewToggles.h"
 #include "pipeline/DisplaySwitches.h"
 #include "support/BoxRecorder.h"
+#include "support/FirmwareImages.h"
 #include "support/LogCapture.h"
 #include "support/SimConfigFile.h"
 #include "support/TestFiles.h"
+#include "upgrade/UpgradeBrio.h"
+#include "upgrade/tftpServer.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QtTest>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -549,6 +554,71 @@ private slots:
         QVERIFY(sw.saveTarget().rootDir.startsWith(blocked + "//SaveImage//"));
     }
 
+    // Brio: the SDK dialog, without a question. Dune and Eske: the camera is told where to fetch
+    // from (the text box's bytes as property 11), then the TFTP dialog. Alta: not yet, and it
+    // says so. Every dialog is gone when the button returns.
+    void upgradeButtonPerModel()
+    {
+        const QString handover = QStringLiteral("127.0.0.1:6969 caf\u00e9.img");
+        const struct
+        {
+            const char *uri;
+            const char *dialog;
+            const char *box;
+        } models[] = {
+            {"BRIO-1", "UpgradeBrio", nullptr},
+            {"10.0.0.5", "tftpServer", nullptr},
+            {"10.0.0.6", "tftpServer", nullptr},
+            {"ALTA-1", nullptr, "Upgrade\tUpgrading this camera through its USB loader is not available yet."},
+            {"CIMA-1", nullptr, nullptr}};
+        for (const auto &m : models) {
+            QVERIFY(open(m.uri, 255));
+            get<QPlainTextEdit>("paramsTextEdit")->setPlainText(handover);
+            BoxRecorder boxes(QMessageBox::Ok);
+            QStringList shown; // the modal dialogs, each closed as soon as it is up
+            QTimer closer;
+            connect(&closer, &QTimer::timeout, [&shown] {
+                if (QWidget *modal = QApplication::activeModalWidget()) {
+                    shown << modal->metaObject()->className();
+                    modal->close();
+                }
+            });
+            closer.start(10);
+            m_panel->on_pushButton_upgrade_clicked();
+            closer.stop();
+            QCOMPARE(shown, m.dialog ? QStringList(m.dialog) : QStringList());
+            QCOMPARE(boxes.shown(), m.box ? QStringList(m.box) : QStringList());
+            QVERIFY(m_panel->findChildren<QDialog *>().isEmpty());
+
+            char written[64] = {};
+            int32_t length = sizeof written - 1;
+            const bool handedOver =
+                m_camera->getProperty(LX2_PROP_UPGRADE_HANDOVER, written, &length) == 0 && written[0] != 0;
+            QCOMPARE(handedOver, QByteArray(m.uri).startsWith("10."));
+            if (handedOver)
+                QCOMPARE(QByteArray(written), QByteArray("127.0.0.1:6969 caf\xe9.img"));
+        }
+    }
+
+    // A camera back from an upgrade shows its new firmware.
+    void reopenedCameraShowsItsNewFirmware()
+    {
+        QTemporaryDir images;
+        const QString image = images.filePath("brio.img");
+        QVERIFY(makeFirmwareImage(image, "Brio", "3.0.1"));
+        QVERIFY(open("BRIO-1", 0));
+        QCOMPARE(get<QLineEdit>("lineEdit_fw")->text(), "2.1.5");
+        QCOMPARE(m_camera->SetUpgradeStatusCallback([](int32_t, int32_t) {}), 0);
+        QCOMPARE(m_camera->StartUpgradeFirmWare(QFile::encodeName(image).constData()), 0);
+        char text[64];
+        QTRY_VERIFY(m_camera->getFWVer(text, 63) != 0); // rebooting
+        m_panel->cameraLost();
+        (void)m_camera->shutdownORB();
+        QTRY_VERIFY_WITH_TIMEOUT(reopened("BRIO-1"), 10000);
+        m_panel->reopenCamera();
+        QCOMPARE(get<QLineEdit>("lineEdit_fw")->text(), "3.0.1");
+    }
+
 private:
     bool open(const char *uri, int userType, const QByteArray &settings = {}, const QByteArray &faults = {})
     {
@@ -563,6 +633,17 @@ private:
         m_panel->openCamera();
         LogCapture::lines().clear();
         return true;
+    }
+    // True once the camera is listed and open again (and from then on).
+    bool reopened(const QString &uri) const
+    {
+        char text[64];
+        if (m_camera->getFWVer(text, 63) == 0)
+            return true;
+        const std::vector<SdkDeviceInfo> cameras = m_camera->getDeviceList();
+        return std::any_of(cameras.begin(), cameras.end(),
+                           [&](const SdkDeviceInfo &info) { return uriOf(info).contains(uri); }) &&
+               m_camera->initializeORB(uri) == 0;
     }
     template <typename T = QCheckBox> T *get(const char *name) const
     {
