@@ -21,12 +21,20 @@ template <typename Dialog> void runDialog(QWidget *parent)
     delete dialog;
 }
 
-void handOverToNetworkCamera(Control_Single &camera, const QString &paramsText)
+// The camera is told where to fetch its image. One that refuses would never ask the server:
+// the user is told so and decides whether to open it anyway.
+bool handOverToNetworkCamera(Control_Single &camera, QWidget *parent, const QString &paramsText)
 {
     const QByteArray text = paramsText.toLatin1();
     const SdkStatus status = camera.setProperty(PropertyTable::UpgradeHandover.id, text.constData(), text.size());
-    // The camera's answer does not stop the server: it may still ask for the image.
     qDebug() << "UpgradeEntry: upgrade hand-over" << text << "status" << status;
+    if (status == LX2_OK)
+        return true;
+    return MessageBoxes::question(parent, QStringLiteral("Upgrade"),
+                                  QStringLiteral("The camera did not take the upgrade hand-over \"%1\" (status %2), "
+                                                 "so it may never ask for its image. Open the TFTP server anyway?")
+                                      .arg(paramsText)
+                                      .arg(status)) == QMessageBox::Yes;
 }
 
 // Alta's USB loader path is not built yet: the button says so.
@@ -46,8 +54,8 @@ void run(Control_Single &camera, QWidget *parent, const QString &paramsText)
         break;
     case Dune:
     case Eske:
-        handOverToNetworkCamera(camera, paramsText);
-        runDialog<tftpServer>(parent);
+        if (handOverToNetworkCamera(camera, parent, paramsText))
+            runDialog<tftpServer>(parent);
         break;
     case Alta:
         runLoader(parent);

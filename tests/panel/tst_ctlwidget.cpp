@@ -555,26 +555,34 @@ private slots:
     }
 
     // Brio: the SDK dialog, without a question. Dune and Eske: the camera is told where to fetch
-    // from (the text box's bytes as property 11), then the TFTP dialog. Alta: not yet, and it
-    // says so. Every dialog is gone when the button returns.
+    // from (the text box's bytes as property 11), then the TFTP dialog; a camera that refuses the
+    // text is said to, and the user decides. Alta: not yet, and it says so. Every dialog is gone
+    // when the button returns.
     void upgradeButtonPerModel()
     {
-        const QString handover = QStringLiteral("127.0.0.1:6969 caf\u00e9.img");
+        const QString handover = QStringLiteral("127.0.0.1:6969 dune.img");
+        const QString refused = QStringLiteral("Upgrade\tThe camera did not take the upgrade hand-over "
+                                               "\"10.1.1.1 caf\u00e9.img\" (status -4), so it may never ask for "
+                                               "its image. Open the TFTP server anyway?");
         const struct
         {
             const char *uri;
+            QString text;
+            QMessageBox::StandardButton answer;
             const char *dialog;
-            const char *box;
-        } models[] = {
-            {"BRIO-1", "UpgradeBrio", nullptr},
-            {"10.0.0.5", "tftpServer", nullptr},
-            {"10.0.0.6", "tftpServer", nullptr},
-            {"ALTA-1", nullptr, "Upgrade\tUpgrading this camera through its USB loader is not available yet."},
-            {"CIMA-1", nullptr, nullptr}};
+            QString box;
+        } models[] = {{"BRIO-1", handover, QMessageBox::Ok, "UpgradeBrio", {}},
+                      {"10.0.0.5", handover, QMessageBox::Ok, "tftpServer", {}},
+                      {"10.0.0.6", handover, QMessageBox::Ok, "tftpServer", {}},
+                      {"10.0.0.5", QStringLiteral("10.1.1.1 caf\u00e9.img"), QMessageBox::No, nullptr, refused},
+                      {"10.0.0.5", QStringLiteral("10.1.1.1 caf\u00e9.img"), QMessageBox::Yes, "tftpServer", refused},
+                      {"ALTA-1", handover, QMessageBox::Ok, nullptr,
+                       "Upgrade\tUpgrading this camera through its USB loader is not available yet."},
+                      {"CIMA-1", handover, QMessageBox::Ok, nullptr, {}}};
         for (const auto &m : models) {
             QVERIFY(open(m.uri, 255));
-            get<QPlainTextEdit>("paramsTextEdit")->setPlainText(handover);
-            BoxRecorder boxes(QMessageBox::Ok);
+            get<QPlainTextEdit>("paramsTextEdit")->setPlainText(m.text);
+            BoxRecorder boxes(m.answer);
             QStringList shown; // the modal dialogs, each closed as soon as it is up
             QTimer closer;
             connect(&closer, &QTimer::timeout, [&shown] {
@@ -587,16 +595,16 @@ private slots:
             m_panel->on_pushButton_upgrade_clicked();
             closer.stop();
             QCOMPARE(shown, m.dialog ? QStringList(m.dialog) : QStringList());
-            QCOMPARE(boxes.shown(), m.box ? QStringList(m.box) : QStringList());
+            QCOMPARE(boxes.shown(), m.box.isEmpty() ? QStringList() : QStringList(m.box));
             QVERIFY(m_panel->findChildren<QDialog *>().isEmpty());
 
             char written[64] = {};
             int32_t length = sizeof written - 1;
             const bool handedOver =
                 m_camera->getProperty(LX2_PROP_UPGRADE_HANDOVER, written, &length) == 0 && written[0] != 0;
-            QCOMPARE(handedOver, QByteArray(m.uri).startsWith("10."));
+            QCOMPARE(handedOver, QByteArray(m.uri).startsWith("10.") && m.box.isEmpty());
             if (handedOver)
-                QCOMPARE(QByteArray(written), QByteArray("127.0.0.1:6969 caf\xe9.img"));
+                QCOMPARE(QByteArray(written), handover.toLatin1());
         }
     }
 
