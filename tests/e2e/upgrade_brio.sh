@@ -13,6 +13,7 @@ FW_VERSION="857 604"     # the "FWver:" line edit
 CHOOSE="523 84"          # the dialog's file button
 START="500 224"          # the dialog's "Upgrade"
 CANCEL="410 224"         # the dialog's "Cancel"
+PATH_FIELD="330 84"      # the dialog's image path
 
 click() { xdotool mousemove --window "$1" $2 click --repeat "${3:-1}" --delay 80 1; }
 shot() { import -window root "$E2E_OUTPUT/$1.png"; }
@@ -67,9 +68,18 @@ xdotool key --clearmodifiers ctrl+a
 xdotool type --delay 20 "$image"
 xdotool key Return
 wait_gone "$chooser"
+# The dialog shows the chosen path before "Upgrade" is pressed (a loaded machine may be slow).
+path_shown() {
+  xdotool windowfocus --sync "$dialog"
+  click "$dialog" "$PATH_FIELD"
+  xdotool key --clearmodifiers ctrl+a ctrl+c
+  [ "$(xclip -o -selection clipboard 2>/dev/null)" = "$image" ]
+}
+retry 10 path_shown || fail "the dialog does not show the chosen image; boxes: $(cat "$home/boxes.txt" 2>/dev/null)"
 
 click "$dialog" "$START"
-wait_log "$log" '"Upgrade start."' 10
+retry 20 grep -q '"Upgrade start."' "$log" ||
+  fail "no \"Upgrade start.\"; the log ends with: $(tail -n 5 "$log"); boxes: $(cat "$home/boxes.txt" 2>/dev/null)"
 done_line='"DEVICE_UPGRADE_UPGRAD_DONE:OK,wait for the device to reboot"'
 wait_log "$log" "$done_line" 20
 shot upgrade_done
