@@ -27,6 +27,11 @@ constexpr size_t firmwareHeaderSize = 32;
 constexpr size_t firmwareMaxSize = 256u << 20;
 
 uint32_t crc32(const uint8_t *data, size_t size);
+uint32_t readLe32(const uint8_t *p);
+void writeLe32(uint8_t *p, uint32_t v);
+// The whole file when its size is within smallest..largest bytes.
+bool readImageFile(const std::string &path, size_t smallest, size_t largest, std::vector<uint8_t> &file,
+                   std::string &why);
 std::vector<uint8_t> buildFirmwareImage(int32_t model, const std::string &version, const std::vector<uint8_t> &payload);
 // True when the file is a sound image for the model; why says what is wrong otherwise.
 bool checkFirmwareImage(const std::string &path, int32_t model, FirmwareImage &image, std::string &why);
