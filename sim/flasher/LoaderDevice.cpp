@@ -16,10 +16,6 @@ namespace {
 
 using namespace flasher;
 
-// Room for a 32 MiB image and more on either kind of flash.
-constexpr uint64_t nandCapacity = 128ull << 20;
-constexpr uint64_t norCapacity = 64ull << 20;
-
 // In loader mode the camera answers with a product id of its own.
 constexpr uint32_t loaderVendorId = 0x2bc5, loaderProductBase = 0x0500;
 

@@ -30,6 +30,10 @@ struct LoaderInfo
 class LoaderDevice
 {
 public:
+    // Room for a 32 MiB image and more on either kind of flash.
+    static constexpr uint64_t nandCapacity = 128ull << 20;
+    static constexpr uint64_t norCapacity = 64ull << 20;
+
     // Null for an announcement of an unknown model or flash type.
     static std::unique_ptr<LoaderDevice> create(const LoaderState::Announcement &camera, const DeviceConfig *config);
 
