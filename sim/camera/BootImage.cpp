@@ -31,26 +31,12 @@ bool checkBootImage(const std::string &path, int32_t model, const std::string &f
     std::vector<uint8_t> file;
     if (!readImageFile(path, bootHeaderSize + 1, bootMaxSize, file, why))
         return false;
-    if (std::memcmp(file.data(), "QBL1", 4) != 0) {
-        why = "not a boot loader image";
+    if (!checkImageFrame(file, "QBL1", bootHeaderSize, model, "boot loader image", why))
         return false;
-    }
-    image.model = int32_t(readLe32(&file[4]));
+    image.model = model;
     const char *type = reinterpret_cast<const char *>(&file[8]);
     image.flashType.assign(type, strnlen(type, flashTypeField));
-    image.payloadSize = readLe32(&file[16]);
-    if (size_t(image.payloadSize) + bootHeaderSize != file.size()) {
-        why = "truncated or padded";
-        return false;
-    }
-    if (crc32(&file[bootHeaderSize], image.payloadSize) != readLe32(&file[20])) {
-        why = "checksum mismatch";
-        return false;
-    }
-    if (image.model != model) {
-        why = "built for another camera model";
-        return false;
-    }
+    image.payloadSize = uint32_t(file.size() - bootHeaderSize);
     if (image.flashType != flashType) {
         why = "built for " + (image.flashType.empty() ? std::string("no") : image.flashType) +
               " flash, the camera has " + flashType;

@@ -69,6 +69,29 @@ std::vector<uint8_t> buildFirmwareImage(int32_t model, const std::string &versio
     return file;
 }
 
+bool checkImageFrame(const std::vector<uint8_t> &file, const char *magic, size_t headerSize, int32_t model,
+                     const char *kind, std::string &why)
+{
+    if (file.size() <= headerSize || std::memcmp(file.data(), magic, 4) != 0) {
+        why = std::string("not a ") + kind;
+        return false;
+    }
+    const uint32_t payloadSize = readLe32(&file[headerSize - 8]);
+    if (payloadSize + headerSize != file.size()) {
+        why = "truncated or padded";
+        return false;
+    }
+    if (crc32(&file[headerSize], payloadSize) != readLe32(&file[headerSize - 4])) {
+        why = "checksum mismatch";
+        return false;
+    }
+    if (int32_t(readLe32(&file[4])) != model) {
+        why = "built for another camera model";
+        return false;
+    }
+    return true;
+}
+
 bool checkFirmwareImage(const std::string &path, int32_t model, FirmwareImage &image, std::string &why)
 {
     std::vector<uint8_t> file;
@@ -82,26 +105,12 @@ bool checkFirmwareImage(const std::vector<uint8_t> &file, int32_t model, Firmwar
         why = "size out of range";
         return false;
     }
-    if (std::memcmp(file.data(), "QFW1", 4) != 0) {
-        why = "not a firmware image";
+    if (!checkImageFrame(file, "QFW1", firmwareHeaderSize, model, "firmware image", why))
         return false;
-    }
-    image.model = int32_t(readLe32(&file[4]));
+    image.model = model;
     image.version.assign(reinterpret_cast<const char *>(&file[8]),
                          strnlen(reinterpret_cast<const char *>(&file[8]), 16));
-    image.payloadSize = readLe32(&file[24]);
-    if (image.payloadSize + firmwareHeaderSize != file.size()) {
-        why = "truncated or padded";
-        return false;
-    }
-    if (crc32(&file[firmwareHeaderSize], image.payloadSize) != readLe32(&file[28])) {
-        why = "checksum mismatch";
-        return false;
-    }
-    if (image.model != model) {
-        why = "built for another camera model";
-        return false;
-    }
+    image.payloadSize = uint32_t(file.size() - firmwareHeaderSize);
     if (image.version.empty()) {
         why = "no version";
         return false;

@@ -15,9 +15,8 @@ enum Code : int {
     OutOfRange = -6,     // sectors beyond the device's flash
     BadBootLoader = -7,  // the boot loader image was refused
     IoError = -8,        // the flash store failed, or the write failed (loaderFailWriteAtSector)
-    NotSupported = -9,
-    BadImage = -10, // at reset, or in RK_UpgradeW: the image in flash was refused
-    Timeout = -11,  // RK_WaitDevice found no device in time
+    BadImage = -9,       // at reset, or in RK_UpgradeW: the image in flash was refused
+    Timeout = -10,       // RK_WaitDevice found no device in time
 };
 
 } // namespace sim::flasher
