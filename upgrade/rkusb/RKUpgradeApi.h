@@ -28,9 +28,9 @@ typedef struct RKDeviceRecord
     uint32_t vendorId;
     uint32_t productId;
     char16_t path[262]; // NUL-terminated, "usb-loader:<serial>"
+    uint32_t mode;      // 1: the device takes a boot loader and firmware
     uint32_t location;
-    uint32_t mode; // 1: the device takes a boot loader and firmware
-    uint32_t reserved[2];
+    uint32_t reserved[1];
 } RKDeviceRecord;
 
 #pragma pack(pop)
