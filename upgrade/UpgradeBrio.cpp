@@ -5,11 +5,11 @@
 #include "camera/Control_Single.h"
 #include "shell/AppPaths.h"
 #include "shell/MessageBoxes.h"
+#include "upgrade/FirmwareChooser.h"
 #include "upgrade/UpgradeTexts.h"
 
 #include <QDebug>
 #include <QFile>
-#include <QFileDialog>
 #include <QIcon>
 #include <QLabel>
 #include <QMouseEvent>
@@ -29,17 +29,6 @@ QPointer<UpgradeBrio> &currentDialog()
 // Lives in the GUI thread from the first dialog on and is never destroyed, so that a report
 // from the SDK's thread always has a live receiver; what it delivers to is decided there.
 std::atomic<QObject *> reportRelay{nullptr};
-
-UpgradeBrio::FilePicker &filePicker()
-{
-    static UpgradeBrio::FilePicker picker;
-    return picker;
-}
-
-QString pickWithQtDialog(QWidget *parent, const QString &caption, const QString &folder, const QString &filter)
-{
-    return QFileDialog::getOpenFileName(parent, caption, folder, filter, nullptr, QFileDialog::DontUseNativeDialog);
-}
 
 } // namespace
 
@@ -96,9 +85,7 @@ void UpgradeBrio::statusCallback(int32_t stage, int32_t value)
 
 UpgradeBrio::FilePicker UpgradeBrio::setFilePicker(FilePicker picker)
 {
-    FilePicker previous = filePicker();
-    filePicker() = std::move(picker);
-    return previous;
+    return FirmwareChooser::setPicker(std::move(picker));
 }
 
 void UpgradeBrio::slotBNClose_Clicked()
@@ -129,9 +116,7 @@ void UpgradeBrio::on_pushButton_Firemware_clicked()
 {
     const QString folder =
         AppPaths::appDir() + QStringLiteral("//Upgrade") + QStringLiteral("/") + QStringLiteral("Upgrade");
-    const FilePicker pick = filePicker() ? filePicker() : FilePicker(&pickWithQtDialog);
-    const QString chosen = pick(this, QStringLiteral("Select  Firmware File"), folder,
-                                QStringLiteral("Firmware (*.img);;All files (*.*)"));
+    const QString chosen = FirmwareChooser::choose(this, folder);
     if (!chosen.isEmpty())
         m_firmwarePath = chosen;
     ui->lineEdit_Firmware->setText(m_firmwarePath);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "camera/sdk/quillon_types.h"
+#include "upgrade/FirmwareChooser.h"
 
 #include <QDialog>
 #include <QPoint>
@@ -29,7 +30,7 @@ class UpgradeBrio : public QDialog
 public:
     // Asks the user for an image file: (parent, caption, start folder, filter) -> the chosen
     // path, empty when cancelled.
-    using FilePicker = std::function<QString(QWidget *, const QString &, const QString &, const QString &)>;
+    using FilePicker = FirmwareChooser::Picker;
 
     explicit UpgradeBrio(QWidget *parent = nullptr);
     ~UpgradeBrio() override;

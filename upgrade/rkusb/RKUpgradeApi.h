@@ -46,11 +46,13 @@ enum { RK_DEVICE_MODE_LOADER = 1, RK_SECTOR_SIZE = 512 };
 
 // Every entry point returns int. Unless stated, 0 is success and a negative value a failure.
 // RK_InitializeW returns nonzero on success, RK_ScanDeviceW the number of devices.
-typedef int (*RK_InitializeW_t)(RKInitParams params, int logEnabled, const char16_t *logDir, void *progress, void *prompt);
+typedef int (*RK_InitializeW_t)(RKInitParams params, int logEnabled, const char16_t *logDir, void *progress,
+                                void *prompt);
 typedef int (*RK_ScanDeviceW_t)(RKDeviceRecord **devices);
 typedef int (*RKD_DownloadBoot_W_t)(const char16_t *device, const char16_t *loaderPath);
 typedef int (*RKD_ReadLBA_W_t)(const char16_t *device, uint32_t firstSector, uint32_t sectorCount, uint8_t *buffer);
-typedef int (*RKD_WriteLBA_W_t)(const char16_t *device, uint32_t firstSector, uint32_t sectorCount, const uint8_t *data);
+typedef int (*RKD_WriteLBA_W_t)(const char16_t *device, uint32_t firstSector, uint32_t sectorCount,
+                                const uint8_t *data);
 typedef int (*RK_SetFirmwareW_t)(const char16_t *firmwarePath);
 typedef int (*RK_UpgradeW_t)(const char16_t *device);
 typedef int (*RK_UnlockDeviceW_t)(const char16_t *device);
