@@ -7,13 +7,13 @@
 #include "shell/MessageBoxes.h"
 #include "upgrade/FirmwareChooser.h"
 #include "upgrade/UpgradeLibrary.h"
+#include "upgrade/WindowDrag.h"
 #include "upgrade/Worker.h"
 
 #include <QCloseEvent>
 #include <QDebug>
 #include <QDir>
 #include <QIcon>
-#include <QMouseEvent>
 #include <QThread>
 #include <QTimer>
 
@@ -36,9 +36,7 @@ UpdateDesc::UpdateDesc(QWidget *parent)
     , m_libraryName(libraryFileName)
 {
     ui->setupUi(this); // joins on_pushButton_Firemware_clicked by name
-    setWindowFlags(windowFlags() | Qt::FramelessWindowHint);
-    setAttribute(Qt::WA_TranslucentBackground);
-    setModal(true);
+    WindowDrag::makeFramelessModal(this);
     ui->pushButton_Close->setIcon(QIcon(QStringLiteral(":/DepthStudio/Resources/dialog_close.png")));
     ui->pushButton_Firemware->setIcon(QIcon(QStringLiteral(":/DepthStudio/Resources/file_open.png")));
     ui->progressBar->hide();
@@ -204,17 +202,4 @@ void UpdateDesc::closeEvent(QCloseEvent *event)
         return;
     }
     event->accept();
-}
-
-void UpdateDesc::mousePressEvent(QMouseEvent *event)
-{
-    m_dragOffset = event->globalPos() - pos();
-    QDialog::mousePressEvent(event);
-}
-
-void UpdateDesc::mouseMoveEvent(QMouseEvent *event)
-{
-    if (event->buttons() != Qt::NoButton)
-        move(event->globalPos() - m_dragOffset);
-    QDialog::mouseMoveEvent(event);
 }

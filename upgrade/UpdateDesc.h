@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QDialog>
-#include <QPoint>
 #include <QString>
 
 #include <functional>
@@ -67,8 +66,6 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
-    void mousePressEvent(QMouseEvent *event) override;
-    void mouseMoveEvent(QMouseEvent *event) override;
 
 private:
     void setControlsEnabled(bool enabled);
@@ -86,5 +83,4 @@ private:
     QThread *m_thread = nullptr; // a child of the dialog
     bool m_busy = false;
     bool m_prepared = false;
-    QPoint m_dragOffset;
 };

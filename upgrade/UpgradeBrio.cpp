@@ -7,12 +7,12 @@
 #include "shell/MessageBoxes.h"
 #include "upgrade/FirmwareChooser.h"
 #include "upgrade/UpgradeTexts.h"
+#include "upgrade/WindowDrag.h"
 
 #include <QDebug>
 #include <QFile>
 #include <QIcon>
 #include <QLabel>
-#include <QMouseEvent>
 #include <QPointer>
 
 #include <atomic>
@@ -37,9 +37,7 @@ UpgradeBrio::UpgradeBrio(QWidget *parent)
     , ui(std::make_unique<Ui::UpgradeBrio>())
 {
     ui->setupUi(this); // joins on_pushButton_Firemware_clicked by name
-    setWindowFlags(windowFlags() | Qt::FramelessWindowHint);
-    setAttribute(Qt::WA_TranslucentBackground);
-    setModal(true);
+    WindowDrag::makeFramelessModal(this);
     ui->pushButton_Close->setIcon(QIcon(QStringLiteral(":/DepthStudio/Resources/dialog_close.png")));
     ui->pushButton_Firemware->setIcon(QIcon(QStringLiteral(":/DepthStudio/Resources/file_open.png")));
     hide();
@@ -130,16 +128,3 @@ void UpgradeBrio::showReport(const QString &text, int progress)
 }
 
 void UpgradeBrio::paintEvent(QPaintEvent *) {}
-
-void UpgradeBrio::mousePressEvent(QMouseEvent *event)
-{
-    m_dragOffset = event->globalPos() - pos();
-    QDialog::mousePressEvent(event);
-}
-
-void UpgradeBrio::mouseMoveEvent(QMouseEvent *event)
-{
-    if (event->buttons() != Qt::NoButton)
-        move(event->globalPos() - m_dragOffset);
-    QDialog::mouseMoveEvent(event);
-}

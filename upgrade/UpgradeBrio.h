@@ -4,7 +4,6 @@
 #include "upgrade/FirmwareChooser.h"
 
 #include <QDialog>
-#include <QPoint>
 #include <QString>
 
 #include <functional>
@@ -53,8 +52,6 @@ public slots:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
-    void mousePressEvent(QMouseEvent *event) override;
-    void mouseMoveEvent(QMouseEvent *event) override;
 
 private:
     void showReport(const QString &text, int progress);
@@ -62,5 +59,4 @@ private:
     std::unique_ptr<Ui::UpgradeBrio> ui;
     QLabel *m_status;
     QString m_firmwarePath;
-    QPoint m_dragOffset;
 };

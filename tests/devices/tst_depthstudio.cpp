@@ -50,14 +50,9 @@ private slots:
         const SimConfigFile config(fastSim() + "[device.a]\nmodel = Alta\nserial = ALT-LOST-1\n"
                                                "unplugAfterFrames = 60\nreplugAfterSeconds = 0.5\n");
         DepthStudio window;
-        window.show();
-        auto *list = window.findChild<DeviceList *>();
-        auto *label = list->findChild<QLabel *>(QStringLiteral("label"));
-        auto *tree = list->findChild<QTreeWidget *>();
-        list->SlotTimeOut();
-        QCOMPARE(tree->topLevelItemCount(), 1);
-        list->itemDoubleClick(tree->topLevelItem(0)->child(0), 0);
+        QLabel *label = openTheOnlyCamera(window);
         QTRY_COMPARE(label->text(), QStringLiteral("connected:ALT-LOST-1"));
+        auto *list = window.findChild<DeviceList *>();
 
         auto *dataModes = window.findChild<QComboBox *>(QStringLiteral("dataModeComBox"));
         dataModes->setCurrentIndex(DataModeTable::indexForValue(Alta, 2, dataModes->count()));
@@ -92,12 +87,7 @@ private slots:
     {
         const SimConfigFile config(fastSim() + "[device.a]\nmodel = Alta\nserial = ALT-FW-1\nfirmware = 2.0.9\n");
         DepthStudio window;
-        window.show();
-        auto *list = window.findChild<DeviceList *>();
-        auto *label = list->findChild<QLabel *>(QStringLiteral("label"));
-        auto *tree = list->findChild<QTreeWidget *>();
-        list->SlotTimeOut();
-        list->itemDoubleClick(tree->topLevelItem(0)->child(0), 0);
+        QLabel *label = openTheOnlyCamera(window);
         QTRY_COMPARE(label->text(), QStringLiteral("connected:ALT-FW-1"));
         auto *firmware = window.ctlWidget()->findChild<QLineEdit *>(QStringLiteral("lineEdit_fw"));
         QCOMPARE(firmware->text(), QStringLiteral("2.0.9"));
@@ -125,6 +115,19 @@ private slots:
     }
 
 private:
+    // Shows the window, lists the one camera and opens it as a double click does. Returns the
+    // device list's connection label.
+    static QLabel *openTheOnlyCamera(DepthStudio &window)
+    {
+        window.show();
+        auto *list = window.findChild<DeviceList *>();
+        auto *tree = list->findChild<QTreeWidget *>();
+        list->SlotTimeOut();
+        if (tree->topLevelItemCount() == 1)
+            list->itemDoubleClick(tree->topLevelItem(0)->child(0), 0);
+        return list->findChild<QLabel *>(QStringLiteral("label"));
+    }
+
     const ProgramFolder m_home; // settings, and the save set's folders
 };
 

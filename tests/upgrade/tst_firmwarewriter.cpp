@@ -1,5 +1,6 @@
 // The write and check passes against a device in memory: the chunks and sectors each pass
 // sends, the percentages it reports, and every way it can fail.
+#include "support/TestFiles.h"
 #include "upgrade/FirmwareWriter.h"
 
 #include <QBuffer>
@@ -70,14 +71,6 @@ public:
 private:
     qint64 m_claimed;
 };
-
-QByteArray imageOf(int size)
-{
-    QByteArray bytes(size, Qt::Uninitialized);
-    for (int i = 0; i < size; ++i)
-        bytes[i] = char((i * 131 + i / 512) & 0xff);
-    return bytes;
-}
 
 struct Run
 {
@@ -153,7 +146,7 @@ private slots:
     {
         QFETCH(int, size);
         QFETCH(uint, start);
-        const QByteArray bytes = imageOf(size);
+        const QByteArray bytes = patternedBytes(size);
         QBuffer image;
         image.setData(bytes);
         QVERIFY(image.open(QIODevice::ReadOnly));
@@ -176,7 +169,7 @@ private slots:
     void percentagesOfALargeImage()
     {
         QBuffer image;
-        image.setData(imageOf(4 * 1024 * 1024 + 300));
+        image.setData(patternedBytes(4 * 1024 * 1024 + 300));
         QVERIFY(image.open(QIODevice::ReadOnly));
         MemoryDevice device;
         const Run run = runOn(device, image);
@@ -223,7 +216,7 @@ private slots:
         QFETCH(int, failWriteAt);
         QFETCH(int, flipBitAt);
         QFETCH(int, lostAfterCalls);
-        ShortImage image(imageOf(readable), size);
+        ShortImage image(patternedBytes(readable), size);
         MemoryDevice device;
         const auto sector = [](int value) { return value < 0 ? std::nullopt : std::optional<uint32_t>(value); };
         device.failWriteAt = sector(failWriteAt);
@@ -241,9 +234,7 @@ private slots:
     {
         QTemporaryDir dir;
         const QString path = dir.filePath("alta_nand.img");
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(imageOf(40000)) == 40000);
-        file.close();
+        QVERIFY(writeFile(path, patternedBytes(40000)));
         MemoryDevice device;
         FirmwareWriter writer(
             device, [](const QString &) {}, [](int) {});

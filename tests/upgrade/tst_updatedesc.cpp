@@ -5,6 +5,7 @@
 #include "support/BoxRecorder.h"
 #include "support/LogCapture.h"
 #include "support/ProgramFolder.h"
+#include "support/TestFiles.h"
 #include "upgrade/FirmwareChooser.h"
 #include "upgrade/UpdateDesc.h"
 #include "upgrade/UpgradeLibrary.h"
@@ -124,14 +125,6 @@ UpgradeLibrary::Entries fakeEntries()
     return e;
 }
 
-QByteArray imageOf(int size)
-{
-    QByteArray bytes(size, Qt::Uninitialized);
-    for (int i = 0; i < size; ++i)
-        bytes[i] = char((i * 7 + i / 300) & 0xff);
-    return bytes;
-}
-
 const QString failedText = QStringLiteral("Failed, please make sure installed the driver and try again.");
 const QString successText = QStringLiteral("Success, restart is under way, please wait a moment.");
 
@@ -157,8 +150,8 @@ private slots:
         QVERIFY(QDir().mkpath(m_home.filePath("Upgrade")));
         m_image = m_home.filePath("Upgrade/alta_nand.img");
         m_loader = m_home.filePath("Upgrade/loader_nand.bin");
-        QVERIFY(writeTo(m_image, imageOf(40000)));
-        QVERIFY(writeTo(m_loader, "boot"));
+        QVERIFY(writeFile(m_image, patternedBytes(40000)));
+        QVERIFY(writeFile(m_loader, "boot"));
     }
 
     void cleanup()
@@ -196,34 +189,17 @@ private slots:
         QTest::addColumn<QString>("loader");
         QTest::addColumn<QString>("library"); // loaded, refused (initialisation), missing
         QTest::addColumn<QString>("warning");
-        QTest::newRow("no image") << ""
-                                  << ""
-                                  << "missing"
-                                  << "Firmware is empty!";
-        QTest::newRow("no loader") << "alta_nand.img"
-                                   << ""
-                                   << "missing"
-                                   << "Loader is empty!";
-        QTest::newRow("no library") << "alta_nand.img"
-                                    << "loader_nand.bin"
-                                    << "missing"
-                                    << "RKUpgrade did not be loaded!";
-        QTest::newRow("library refused") << "alta_nand.img"
-                                         << "loader_nand.bin"
-                                         << "refused"
-                                         << "Loader did not initialize!";
-        QTest::newRow("image of the other flash type") << "alta_nor.img"
-                                                       << "loader_nand.bin"
-                                                       << "loaded"
-                                                       << "Please check file!";
-        QTest::newRow("loader of the other flash type") << "alta_nand.img"
-                                                        << "loader_nor.bin"
-                                                        << "loaded"
-                                                        << "Please check file!";
-        QTest::newRow("flash type in other letters") << "ALTA_NAND.img"
-                                                     << "loader_nand.bin"
-                                                     << "loaded"
-                                                     << "Please check file!";
+        const char *const rows[][5] = {
+            {"no image", "", "", "missing", "Firmware is empty!"},
+            {"no loader", "alta_nand.img", "", "missing", "Loader is empty!"},
+            {"no library", "alta_nand.img", "loader_nand.bin", "missing", "RKUpgrade did not be loaded!"},
+            {"library refused", "alta_nand.img", "loader_nand.bin", "refused", "Loader did not initialize!"},
+            {"image of the other flash type", "alta_nor.img", "loader_nand.bin", "loaded", "Please check file!"},
+            {"loader of the other flash type", "alta_nand.img", "loader_nor.bin", "loaded", "Please check file!"},
+            {"flash type in other letters", "ALTA_NAND.img", "loader_nand.bin", "loaded", "Please check file!"},
+        };
+        for (const auto &row : rows)
+            QTest::newRow(row[0]) << QString(row[1]) << QString(row[2]) << QString(row[3]) << QString(row[4]);
     }
 
     void startChecks()
@@ -258,9 +234,7 @@ private slots:
         UpdateDesc dialog;
         QStringList statuses;
         QList<int> progress;
-        prepare(dialog, statuses, progress);
-        dialog.show();
-        button(dialog, "pushButton_Update")->click();
+        start(dialog, statuses, progress);
         QVERIFY(dialog.isBusy());
         for (const char *name : {"pushButton_Update", "pushButton_Cancel", "pushButton_Firemware"})
             QVERIFY(!button(dialog, name)->isEnabled());
@@ -273,7 +247,7 @@ private slots:
         QCOMPARE(fake.calls, QStringList({"init 1", "scan", "boot usb-loader:ALTA-2 loader_nand.bin", "write 0 32",
                                           "write 32 32", "write 64 15", "read 64 15", "reset 0 0"}));
         QVERIFY(fake.offMainThread);
-        QCOMPARE(QByteArray(reinterpret_cast<const char *>(fake.flash.data()), 40000), imageOf(40000));
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(fake.flash.data()), 40000), patternedBytes(40000));
         QCOMPARE(int(DisplaySwitches::instance().refreshRequest), 2);
         QVERIFY(!dialog.isBusy());
         QVERIFY(dialog.findChild<QProgressBar *>()->isHidden());
@@ -317,9 +291,7 @@ private slots:
         UpdateDesc dialog;
         QStringList statuses;
         QList<int> progress;
-        prepare(dialog, statuses, progress);
-        dialog.show();
-        button(dialog, "pushButton_Update")->click();
+        start(dialog, statuses, progress);
         QTRY_COMPARE(status(dialog), failedText);
         QTEST(statuses, "statuses");
         QVERIFY(fake.calls.filter("reset").isEmpty());
@@ -344,8 +316,7 @@ private slots:
         UpdateDesc dialog;
         QStringList statuses;
         QList<int> progress;
-        prepare(dialog, statuses, progress);
-        button(dialog, "pushButton_Update")->click();
+        start(dialog, statuses, progress);
         QTRY_COMPARE(status(dialog), failedText);
         fake.bootResult = 0;
         button(dialog, "pushButton_Update")->click();
@@ -372,6 +343,26 @@ private slots:
                                         "Firmware (*.img);;All files (*.*)"}));
     }
 
+    // The frameless dialog follows the pointer from any spot that leaves the mouse to it.
+    void draggedByItsTitle()
+    {
+        UpdateDesc dialog;
+        dialog.move(100, 100);
+        dialog.show();
+        QWidget *title = dialog.findChild<QLabel *>(QStringLiteral("label_Title"));
+        const QPoint grip = title->mapToGlobal(QPoint(5, 5));
+        const auto send = [title](QEvent::Type type, const QPoint &global, Qt::MouseButtons held) {
+            QMouseEvent event(type, title->mapFromGlobal(global), global, Qt::NoButton, held, Qt::NoModifier);
+            QApplication::sendEvent(title, &event);
+        };
+        send(QEvent::MouseButtonPress, grip, Qt::LeftButton);
+        send(QEvent::MouseMove, grip + QPoint(50, 20), Qt::LeftButton);
+        QCOMPARE(dialog.pos(), QPoint(150, 120));
+        send(QEvent::MouseButtonRelease, grip + QPoint(50, 20), Qt::NoButton);
+        send(QEvent::MouseMove, grip + QPoint(90, 90), Qt::NoButton);
+        QCOMPARE(dialog.pos(), QPoint(150, 120));
+    }
+
 private:
     static QPushButton *button(const UpdateDesc &dialog, const char *name)
     {
@@ -381,14 +372,10 @@ private:
     {
         return dialog.findChild<QLabel *>(QStringLiteral("label_Status"))->text();
     }
-    static bool writeTo(const QString &path, const QByteArray &bytes)
-    {
-        QFile file(path);
-        return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-    }
 
-    // As the control panel prepares it; the worker's reports are collected in the GUI thread.
-    void prepare(UpdateDesc &dialog, QStringList &statuses, QList<int> &progress)
+    // Prepared as the control panel prepares it, shown, and "Upgrade" pressed; the worker's reports
+    // are collected in the GUI thread.
+    void start(UpdateDesc &dialog, QStringList &statuses, QList<int> &progress)
     {
         dialog.setFlashType("nand");
         dialog.setLoaderPath(m_loader);
@@ -396,6 +383,8 @@ private:
         dialog.worker()->setBootPause(std::chrono::milliseconds(0));
         connect(dialog.worker(), &Worker::sigStatus, &dialog, [&statuses](const QString &text) { statuses << text; });
         connect(dialog.worker(), &Worker::sigProgress, &dialog, [&progress](int value) { progress << value; });
+        dialog.show();
+        button(dialog, "pushButton_Update")->click();
     }
 
     ProgramFolder m_home;
