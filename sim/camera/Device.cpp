@@ -69,7 +69,9 @@ bool Device::present()
         case LoaderState::Status::Done:
             if (!flashed.empty())
                 state.installFirmware(flashed);
-            break;
+            inLoader = false;
+            reboot(); // it boots the flashed image first
+            return Clock::now() >= absentUntil;
         case LoaderState::Status::Absent: // someone power-cycled it
             break;
         }

@@ -298,6 +298,9 @@ constexpr Key keys[] = {
      "expected 1 to 127 printable ASCII characters without blanks"},
     {"tftpdropevery",      Whole,   0,           1000000,    0, 0,   nullptr,    to<&D::tftpDropEvery>,      nullptr},
     {"tftpstallafterblocks", Whole, 0,           1000000000, 0, 0,   nullptr,    to<&D::tftpStallAfterBlocks>, nullptr},
+    {"loaderfailwriteatsector", Whole, 0,        0xFFFFFFFF, 0, 0,   nullptr,    to<&D::loaderFailWriteAtSector>, nullptr},
+    {"loaderflipbitatsector", Whole, 0,          0xFFFFFFFF, 0, 0,   nullptr,    to<&D::loaderFlipBitAtSector>, nullptr},
+    {"loaderloseatsector", Whole,   0,           0xFFFFFFFF, 0, 0,   nullptr,    to<&D::loaderLoseAtSector>, nullptr},
 };
 // clang-format on
 

@@ -5,20 +5,39 @@
 
 namespace sim {
 
-namespace {
-
-uint32_t readU32(const uint8_t *p)
+uint32_t readLe32(const uint8_t *p)
 {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
 
-void writeU32(uint8_t *p, uint32_t v)
+void writeLe32(uint8_t *p, uint32_t v)
 {
     for (int i = 0; i < 4; ++i)
         p[i] = uint8_t(v >> (8 * i));
 }
 
-} // namespace
+bool readImageFile(const std::string &path, size_t smallest, size_t largest, std::vector<uint8_t> &file,
+                   std::string &why)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        why = "cannot be read";
+        return false;
+    }
+    in.seekg(0, std::ios::end);
+    const std::streamoff size = in.tellg();
+    in.seekg(0);
+    if (size < std::streamoff(smallest) || size > std::streamoff(largest)) {
+        why = "size out of range";
+        return false;
+    }
+    file.resize(static_cast<size_t>(size));
+    if (!in.read(reinterpret_cast<char *>(file.data()), size)) {
+        why = "cannot be read";
+        return false;
+    }
+    return true;
+}
 
 uint32_t crc32(const uint8_t *data, size_t size)
 {
@@ -42,34 +61,42 @@ std::vector<uint8_t> buildFirmwareImage(int32_t model, const std::string &versio
 {
     std::vector<uint8_t> file(firmwareHeaderSize + payload.size(), 0);
     std::memcpy(file.data(), "QFW1", 4);
-    writeU32(&file[4], uint32_t(model));
+    writeLe32(&file[4], uint32_t(model));
     std::memcpy(&file[8], version.data(), std::min<size_t>(version.size(), 15));
-    writeU32(&file[24], uint32_t(payload.size()));
-    writeU32(&file[28], crc32(payload.data(), payload.size()));
+    writeLe32(&file[24], uint32_t(payload.size()));
+    writeLe32(&file[28], crc32(payload.data(), payload.size()));
     std::copy(payload.begin(), payload.end(), file.begin() + firmwareHeaderSize);
     return file;
 }
 
+bool checkImageFrame(const std::vector<uint8_t> &file, const char *magic, size_t headerSize, int32_t model,
+                     const char *kind, std::string &why)
+{
+    if (file.size() <= headerSize || std::memcmp(file.data(), magic, 4) != 0) {
+        why = std::string("not a ") + kind;
+        return false;
+    }
+    const uint32_t payloadSize = readLe32(&file[headerSize - 8]);
+    if (payloadSize + headerSize != file.size()) {
+        why = "truncated or padded";
+        return false;
+    }
+    if (crc32(&file[headerSize], payloadSize) != readLe32(&file[headerSize - 4])) {
+        why = "checksum mismatch";
+        return false;
+    }
+    if (int32_t(readLe32(&file[4])) != model) {
+        why = "built for another camera model";
+        return false;
+    }
+    return true;
+}
+
 bool checkFirmwareImage(const std::string &path, int32_t model, FirmwareImage &image, std::string &why)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        why = "cannot be read";
-        return false;
-    }
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    in.seekg(0);
-    if (size < std::streamoff(firmwareHeaderSize + 1) || size > std::streamoff(firmwareMaxSize)) {
-        why = "size out of range";
-        return false;
-    }
-    std::vector<uint8_t> file(static_cast<size_t>(size));
-    if (!in.read(reinterpret_cast<char *>(file.data()), size)) {
-        why = "cannot be read";
-        return false;
-    }
-    return checkFirmwareImage(file, model, image, why);
+    std::vector<uint8_t> file;
+    return readImageFile(path, firmwareHeaderSize + 1, firmwareMaxSize, file, why) &&
+           checkFirmwareImage(file, model, image, why);
 }
 
 bool checkFirmwareImage(const std::vector<uint8_t> &file, int32_t model, FirmwareImage &image, std::string &why)
@@ -78,26 +105,12 @@ bool checkFirmwareImage(const std::vector<uint8_t> &file, int32_t model, Firmwar
         why = "size out of range";
         return false;
     }
-    if (std::memcmp(file.data(), "QFW1", 4) != 0) {
-        why = "not a firmware image";
+    if (!checkImageFrame(file, "QFW1", firmwareHeaderSize, model, "firmware image", why))
         return false;
-    }
-    image.model = int32_t(readU32(&file[4]));
+    image.model = model;
     image.version.assign(reinterpret_cast<const char *>(&file[8]),
                          strnlen(reinterpret_cast<const char *>(&file[8]), 16));
-    image.payloadSize = readU32(&file[24]);
-    if (image.payloadSize + firmwareHeaderSize != file.size()) {
-        why = "truncated or padded";
-        return false;
-    }
-    if (crc32(&file[firmwareHeaderSize], image.payloadSize) != readU32(&file[28])) {
-        why = "checksum mismatch";
-        return false;
-    }
-    if (image.model != model) {
-        why = "built for another camera model";
-        return false;
-    }
+    image.payloadSize = uint32_t(file.size() - firmwareHeaderSize);
     if (image.version.empty()) {
         why = "no version";
         return false;

@@ -27,7 +27,17 @@ constexpr size_t firmwareHeaderSize = 32;
 constexpr size_t firmwareMaxSize = 256u << 20;
 
 uint32_t crc32(const uint8_t *data, size_t size);
+uint32_t readLe32(const uint8_t *p);
+void writeLe32(uint8_t *p, uint32_t v);
+// The whole file when its size is within smallest..largest bytes.
+bool readImageFile(const std::string &path, size_t smallest, size_t largest, std::vector<uint8_t> &file,
+                   std::string &why);
 std::vector<uint8_t> buildFirmwareImage(int32_t model, const std::string &version, const std::vector<uint8_t> &payload);
+// The frame firmware images and boot loaders share: a 4-byte magic, the model code at byte 4, the
+// payload's size and CRC-32 as the header's last 8 bytes, then exactly that payload. False, with
+// the reason, for another kind of file, a wrong size or checksum, or another model.
+bool checkImageFrame(const std::vector<uint8_t> &file, const char *magic, size_t headerSize, int32_t model,
+                     const char *kind, std::string &why);
 // True when the file is a sound image for the model; why says what is wrong otherwise.
 bool checkFirmwareImage(const std::string &path, int32_t model, FirmwareImage &image, std::string &why);
 // The same for an image already in memory (one fetched over the network).

@@ -267,20 +267,22 @@ bool checkNames(IniFile &ini, Problem &problem)
     return true;
 }
 
-// The [sim] keys, each a time from 0 to `most` in its unit.
+// The [sim] keys: a time from 0 to `most` in its unit, or a switch.
 struct SimKey
 {
     const char *name; // lower case
     int SimConfig::*field;
     long long most;
     const char *unit;
+    bool SimConfig::*flag;
 };
 
 constexpr SimKey simKeys[] = {
-    {"frametimeoutms", &SimConfig::frameTimeoutMs, 60000, "milliseconds"},
-    {"rebootms", &SimConfig::rebootMs, 600000, "milliseconds"},
-    {"upgradestepms", &SimConfig::upgradeStepMs, 60000, "milliseconds"},
-    {"tftpwaitseconds", &SimConfig::tftpWaitSeconds, 3600, "seconds"},
+    {"frametimeoutms", &SimConfig::frameTimeoutMs, 60000, "milliseconds", nullptr},
+    {"rebootms", &SimConfig::rebootMs, 600000, "milliseconds", nullptr},
+    {"upgradestepms", &SimConfig::upgradeStepMs, 60000, "milliseconds", nullptr},
+    {"tftpwaitseconds", &SimConfig::tftpWaitSeconds, 3600, "seconds", nullptr},
+    {"loaderrefuseinit", nullptr, 0, nullptr, &SimConfig::loaderRefuseInit},
 };
 
 bool parseSim(const IniSection &sec, SimConfig &out, Problem &problem)
@@ -291,6 +293,13 @@ bool parseSim(const IniSection &sec, SimConfig &out, Problem &problem)
         if (key == std::end(simKeys)) {
             problem = {e.line, e.name + ": unknown key"};
             return false;
+        }
+        if (key->flag) {
+            if (!parseBool(e.value, out.*key->flag)) {
+                problem = {e.line, e.name + ": expected yes or no"};
+                return false;
+            }
+            continue;
         }
         long long n = 0;
         if (!parseWhole(e.value, 0, key->most, n)) {

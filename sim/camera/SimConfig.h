@@ -59,6 +59,11 @@ struct DeviceConfig
     int upgradeFailAtStage = 0;    // the SDK upgrade reports -1 at this stage
     long tftpDropEvery = 0;        // the firmware fetch ignores every Nth DATA
     long tftpStallAfterBlocks = 0; // ... or answers nothing more after N blocks
+    // The USB loader's flash, by sector (-1: never): the write covering the sector fails, stores
+    // it with one bit flipped, or loses the device.
+    int64_t loaderFailWriteAtSector = -1;
+    int64_t loaderFlipBitAtSector = -1;
+    int64_t loaderLoseAtSector = -1;
 };
 
 // A call fault: Lx2_<name> returns `status` always, for its next N calls, or after N calls.
@@ -76,10 +81,11 @@ struct SimConfig
     std::string source; // file path, or "built-in"
     std::vector<DeviceConfig> devices;
     std::vector<FaultRule> faults;
-    int frameTimeoutMs = 200; // longest wait of Lx2_ReadNextFrame beyond the frame period
-    int rebootMs = 4000;      // how long a camera is away after an upgrade
-    int upgradeStepMs = 150;  // time between two upgrade progress reports
-    int tftpWaitSeconds = 60; // how long a network camera asks for its firmware while no server answers
+    int frameTimeoutMs = 200;      // longest wait of Lx2_ReadNextFrame beyond the frame period
+    int rebootMs = 4000;           // how long a camera is away after an upgrade
+    int upgradeStepMs = 150;       // time between two upgrade progress reports
+    int tftpWaitSeconds = 60;      // how long a network camera asks for its firmware while no server answers
+    bool loaderRefuseInit = false; // the USB flashing library refuses to initialise
 
     // $QUILLON_SIM_CONFIG, else quillon_sim.ini beside the program, else the built-in set.
     // A mistake gives "<file>:<line>: <reason>", or "<file>: <reason>" for a file that cannot

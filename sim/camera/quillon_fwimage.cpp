@@ -1,6 +1,9 @@
-// quillon_fwimage: builds a firmware image that the virtual cameras accept for an SDK upgrade.
+// quillon_fwimage: builds a firmware image that the virtual cameras accept for an upgrade, or a
+// boot loader that a virtual camera in its USB loader takes.
 //   quillon_fwimage --model Brio --version 1.0.4 [--payload file] -o out.img
+//   quillon_fwimage --boot --model Alta --flash nand [--payload file] -o alta-nand-loader.bin
 
+#include "sim/camera/BootImage.h"
 #include "sim/camera/FirmwareImage.h"
 #include "sim/camera/SimConfig.h"
 
@@ -12,24 +15,35 @@
 
 int main(int argc, char **argv)
 {
-    std::string model, version, payloadPath, outPath;
-    for (int i = 1; i + 1 < argc; i += 2) {
+    std::string model, version, flash, payloadPath, outPath;
+    bool boot = false, understood = true;
+    for (int i = 1; i < argc; ++i) {
         const std::string opt = argv[i];
-        if (opt == "--model")
-            model = argv[i + 1];
-        else if (opt == "--version")
-            version = argv[i + 1];
-        else if (opt == "--payload")
-            payloadPath = argv[i + 1];
-        else if (opt == "-o")
-            outPath = argv[i + 1];
+        if (opt == "--boot") {
+            boot = true;
+            continue;
+        }
+        std::string *value = opt == "--model"     ? &model
+                             : opt == "--version" ? &version
+                             : opt == "--flash"   ? &flash
+                             : opt == "--payload" ? &payloadPath
+                             : opt == "-o"        ? &outPath
+                                                  : nullptr;
+        if (!value || i + 1 >= argc) {
+            understood = false;
+            break;
+        }
+        *value = argv[++i];
     }
     const sim::ModelInfo *info = sim::modelByName(model);
-    if (!info || version.empty() || version.size() > 15 || outPath.empty()) {
+    const bool complete = boot ? (flash == "nand" || flash == "nor") && version.empty()
+                               : !version.empty() && version.size() <= 15 && flash.empty();
+    if (!understood || !info || !complete || outPath.empty()) {
         std::fprintf(stderr,
                      "usage: %s --model Alta|Brio|Cima|Dune|Eske|EskeAlias --version <1..15 chars> "
-                     "[--payload file] -o out.img\n",
-                     argv[0]);
+                     "[--payload file] -o out.img\n"
+                     "       %s --boot --model <model> --flash nand|nor [--payload file] -o loader.bin\n",
+                     argv[0], argv[0]);
         return 2;
     }
     std::vector<uint8_t> payload;
@@ -42,10 +56,12 @@ int main(int argc, char **argv)
         payload.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
     if (payload.empty()) {
-        const std::string text = "virtual firmware " + model + " " + version + "\n";
+        const std::string text = boot ? "virtual boot loader " + model + " " + flash + "\n"
+                                      : "virtual firmware " + model + " " + version + "\n";
         payload.assign(text.begin(), text.end());
     }
-    const std::vector<uint8_t> image = sim::buildFirmwareImage(info->code, version, payload);
+    const std::vector<uint8_t> image =
+        boot ? sim::buildBootImage(info->code, flash, payload) : sim::buildFirmwareImage(info->code, version, payload);
     std::ofstream out(outPath, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char *>(image.data()), std::streamsize(image.size()));
     if (!out.flush()) {

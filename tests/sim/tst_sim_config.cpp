@@ -188,6 +188,12 @@ private slots:
             "tftpFile: expected 1 to 127 printable ASCII characters without blanks");
         bad("TFTP wait too long", "[sim]\ntftpWaitSeconds = 3601\n", 2,
             "tftpWaitSeconds: expected seconds from 0 to 3600");
+        ok("loader faults", alta + "loaderFailWriteAtSector = 0\nloaderFlipBitAtSector = 0xFFFFFFFF\n"
+                                   "loaderLoseAtSector = 64\n[sim]\nloaderRefuseInit = no\n");
+        bad("loader sector beyond 32 bits", alta + "loaderLoseAtSector = 4294967296\n", 3,
+            "loaderLoseAtSector: expected a whole number from 0 to 4294967295");
+        bad("loader refusal neither yes nor no", "[sim]\nloaderRefuseInit = maybe\n", 2,
+            "loaderRefuseInit: expected yes or no");
         bad("first mistake wins", alta + "fps = 0\nfsp = 1\n", 3, "fps: expected");
     }
 
