@@ -1,7 +1,7 @@
 #include "upgrade/Worker.h"
 
 #include "upgrade/FirmwareWriter.h"
-#include "upgrade/LoaderDevice.h"
+#include "upgrade/LoaderSectors.h"
 #include "upgrade/UpgradeLibrary.h"
 
 #include <QDebug>
@@ -75,7 +75,7 @@ bool Worker::upgrade()
     report(QStringLiteral("Download Boot ok"));
     std::this_thread::sleep_for(m_bootPause);
 
-    LoaderDevice sectors(*m_library, device);
+    LoaderSectors sectors(*m_library, device);
     FirmwareWriter writer(
         sectors, [this](const QString &text) { report(text); }, [this](int percent) { emit sigProgress(percent); });
     if (!writer.write(m_firmwarePath, 0)) {
@@ -84,9 +84,14 @@ bool Worker::upgrade()
         return false;
     }
 
-    m_status = QStringLiteral("upgrade success!");
-    (void)rk.RK_ResetRockusb(0, 0);
-    emit sigStatus(m_status);
+    // The device checks the image as it restarts; one it refuses leaves it in its loader, where
+    // the user can flash again while the dialog is open. That is no success.
+    if (const int status = rk.RK_ResetRockusb(0, 0); status < 0) {
+        qWarning() << "Worker: RK_ResetRockusb answered" << status;
+        report(QStringLiteral("Reset device failed!"));
+        return false;
+    }
+    report(QStringLiteral("upgrade success!"));
     return true;
 }
 

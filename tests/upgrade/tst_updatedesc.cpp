@@ -32,6 +32,7 @@ struct FakeLoader
     std::vector<RKDeviceRecord> devices;
     int bootResult = 0;
     std::optional<uint32_t> failWriteAt;
+    int resetResult = 0; // what the device says of the image as it restarts
     std::vector<uint8_t> flash;
 
     QStringList calls; // name and arguments, in order
@@ -103,7 +104,7 @@ UpgradeLibrary::Entries fakeEntries()
     e.RK_ResetRockusb = [](int flags, int reserved) {
         onWorkerThread();
         fake.calls << QStringLiteral("reset %1 %2").arg(flags).arg(reserved);
-        return 0;
+        return fake.resetResult;
     };
     // Never called by the program; present because the library has them.
     e.RK_SetFirmwareW = [](const char16_t *) { return -1; };
@@ -259,8 +260,8 @@ private slots:
         QVERIFY(boxes.shown().isEmpty()); // not busy: no question
     }
 
-    // Every failure ends in the driver hint; the camera is not reset, nothing asks for a refresh,
-    // and closing asks first.
+    // Every failure ends in the driver hint; nothing asks for a refresh, and closing asks first.
+    // An image the device refuses as it restarts leaves it in its loader: no success either.
     void failures_data()
     {
         QTest::addColumn<QString>("fault");
@@ -273,6 +274,11 @@ private slots:
                                        << booted +
                                               QStringList({"write firmware...41 percent", "Download firmware failed!"});
         QTest::newRow("image gone") << "image" << booted + QStringList("Download firmware failed!");
+        QTest::newRow("image refused at restart")
+            << "reset"
+            << booted + QStringList({"write firmware...41 percent", "write firmware...82 percent",
+                                     "write firmware...100 percent", "check firmware...100 percent",
+                                     "Reset device failed!"});
     }
 
     void failures()
@@ -288,13 +294,15 @@ private slots:
             fake.failWriteAt = 40;
         if (fault == "image")
             QVERIFY(QFile::remove(m_image));
+        if (fault == "reset")
+            fake.resetResult = -9;
         UpdateDesc dialog;
         QStringList statuses;
         QList<int> progress;
         start(dialog, statuses, progress);
         QTRY_COMPARE(status(dialog), failedText);
         QTEST(statuses, "statuses");
-        QVERIFY(fake.calls.filter("reset").isEmpty());
+        QCOMPARE(fake.calls.filter("reset").size(), fault == "reset" ? 1 : 0);
         QCOMPARE(int(DisplaySwitches::instance().refreshRequest), 0);
         QVERIFY(button(dialog, "pushButton_Update")->isEnabled());
         QVERIFY(dialog.isBusy());
