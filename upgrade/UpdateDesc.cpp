@@ -157,8 +157,7 @@ void UpdateDesc::on_pushButton_Firemware_clicked()
 
 void UpdateDesc::slotStatus(QString info)
 {
-    qDebug() << "UpdateDesc:" << info;
-    ui->label_Status->setText(info);
+    showStatus(info);
 }
 
 void UpdateDesc::slotProgress(int value)
@@ -171,11 +170,11 @@ void UpdateDesc::slotWorkFinish(bool status)
     setControlsEnabled(true);
     if (!status) {
         // busy stays set: closing now still asks, since the camera is left in its loader.
-        ui->label_Status->setText(QStringLiteral("Failed, please make sure installed the driver and try again."));
+        showStatus(QStringLiteral("Failed, please make sure installed the driver and try again."));
         return;
     }
     m_busy = false;
-    ui->label_Status->setText(QStringLiteral("Success, restart is under way, please wait a moment."));
+    showStatus(QStringLiteral("Success, restart is under way, please wait a moment."));
     ui->progressBar->hide();
     // The frame reader asks the panel for the new device information once the camera is back.
     DisplaySwitches::instance().refreshRequest = 2;
@@ -185,6 +184,12 @@ void UpdateDesc::slotWorkFinish(bool status)
 void UpdateDesc::slotOutTimer()
 {
     close();
+}
+
+void UpdateDesc::showStatus(const QString &text)
+{
+    qDebug() << "UpdateDesc:" << text;
+    ui->label_Status->setText(text);
 }
 
 void UpdateDesc::setControlsEnabled(bool enabled)

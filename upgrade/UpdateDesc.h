@@ -68,6 +68,7 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    void showStatus(const QString &text); // and logs it
     void setControlsEnabled(bool enabled);
     void stopWorker();
 
