@@ -46,7 +46,8 @@ public:
     // cannot be loaded or lacks one.
     static std::unique_ptr<UpgradeLibrary> load(const QString &path);
 
-    // Entry points that live elsewhere (a test's own); all must be set.
+    // Entry points that live elsewhere (a test's own); at least those the worker calls, with
+    // RK_InitializeW and RK_Uninitialize.
     explicit UpgradeLibrary(const Entries &entries);
     // Uninitialises the library when it was initialised, then unloads it.
     ~UpgradeLibrary();

@@ -15,22 +15,13 @@ FW_VERSION="725 604"      # the "FWver:" line edit
 START="500 224"           # the dialog's "Upgrade"
 PATH_FIELD="330 84"       # the dialog's image path
 
-click() { xdotool mousemove --window "$1" $2 click --repeat "${3:-1}" --delay 80 1; }
 shot() { import -window root "$E2E_OUTPUT/$1.png"; }
 fail() {
   shot upgrade_alta_failure 2>/dev/null || true
   echo "FAIL: $*" >&2
   exit 1
 }
-
-# text_of WINDOW "X Y": the text of a line edit, selected and copied with the keyboard.
-text_of() {
-  xdotool windowfocus --sync "$1"
-  click "$1" "$2"
-  xdotool key --clearmodifiers ctrl+a ctrl+c
-  xclip -o -selection clipboard 2>/dev/null
-}
-shows_firmware() { [ "$(text_of "$win" "$FW_VERSION")" = "$1" ]; }
+shows_firmware() { [ "$(text_in "$win" "$FW_VERSION")" = "$1" ]; }
 opened_times() { grep -c 'Control_Single::initializeORB 1 .*ALTA-E2E' "$log" || true; }
 
 cat >"$E2E_TMP/sim.ini" <<'INI'
@@ -58,12 +49,12 @@ start_program "$home" QUILLON_SIM_CONFIG="$E2E_TMP/sim.ini"
 pid=$PROGRAM_PID
 win=$(wait_window "$pid")
 wait_log "$log" '"usb&2bc5&0401&ALTA-E2E&1-1"' 10
-click "$win" "$CAMERA_ROW" 2
+click_in "$win" "$CAMERA_ROW" 2
 wait_log "$log" 'Control_Single::initializeORB 1 +usb&2bc5&0401&ALTA-E2E' 10
-retry 10 shows_firmware 2.0.9 || fail "\"FWver:\" shows '$(text_of "$win" "$FW_VERSION")' before the upgrade"
+retry 10 shows_firmware 2.0.9 || fail "\"FWver:\" shows '$(text_in "$win" "$FW_VERSION")' before the upgrade"
 
 # The question, answered Yes: the camera goes to its loader and leaves the list.
-click "$win" "$UPGRADE_BUTTON"
+click_in "$win" "$UPGRADE_BUTTON"
 question=$(wait_window "$pid" Upgrade)
 shot upgrade_alta_question
 press_key "$question" y
@@ -71,11 +62,11 @@ dialog=$(wait_window "$pid" UpdateDesc)
 wait_log "$log" 'DeviceList::slotToStop' 5
 [ -f "$QUILLON_SIM_STATE/loader/ALTA-E2E.ini" ] || fail "the camera was not handed to its loader"
 expected_image="$home//Upgrade//alta-3.1.4-nand.img"
-shown_image() { [ "$(text_of "$dialog" "$PATH_FIELD")" = "$expected_image" ]; }
-retry 10 shown_image || fail "the dialog shows '$(text_of "$dialog" "$PATH_FIELD")', not the nand image"
+shown_image() { [ "$(text_in "$dialog" "$PATH_FIELD")" = "$expected_image" ]; }
+retry 10 shown_image || fail "the dialog shows '$(text_in "$dialog" "$PATH_FIELD")', not the nand image"
 shot upgrade_alta_dialog
 
-click "$dialog" "$START"
+click_in "$dialog" "$START"
 wait_log "$log" 'UpdateDesc: "upgrade success!"' 60
 statuses=$(tr -d '\r' <"$log" | sed -n 's/.*UpdateDesc: "\(.*\)"$/\1/p' | tr '\n' '|')
 expected='Download Boot ...|Download Boot ok|'
@@ -93,14 +84,14 @@ listings() { grep -c '"usb&2bc5&0401&ALTA-E2E&1-1"' "$log" || true; }
 listed_before=$(listings)
 listed_again() { [ "$(listings)" -gt "$listed_before" ]; }
 scanned_again() {
-  click "$win" "$SCAN"
+  click_in "$win" "$SCAN"
   retry 5 listed_again
 }
 retry 30 scanned_again || fail "the camera is not listed again"
-click "$win" "$CAMERA_ROW" 2
+click_in "$win" "$CAMERA_ROW" 2
 opened_again() { [ "$(opened_times)" -ge 2 ]; }
 retry 10 opened_again || fail "the camera was not opened again"
-retry 10 shows_firmware 3.1.4 || fail "\"FWver:\" shows '$(text_of "$win" "$FW_VERSION")' after the upgrade"
+retry 10 shows_firmware 3.1.4 || fail "\"FWver:\" shows '$(text_in "$win" "$FW_VERSION")' after the upgrade"
 shot upgrade_alta_back
 [ "$(cat "$home/boxes.txt")" = "$(printf 'Upgrade\tThis will make the camera enter into upgraded mode, are you sure to upgrade?')" ] ||
   fail "boxes: $(cat "$home/boxes.txt")"
