@@ -33,7 +33,6 @@ UpdateDesc::LibraryLoader &libraryLoader()
 UpdateDesc::UpdateDesc(QWidget *parent)
     : QDialog(parent)
     , ui(std::make_unique<Ui::UpdateDesc>())
-    , m_libraryName(libraryFileName)
 {
     ui->setupUi(this); // joins on_pushButton_Firemware_clicked by name
     WindowDrag::makeFramelessModal(this);

@@ -76,7 +76,6 @@ private:
     QString m_flashType;
     QString m_upgradeDir;
     QString m_logDir;
-    QString m_libraryName;
     QString m_firmwarePath;
     QString m_loaderPath;
     std::unique_ptr<UpgradeLibrary> m_library;
