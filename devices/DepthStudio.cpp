@@ -4,7 +4,9 @@
 #include "chrome/MyTitleBar.h"
 #include "devices/DeviceList.h"
 #include "panel/CtlWidget.h"
+#include "pipeline/AlgoThread.h"
 #include "pipeline/ImageWidget.h"
+#include "pipeline/MyThread.h"
 #include "shell/MessageBoxes.h"
 #include "ui_DepthStudio.h"
 
@@ -66,6 +68,8 @@ DepthStudio::DepthStudio(QWidget *parent)
     connect(m_deviceList, &DeviceList::sglreopenCamera, m_ctlWidget, &CtlWidget::reopenCamera);
     connect(m_ctlWidget, &CtlWidget::sglopenCamera, m_deviceList, &DeviceList::slotConnected);
     connect(m_ctlWidget, &CtlWidget::sglUpgrade, m_deviceList, &DeviceList::slotToStop);
+    // Back from a loader upgrade, the camera's first frames bring the panel its new identity.
+    connect(m_imageWidget->processing()->reader(), &MyThread::RefreshRGB, m_ctlWidget, &CtlWidget::SlotRefreshRGB);
     placeInto<QHBoxLayout>(ui->widget_ctl, m_ctlWidget);
 }
 

@@ -20,6 +20,7 @@
 #include "shell/MessageBoxes.h"
 #include "shell/ToolSettings.h"
 #include "ui_CtlWidget.h"
+#include "upgrade/UpdateDesc.h"
 
 #include <QCloseEvent>
 #include <QDebug>
@@ -59,6 +60,7 @@ CtlWidget::CtlWidget(QWidget *parent)
 {
     ui->setupUi(this); // joins the on_<object>_<signal> slots by name
     connectControls();
+    m_loaderDialog = new UpdateDesc(this);
 }
 
 CtlWidget::~CtlWidget() = default;
@@ -584,7 +586,8 @@ void CtlWidget::ChgProperty(int) {}
 
 void CtlWidget::on_pushButton_upgrade_clicked()
 {
-    UpgradeEntry::run(*camera(), this, ui->paramsTextEdit->toPlainText());
+    UpgradeEntry::run(*camera(), this, ui->paramsTextEdit->toPlainText(),
+                      {*m_loaderDialog, [this] { emit sglUpgrade(); }});
 }
 
 // ---- parameters and the report ----

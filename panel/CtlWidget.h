@@ -14,6 +14,7 @@
 #include <utility>
 
 class QComboBox;
+class UpdateDesc;
 
 namespace Ui {
 class CtlWidget;
@@ -151,4 +152,5 @@ private:
     WdrOutputMode m_wdrMode{};
     PanelSettings m_openedWith; // the panel right after the camera opened
     bool m_brioGroupEnabled = false;
+    UpdateDesc *m_loaderDialog; // the Alta's, prepared once while the program runs
 };

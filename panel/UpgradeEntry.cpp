@@ -2,12 +2,18 @@
 
 #include "camera/Control_Single.h"
 #include "camera/SdkTypes.h"
+#include "panel/CameraIdentity.h"
+#include "panel/Gb18030.h"
+#include "shell/AppPaths.h"
 #include "shell/MessageBoxes.h"
+#include "upgrade/UpdateDesc.h"
 #include "upgrade/UpgradeBrio.h"
 #include "upgrade/tftpServer.h"
 
 #include <QDebug>
+#include <QDir>
 #include <QPointer>
+#include <QThread>
 
 namespace UpgradeEntry {
 
@@ -37,16 +43,65 @@ bool handOverToNetworkCamera(Control_Single &camera, QWidget *parent, const QStr
                                       .arg(status)) == QMessageBox::Yes;
 }
 
-// Alta's USB loader path is not built yet: the button says so.
-void runLoader(QWidget *parent)
+// The first file of the folder, by name, that matches pattern and whose name holds text; empty
+// when none does.
+QString firstFileContaining(const QString &folder, const QString &pattern, const QString &text)
 {
-    MessageBoxes::information(parent, QStringLiteral("Upgrade"),
-                              QStringLiteral("Upgrading this camera through its USB loader is not available yet."));
+    for (const QString &name : QDir(folder).entryList({pattern}, QDir::Files, QDir::Name))
+        if (name.contains(text))
+            return name;
+    return {};
+}
+
+// Alta: the camera is handed to its USB loader (work mode 16) and the loader dialog flashes
+// it. Once the dialog has been prepared, the program cannot hand a camera over again while it
+// runs.
+void runLoader(Control_Single &camera, QWidget *parent, const Loader &loader)
+{
+    UpdateDesc &dialog = loader.dialog;
+    if (dialog.isPrepared()) {
+        MessageBoxes::information(nullptr, QStringLiteral("Warning"),
+                                  QStringLiteral("The current device can not enter into upgraded mode. Please "
+                                                 "reconnect the camera and reopen TarvikLumidesk, then try again."),
+                                  QMessageBox::Yes);
+        return;
+    }
+    if (MessageBoxes::question(
+            parent, Gb18030::decoded("Upgrade"),
+            Gb18030::decoded("This will make the camera enter into upgraded mode, are you sure to upgrade?"),
+            QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+        return;
+
+    const QString flashType =
+        CameraIdentity::flashType(camera).value_or(QString()) == QLatin1String("nand") ? "nand" : "nor";
+    dialog.setFlashType(flashType);
+    const QString folder = AppPaths::appDir() + QStringLiteral("//Upgrade");
+    if (const QString name = firstFileContaining(folder, QStringLiteral("*.bin"), flashType); !name.isEmpty())
+        dialog.setLoaderPath(folder + QStringLiteral("//%1").arg(name));
+    if (const QString name = firstFileContaining(folder, QStringLiteral("*.img"), flashType); !name.isEmpty())
+        dialog.setFirmwarePath(folder + QStringLiteral("//%1").arg(name));
+
+    SdkWorkMode mode{};
+    (void)camera.getWorkMode(&mode);
+    mode.mode = LX2_WORK_MODE_LOADER;
+    const SdkStatus status = camera.setWorkMode(mode);
+    qDebug() << "UpgradeEntry: work mode" << mode.mode << "status" << status;
+    if (status != LX2_OK) {
+        // Otherwise the user would wait for a dialog that never comes.
+        MessageBoxes::warning(parent, QStringLiteral("Warning"),
+                              QStringLiteral("The camera could not enter its upgrade mode (status %1). Please "
+                                             "reconnect the camera and reopen TarvikLumidesk, then try again.")
+                                  .arg(status));
+        return;
+    }
+    loader.closeCamera();
+    QThread::msleep(100); // the camera on its way to the loader
+    dialog.exec();
 }
 
 } // namespace
 
-void run(Control_Single &camera, QWidget *parent, const QString &paramsText)
+void run(Control_Single &camera, QWidget *parent, const QString &paramsText, const Loader &loader)
 {
     switch (camera.getDeviceType()) {
     case Brio:
@@ -58,7 +113,7 @@ void run(Control_Single &camera, QWidget *parent, const QString &paramsText)
             runDialog<tftpServer>(parent);
         break;
     case Alta:
-        runLoader(parent);
+        runLoader(camera, parent, loader);
         break;
     default: // Cima and EskeAlias have no button
         break;

@@ -5,14 +5,14 @@
 #include "camera/Control_Single.h"
 #include "shell/AppPaths.h"
 #include "shell/MessageBoxes.h"
+#include "upgrade/FirmwareChooser.h"
 #include "upgrade/UpgradeTexts.h"
+#include "upgrade/WindowDrag.h"
 
 #include <QDebug>
 #include <QFile>
-#include <QFileDialog>
 #include <QIcon>
 #include <QLabel>
-#include <QMouseEvent>
 #include <QPointer>
 
 #include <atomic>
@@ -30,17 +30,6 @@ QPointer<UpgradeBrio> &currentDialog()
 // from the SDK's thread always has a live receiver; what it delivers to is decided there.
 std::atomic<QObject *> reportRelay{nullptr};
 
-UpgradeBrio::FilePicker &filePicker()
-{
-    static UpgradeBrio::FilePicker picker;
-    return picker;
-}
-
-QString pickWithQtDialog(QWidget *parent, const QString &caption, const QString &folder, const QString &filter)
-{
-    return QFileDialog::getOpenFileName(parent, caption, folder, filter, nullptr, QFileDialog::DontUseNativeDialog);
-}
-
 } // namespace
 
 UpgradeBrio::UpgradeBrio(QWidget *parent)
@@ -48,9 +37,7 @@ UpgradeBrio::UpgradeBrio(QWidget *parent)
     , ui(std::make_unique<Ui::UpgradeBrio>())
 {
     ui->setupUi(this); // joins on_pushButton_Firemware_clicked by name
-    setWindowFlags(windowFlags() | Qt::FramelessWindowHint);
-    setAttribute(Qt::WA_TranslucentBackground);
-    setModal(true);
+    WindowDrag::makeFramelessModal(this);
     ui->pushButton_Close->setIcon(QIcon(QStringLiteral(":/DepthStudio/Resources/dialog_close.png")));
     ui->pushButton_Firemware->setIcon(QIcon(QStringLiteral(":/DepthStudio/Resources/file_open.png")));
     hide();
@@ -96,9 +83,7 @@ void UpgradeBrio::statusCallback(int32_t stage, int32_t value)
 
 UpgradeBrio::FilePicker UpgradeBrio::setFilePicker(FilePicker picker)
 {
-    FilePicker previous = filePicker();
-    filePicker() = std::move(picker);
-    return previous;
+    return FirmwareChooser::setPicker(std::move(picker));
 }
 
 void UpgradeBrio::slotBNClose_Clicked()
@@ -129,9 +114,7 @@ void UpgradeBrio::on_pushButton_Firemware_clicked()
 {
     const QString folder =
         AppPaths::appDir() + QStringLiteral("//Upgrade") + QStringLiteral("/") + QStringLiteral("Upgrade");
-    const FilePicker pick = filePicker() ? filePicker() : FilePicker(&pickWithQtDialog);
-    const QString chosen = pick(this, QStringLiteral("Select  Firmware File"), folder,
-                                QStringLiteral("Firmware (*.img);;All files (*.*)"));
+    const QString chosen = FirmwareChooser::choose(this, folder);
     if (!chosen.isEmpty())
         m_firmwarePath = chosen;
     ui->lineEdit_Firmware->setText(m_firmwarePath);
@@ -145,16 +128,3 @@ void UpgradeBrio::showReport(const QString &text, int progress)
 }
 
 void UpgradeBrio::paintEvent(QPaintEvent *) {}
-
-void UpgradeBrio::mousePressEvent(QMouseEvent *event)
-{
-    m_dragOffset = event->globalPos() - pos();
-    QDialog::mousePressEvent(event);
-}
-
-void UpgradeBrio::mouseMoveEvent(QMouseEvent *event)
-{
-    if (event->buttons() != Qt::NoButton)
-        move(event->globalPos() - m_dragOffset);
-    QDialog::mouseMoveEvent(event);
-}

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "camera/sdk/quillon_types.h"
+#include "upgrade/FirmwareChooser.h"
 
 #include <QDialog>
-#include <QPoint>
 #include <QString>
 
 #include <functional>
@@ -29,7 +29,7 @@ class UpgradeBrio : public QDialog
 public:
     // Asks the user for an image file: (parent, caption, start folder, filter) -> the chosen
     // path, empty when cancelled.
-    using FilePicker = std::function<QString(QWidget *, const QString &, const QString &, const QString &)>;
+    using FilePicker = FirmwareChooser::Picker;
 
     explicit UpgradeBrio(QWidget *parent = nullptr);
     ~UpgradeBrio() override;
@@ -52,8 +52,6 @@ public slots:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
-    void mousePressEvent(QMouseEvent *event) override;
-    void mouseMoveEvent(QMouseEvent *event) override;
 
 private:
     void showReport(const QString &text, int progress);
@@ -61,5 +59,4 @@ private:
     std::unique_ptr<Ui::UpgradeBrio> ui;
     QLabel *m_status;
     QString m_firmwarePath;
-    QPoint m_dragOffset;
 };

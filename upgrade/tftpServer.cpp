@@ -5,12 +5,12 @@
 #include "shell/AppPaths.h"
 #include "shell/MessageBoxes.h"
 #include "shell/ToolSettings.h"
+#include "upgrade/WindowDrag.h"
 #include "upgrade/tftp/TftpDaemon.h"
 #include "upgrade/tftpNotify.h"
 
 #include <QCloseEvent>
 #include <QFile>
-#include <QMouseEvent>
 #include <QStyle>
 #include <QTimer>
 
@@ -21,9 +21,7 @@ tftpServer::tftpServer(QWidget *parent)
     , ui(std::make_unique<Ui::tftpServer>())
 {
     ui->setupUi(this);
-    setWindowFlags(windowFlags() | Qt::FramelessWindowHint);
-    setAttribute(Qt::WA_TranslucentBackground);
-    setModal(true);
+    WindowDrag::makeFramelessModal(this);
     ui->pushButton_Close->setIcon(style()->standardIcon(QStyle::SP_TitleBarCloseButton));
     hide();
 
@@ -110,17 +108,4 @@ void tftpServer::closeEvent(QCloseEvent *event)
         return;
     }
     event->accept();
-}
-
-void tftpServer::mousePressEvent(QMouseEvent *event)
-{
-    m_dragOffset = event->globalPos() - pos();
-    QDialog::mousePressEvent(event);
-}
-
-void tftpServer::mouseMoveEvent(QMouseEvent *event)
-{
-    if (event->buttons() != Qt::NoButton)
-        move(event->globalPos() - m_dragOffset);
-    QDialog::mouseMoveEvent(event);
 }

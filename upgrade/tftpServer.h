@@ -3,7 +3,6 @@
 #include "upgrade/TftpUpgradeState.h"
 
 #include <QDialog>
-#include <QPoint>
 #include <QTimer>
 
 #include <memory>
@@ -36,8 +35,6 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
-    void mousePressEvent(QMouseEvent *event) override;
-    void mouseMoveEvent(QMouseEvent *event) override;
 
 private:
     void transferStarted(int transfer);
@@ -50,5 +47,4 @@ private:
     bool m_busy = false;
     TftpUpgradeState m_upgrade;
     QTimer m_closeTimer;
-    QPoint m_dragOffset;
 };

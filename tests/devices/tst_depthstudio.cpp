@@ -5,6 +5,7 @@
 #include "panel/CtlWidget.h"
 #include "panel/DataModeTable.h"
 #include "pipeline/AlgoThread.h"
+#include "pipeline/DisplaySwitches.h"
 #include "pipeline/ImageWidget.h"
 #include "pipeline/MyThread.h"
 #include "support/ProgramFolder.h"
@@ -49,14 +50,9 @@ private slots:
         const SimConfigFile config(fastSim() + "[device.a]\nmodel = Alta\nserial = ALT-LOST-1\n"
                                                "unplugAfterFrames = 60\nreplugAfterSeconds = 0.5\n");
         DepthStudio window;
-        window.show();
-        auto *list = window.findChild<DeviceList *>();
-        auto *label = list->findChild<QLabel *>(QStringLiteral("label"));
-        auto *tree = list->findChild<QTreeWidget *>();
-        list->SlotTimeOut();
-        QCOMPARE(tree->topLevelItemCount(), 1);
-        list->itemDoubleClick(tree->topLevelItem(0)->child(0), 0);
+        QLabel *label = openTheOnlyCamera(window);
         QTRY_COMPARE(label->text(), QStringLiteral("connected:ALT-LOST-1"));
+        auto *list = window.findChild<DeviceList *>();
 
         auto *dataModes = window.findChild<QComboBox *>(QStringLiteral("dataModeComBox"));
         dataModes->setCurrentIndex(DataModeTable::indexForValue(Alta, 2, dataModes->count()));
@@ -85,6 +81,28 @@ private slots:
         QCOMPARE(list->findChild<QPushButton *>(QStringLiteral("btn_Stop"))->isEnabled(), false);
     }
 
+    // After a loader upgrade the reader's refresh request brings the panel the camera's device
+    // information again; the upgrade entry's close request closes the camera.
+    void refreshAfterALoaderUpgrade()
+    {
+        const SimConfigFile config(fastSim() + "[device.a]\nmodel = Alta\nserial = ALT-FW-1\nfirmware = 2.0.9\n");
+        DepthStudio window;
+        QLabel *label = openTheOnlyCamera(window);
+        QTRY_COMPARE(label->text(), QStringLiteral("connected:ALT-FW-1"));
+        auto *firmware = window.ctlWidget()->findChild<QLineEdit *>(QStringLiteral("lineEdit_fw"));
+        QCOMPARE(firmware->text(), QStringLiteral("2.0.9"));
+
+        firmware->clear();
+        DisplaySwitches &sw = DisplaySwitches::instance();
+        sw.refreshRequest = 2;
+        QTRY_COMPARE(firmware->text(), QStringLiteral("2.0.9"));
+        QCOMPARE(int(sw.refreshRequest), 0);
+
+        emit window.ctlWidget()->sglUpgrade();
+        QCOMPARE(label->text(), QStringLiteral("unconnected:ALT-FW-1"));
+        QVERIFY(!window.imageWidget()->processing()->reader()->isReading());
+    }
+
     // The image view hands a continuous save that ended on a failed write back to the panel.
     void endedContinuousSaveUnticksThePanel()
     {
@@ -97,6 +115,19 @@ private slots:
     }
 
 private:
+    // Shows the window, lists the one camera and opens it as a double click does. Returns the
+    // device list's connection label.
+    static QLabel *openTheOnlyCamera(DepthStudio &window)
+    {
+        window.show();
+        auto *list = window.findChild<DeviceList *>();
+        auto *tree = list->findChild<QTreeWidget *>();
+        list->SlotTimeOut();
+        if (tree->topLevelItemCount() == 1)
+            list->itemDoubleClick(tree->topLevelItem(0)->child(0), 0);
+        return list->findChild<QLabel *>(QStringLiteral("label"));
+    }
+
     const ProgramFolder m_home; // settings, and the save set's folders
 };
 

@@ -82,3 +82,15 @@ wait_log() {
   retry "$3" grep -qE "$2" "$1" 2>/dev/null || fail "no line matching '$2' in $1 after $3 s; it ends with:
 $(tail -n 8 "$1" 2>/dev/null)"
 }
+
+# click_in WINDOW "X Y" [REPEAT]: a click (or several) at that place inside the window.
+click_in() { xdotool mousemove --window "$1" $2 click --repeat "${3:-1}" --delay 80 1; }
+
+# text_in WINDOW "X Y": the text of the line edit at that place, selected and copied with the
+# keyboard.
+text_in() {
+  xdotool windowfocus --sync "$1"
+  click_in "$1" "$2"
+  xdotool key --clearmodifiers ctrl+a ctrl+c
+  xclip -o -selection clipboard 2>/dev/null
+}

@@ -13,6 +13,7 @@
 #include "support/LogCapture.h"
 #include "support/SimConfigFile.h"
 #include "support/TestFiles.h"
+#include "upgrade/UpdateDesc.h"
 #include "upgrade/UpgradeBrio.h"
 #include "upgrade/tftpServer.h"
 
@@ -59,6 +60,9 @@ uri = net:10.0.0.5:5005
 model = Eske
 uri = net:10.0.0.6:5005
 )";
+
+const QString loaderQuestion =
+    QStringLiteral("Upgrade\tThis will make the camera enter into upgraded mode, are you sure to upgrade?");
 
 // Groups in the order of the letters of a visibility pattern.
 const char *const groupNames[] = {"groupBox_Brio", "groupBox_COM", "groupBox_SHOW", "groupBox_ALGO",
@@ -556,8 +560,8 @@ private slots:
 
     // Brio: the SDK dialog, without a question. Dune and Eske: the camera is told where to fetch
     // from (the text box's bytes as property 11), then the TFTP dialog; a camera that refuses the
-    // text is said to, and the user decides. Alta: not yet, and it says so. Every dialog is gone
-    // when the button returns.
+    // text is said to, and the user decides. Alta: the question first (its path is tested on its
+    // own below). Every dialog but the panel's own loader dialog is gone when the button returns.
     void upgradeButtonPerModel()
     {
         const QString handover = QStringLiteral("127.0.0.1:6969 dune.img");
@@ -576,8 +580,7 @@ private slots:
                       {"10.0.0.6", handover, QMessageBox::Ok, "tftpServer", {}},
                       {"10.0.0.5", QStringLiteral("10.1.1.1 caf\u00e9.img"), QMessageBox::No, nullptr, refused},
                       {"10.0.0.5", QStringLiteral("10.1.1.1 caf\u00e9.img"), QMessageBox::Yes, "tftpServer", refused},
-                      {"ALTA-1", handover, QMessageBox::Ok, nullptr,
-                       "Upgrade\tUpgrading this camera through its USB loader is not available yet."},
+                      {"ALTA-1", handover, QMessageBox::Ok, nullptr, loaderQuestion},
                       {"CIMA-1", handover, QMessageBox::Ok, nullptr, {}}};
         for (const auto &m : models) {
             QVERIFY(open(m.uri, 255));
@@ -596,7 +599,9 @@ private slots:
             closer.stop();
             QCOMPARE(shown, m.dialog ? QStringList(m.dialog) : QStringList());
             QCOMPARE(boxes.shown(), m.box.isEmpty() ? QStringList() : QStringList(m.box));
-            QVERIFY(m_panel->findChildren<QDialog *>().isEmpty());
+            const QList<QDialog *> dialogs = m_panel->findChildren<QDialog *>();
+            QCOMPARE(dialogs.size(), 1);
+            QVERIFY(qobject_cast<UpdateDesc *>(dialogs.first()));
 
             char written[64] = {};
             int32_t length = sizeof written - 1;
@@ -606,6 +611,71 @@ private slots:
             if (handedOver)
                 QCOMPARE(QByteArray(written), handover.toLatin1());
         }
+    }
+
+    // Alta: after a Yes the camera goes to its loader (work mode 16), is closed, and the loader
+    // dialog runs with the flash type's boot loader and image, the first of each by name.
+    void altaLoaderEntry_data()
+    {
+        QTest::addColumn<QByteArray>("ini"); // added to the cameras
+        QTest::addColumn<QString>("uri");
+        QTest::addColumn<int>("button"); // the answer to every box
+        QTest::addColumn<QStringList>("boxes");
+        QTest::addColumn<QStringList>("files"); // flash type, boot loader, image; none: no dialog
+        const QByteArray alta2 = "[device.alta2]\nmodel = Alta\nuri = usb&2bc5&0401&ALTA-2&1-5\nserial = ALTA-2\n";
+        QTest::newRow("nor") << QByteArray() << "ALTA-1" << int(QMessageBox::Yes) << QStringList(loaderQuestion)
+                             << QStringList({"nor", "b_nor.bin", "alta_nor.img"});
+        QTest::newRow("nand") << alta2 + "flashType = nand\n"
+                              << "ALTA-2" << int(QMessageBox::Yes) << QStringList(loaderQuestion)
+                              << QStringList({"nand", "a_nand.bin", "alta_nand.img"});
+        QTest::newRow("unreadable flash type is nor")
+            << alta2 + "flashType = nand\nfailPropertyReads = 0xF0000019\n"
+            << "ALTA-2" << int(QMessageBox::Yes) << QStringList(loaderQuestion)
+            << QStringList({"nor", "b_nor.bin", "alta_nor.img"});
+        QTest::newRow("question answered No")
+            << QByteArray() << "ALTA-1" << int(QMessageBox::No) << QStringList(loaderQuestion) << QStringList();
+        QTest::newRow("work mode refused")
+            << QByteArray("[faults]\nLx2_SetProperty = -6\n") << "ALTA-1" << int(QMessageBox::Yes)
+            << QStringList({loaderQuestion, "Warning\tThe camera could not enter its upgrade mode (status -6). "
+                                            "Please reconnect the camera and reopen TarvikLumidesk, then try again."})
+            << QStringList();
+    }
+
+    void altaLoaderEntry()
+    {
+        QFETCH(QByteArray, ini);
+        QFETCH(QString, uri);
+        QFETCH(int, button);
+        const auto answer = QMessageBox::StandardButton(button);
+        QFETCH(QStringList, files);
+        const QString folder = m_home.filePath("Upgrade");
+        QVERIFY(QDir().mkpath(folder));
+        for (const char *name : {"c_nor.bin", "b_nor.bin", "a_nand.bin", "alta_nand.img", "alta_nor.img", "nor.txt"})
+            QVERIFY(writeFile(folder + "/" + name, "x"));
+        QVERIFY(open(uri.toLatin1().constData(), 0, {}, ini));
+        QSignalSpy closing(m_panel.get(), &CtlWidget::sglUpgrade);
+        QStringList shown; // the dialogs, with whether the camera was closed before each came up
+        const QStringList dialogs = runUpgrade(answer, shown, closing);
+        QTEST(m_boxes, "boxes");
+        QCOMPARE(dialogs, files.isEmpty() ? QStringList() : QStringList("UpdateDesc closed"));
+
+        const UpdateDesc *loader = m_panel->findChild<UpdateDesc *>();
+        const bool inLoader = QFile::exists(m_config->statePath() + "/loader/" + uri + ".ini");
+        QCOMPARE(inLoader, !files.isEmpty());
+        QCOMPARE(closing.size(), files.isEmpty() ? 0 : 1);
+        QCOMPARE(loader->isPrepared(), answer == QMessageBox::Yes);
+        if (files.isEmpty())
+            return;
+        QCOMPARE(loader->flashType(), files[0]);
+        QCOMPARE(loader->loaderPath(), m_home.path() + "//Upgrade//" + files[1]);
+        QCOMPARE(loader->firmwarePath(), m_home.path() + "//Upgrade//" + files[2]);
+
+        // Once prepared, never again while the program runs: nothing reaches the camera.
+        QVERIFY(QFile::remove(m_config->statePath() + "/loader/" + uri + ".ini"));
+        QCOMPARE(runUpgrade(QMessageBox::Yes, shown, closing), QStringList());
+        QCOMPARE(m_boxes, QStringList("Warning\tThe current device can not enter into upgraded mode. Please "
+                                      "reconnect the camera and reopen TarvikLumidesk, then try again."));
+        QCOMPARE(closing.size(), 1);
     }
 
     // A camera back from an upgrade shows its new firmware.
@@ -628,6 +698,27 @@ private slots:
     }
 
 private:
+    // Presses "Upgrade Firmware", answering every box with answer and closing every dialog that
+    // comes up. The boxes land in m_boxes; returns the dialogs, each with "closed" when the
+    // camera had been closed before it came up.
+    QStringList runUpgrade(QMessageBox::StandardButton answer, QStringList &shown, const QSignalSpy &closing)
+    {
+        shown.clear();
+        BoxRecorder boxes(answer);
+        QTimer closer;
+        connect(&closer, &QTimer::timeout, [&] {
+            if (QWidget *modal = QApplication::activeModalWidget()) {
+                shown << QStringLiteral("%1%2").arg(modal->metaObject()->className(),
+                                                    closing.isEmpty() ? "" : " closed");
+                modal->close();
+            }
+        });
+        closer.start(10);
+        m_panel->on_pushButton_upgrade_clicked();
+        m_boxes = boxes.shown();
+        return shown;
+    }
+
     bool open(const char *uri, int userType, const QByteArray &settings = {}, const QByteArray &faults = {})
     {
         if (!writeFile(m_home.filePath("Lumidesk.ini"), "usertype=" + QByteArray::number(userType) + "\n" + settings))
@@ -688,6 +779,7 @@ private:
     std::unique_ptr<SimConfigFile> m_config;
     std::unique_ptr<CtlWidget> m_panel;
     std::unique_ptr<LogCapture> m_log;
+    QStringList m_boxes;
     Control_Single *m_camera = Control_Single::getInstance();
     DisplaySwitches &sw = DisplaySwitches::instance();
 };

@@ -17,3 +17,13 @@ inline QByteArray readFile(const QString &path)
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
+
+// size bytes of a pattern that does not repeat within a sector or from one sector to the next,
+// so that a sector written to the wrong place or a chunk cut short shows.
+inline QByteArray patternedBytes(int size)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (int i = 0; i < size; ++i)
+        bytes[i] = char((i * 131 + i / 512) & 0xff);
+    return bytes;
+}

@@ -1,0 +1,32 @@
+#include "upgrade/WindowDrag.h"
+
+#include <QDialog>
+#include <QMouseEvent>
+#include <QWidget>
+
+WindowDrag::WindowDrag(QWidget *window)
+    : QObject(window)
+    , m_window(window)
+{
+    window->installEventFilter(this);
+}
+
+void WindowDrag::makeFramelessModal(QDialog *dialog)
+{
+    dialog->setWindowFlags(dialog->windowFlags() | Qt::FramelessWindowHint);
+    dialog->setAttribute(Qt::WA_TranslucentBackground);
+    dialog->setModal(true);
+    new WindowDrag(dialog);
+}
+
+bool WindowDrag::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_window) {
+        const auto *mouse = static_cast<const QMouseEvent *>(event);
+        if (event->type() == QEvent::MouseButtonPress)
+            m_offset = mouse->globalPos() - m_window->pos();
+        else if (event->type() == QEvent::MouseMove && mouse->buttons() != Qt::NoButton)
+            m_window->move(mouse->globalPos() - m_offset);
+    }
+    return false;
+}
