@@ -13,6 +13,7 @@
 #include <QCloseEvent>
 #include <QDebug>
 #include <QDir>
+#include <QFileInfo>
 #include <QIcon>
 #include <QThread>
 #include <QTimer>
@@ -147,8 +148,12 @@ void UpdateDesc::slotBNUpdate_Clicked()
 
 void UpdateDesc::on_pushButton_Firemware_clicked()
 {
-    const QString chosen =
-        FirmwareChooser::choose(this, m_upgradeDir + QStringLiteral("/") + QStringLiteral("Upgrade"));
+    // Images are looked for in Upgrade/Upgrade; a folder nobody made would leave the dialog
+    // wherever it pleases, so then it opens where the entry found the images.
+    QString start = m_upgradeDir + QStringLiteral("/") + QStringLiteral("Upgrade");
+    if (!QFileInfo(start).isDir())
+        start = m_upgradeDir;
+    const QString chosen = FirmwareChooser::choose(this, start);
     if (!chosen.isEmpty())
         m_firmwarePath = chosen;
     ui->lineEdit_Firmware->setText(m_firmwarePath);

@@ -11,6 +11,7 @@
 #include "upgrade/UpgradeLibrary.h"
 #include "upgrade/Worker.h"
 
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -306,12 +307,14 @@ private slots:
         });
         UpdateDesc dialog;
         button(dialog, "pushButton_Firemware")->click();
+        QVERIFY(QDir().mkpath(m_home.path() + "/Upgrade/Upgrade"));
         button(dialog, "pushButton_Firemware")->click(); // cancelled
         QCOMPARE(dialog.firmwarePath(), "/images/alta_nand.img");
         QCOMPARE(dialog.findChild<QLineEdit *>("lineEdit_Firmware")->text(), "/images/alta_nand.img");
         QCOMPARE(asked.size(), 2);
-        QCOMPARE(asked[0], QStringList({"Select  Firmware File", m_home.path() + "//Upgrade/Upgrade",
+        QCOMPARE(asked[0], QStringList({"Select  Firmware File", m_home.path() + "//Upgrade",
                                         "Firmware (*.img);;All files (*.*)"}));
+        QCOMPARE(asked[1][1], m_home.path() + "//Upgrade/Upgrade");
     }
 
     // The frameless dialog follows the pointer from any spot that leaves the mouse to it.
