@@ -21,11 +21,14 @@ void WindowDrag::makeFramelessModal(QDialog *dialog)
 
 bool WindowDrag::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_window) {
+    if (watched != m_window)
+        return false;
+    // Only mouse events are QMouseEvents: cast after the type says so.
+    if (event->type() == QEvent::MouseButtonPress) {
+        m_offset = static_cast<const QMouseEvent *>(event)->globalPos() - m_window->pos();
+    } else if (event->type() == QEvent::MouseMove) {
         const auto *mouse = static_cast<const QMouseEvent *>(event);
-        if (event->type() == QEvent::MouseButtonPress)
-            m_offset = mouse->globalPos() - m_window->pos();
-        else if (event->type() == QEvent::MouseMove && mouse->buttons() != Qt::NoButton)
+        if (mouse->buttons() != Qt::NoButton)
             m_window->move(mouse->globalPos() - m_offset);
     }
     return false;
