@@ -313,27 +313,16 @@ int diffOrRestore(const Context &c, bool restoring)
                              .arg(args[1], *reportSerial, cameraSerial.value_or(QStringLiteral("(no serial)"))));
     const bool dryRun = c.line.options.contains(QStringLiteral("dry-run"));
     const std::vector<ReportRestore::Outcome> outcomes = ReportRestore::restore(c.camera, *report, *mode, dryRun);
-    int written = 0, failures = 0, skipped = 0;
+    // Per kind of outcome (Restored, WouldWrite, Skipped, Failed): how it is said, and where.
+    static const char *said[] = {"restored ", "would write ", "lumidesk-cli: left ", "lumidesk-cli: failed "};
+    int counts[4] = {};
     for (const ReportRestore::Outcome &o : outcomes) {
-        switch (o.kind) {
-        case ReportRestore::Outcome::Restored:
-            ++written;
-            c.out << "restored " << o.name << ": " << o.detail << "\n";
-            break;
-        case ReportRestore::Outcome::WouldWrite:
-            ++written;
-            c.out << "would write " << o.name << ": " << o.detail << "\n";
-            break;
-        case ReportRestore::Outcome::Skipped:
-            ++skipped;
-            c.err << "lumidesk-cli: left " << o.name << ": " << o.detail << "\n";
-            break;
-        case ReportRestore::Outcome::Failed:
-            ++failures;
-            c.err << "lumidesk-cli: failed " << o.name << ": " << o.detail << "\n";
-            break;
-        }
+        ++counts[o.kind];
+        const bool trouble = o.kind == ReportRestore::Outcome::Skipped || o.kind == ReportRestore::Outcome::Failed;
+        (trouble ? c.err : c.out) << said[o.kind] << o.name << ": " << o.detail << "\n";
     }
+    const int written = counts[ReportRestore::Outcome::Restored] + counts[ReportRestore::Outcome::WouldWrite];
+    const int skipped = counts[ReportRestore::Outcome::Skipped], failures = counts[ReportRestore::Outcome::Failed];
     if (outcomes.empty())
         c.err << "lumidesk-cli: the camera matches the report; nothing to write\n";
     else if (dryRun)
