@@ -58,6 +58,9 @@ Plan planFor(Control_Single &camera, const Section &section, const std::optional
         for (int range = 0; range < 9; ++range)
             if (now.size() != 10 || now[range + 1] != parts[range + 1])
                 plan.writes.push_back({ParamItems::PulseCount, Selectors{range / 3, range % 3, {}}, parts[range + 1]});
+        if (plan.writes.empty())
+            plan.reason = QStringLiteral("only its first value differs, the count of the camera's current depth "
+                                         "range, which is not a parameter");
         return plan;
     }
     if (h == QLatin1String("IR_S2_Enable")) {
