@@ -176,6 +176,14 @@ QString itemList()
     return names.join(QLatin1String(", "));
 }
 
+// The page's verdict on a text before any camera is opened.
+std::optional<QString> refusalOf(bool writing, int index, const QString &text, const ParamItems::Selectors &selectors)
+{
+    if (index == ParamItems::RegVal)
+        return writing ? ParamItems::registerWrite(text).refusal : ParamItems::registerRead(text).refusal;
+    return writing ? ParamItems::build(index, text, selectors).refusal : std::nullopt;
+}
+
 // get and set, and the register commands through the page's RegVal item.
 int parameter(const Context &c, bool writing, int index, const QString &cameraName, const QStringList &parts)
 {
@@ -189,31 +197,23 @@ int parameter(const Context &c, bool writing, int index, const QString &cameraNa
         return c.mistake(QStringLiteral("%1 cannot be written").arg(ParamItems::name(index)));
     if (writing && index != ParamItems::RegVal && parts.isEmpty())
         return c.mistake(QStringLiteral("set needs the values to write (lumidesk-cli set --help)"));
+    // The page's "Waring" box, as a line.
+    const auto refuse = [&c](const QString &why) {
+        c.err << "Waring: " << why << "\n";
+        return int(Mistake);
+    };
     // The page refuses a bad text before it reaches the camera; so does the command line.
-    if (writing) {
-        const std::optional<QString> refusal = index == ParamItems::RegVal
-                                                   ? ParamItems::registerWrite(text).refusal
-                                                   : ParamItems::build(index, text, {*mode, *range, text}).refusal;
-        if (refusal) {
-            c.err << "Waring: " << *refusal << "\n";
-            return Mistake;
-        }
-    } else if (index == ParamItems::RegVal) {
-        if (const std::optional<QString> refusal = ParamItems::registerRead(text).refusal) {
-            c.err << "Waring: " << *refusal << "\n";
-            return Mistake;
-        }
-    }
+    const std::optional<QString> early = refusalOf(writing, index, text, {*mode, *range, text});
+    if (early)
+        return refuse(*early);
     OpenCamera open(c.camera, cameraName);
     if (!open.opened.entry)
         return notOpened(c, open.opened);
     const ParamItems::Selectors selectors{*mode, *range, text};
     if (writing) {
         const ParamItems::WriteResult result = ParamItems::write(c.camera, index, text, selectors);
-        if (result.refusal) {
-            c.err << "Waring: " << *result.refusal << "\n";
-            return Mistake;
-        }
+        if (result.refusal)
+            return refuse(*result.refusal);
         if (result.failure) {
             c.err << "Warning: " << *result.failure << "\n";
             return Failed;
@@ -221,10 +221,8 @@ int parameter(const Context &c, bool writing, int index, const QString &cameraNa
         return Success;
     }
     const ParamItems::ReadResult result = ParamItems::read(c.camera, index, selectors);
-    if (result.refusal) {
-        c.err << "Waring: " << *result.refusal << "\n";
-        return Mistake;
-    }
+    if (result.refusal)
+        return refuse(*result.refusal);
     if (result.status != LX2_OK)
         return c.failed(QStringLiteral("Reading %1 failed: the camera answered %2.")
                             .arg(ParamItems::name(index))

@@ -278,6 +278,29 @@ private slots:
         QCOMPARE(panelReport(), saved);
     }
 
+    // What cannot be written is said, a refused item fails the command, and the rest is written.
+    void restoreSaysWhatItCannot()
+    {
+        QString report = QString::fromUtf8(panelReport());
+        report.replace(QRegularExpression("TransferMat:\n[^\r]*"), "TransferMat:\n1, 2, x");
+        report.replace(QRegularExpression("FWVer:\n[^\r]*"), "FWVer:\n9.9.9");
+        report.replace(QRegularExpression("GmmGain:\n[^\r]*"), "GmmGain:\n300");
+        const QString path = folder->filePath("edited.txt");
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(report.toUtf8());
+        file.close();
+
+        const Run restore = cli({"restore", "CLI-A", path});
+        QCOMPARE(restore.exit, 1);
+        QCOMPARE(restore.out, QStringLiteral("restored GmmGain: 300\n"));
+        QVERIFY2(restore.err.contains("failed TransferMat: Part 3 (\"x\") of TransferMat is not a number. Nothing was "
+                                      "written.\n"),
+                 qPrintable(restore.err));
+        QVERIFY(restore.err.contains("left FWVer: FWVer is read only: the camera has 2.1.4, the report 9.9.9\n"));
+        QCOMPARE(cli({"get", "CLI-A", "GmmGain"}).out, QStringLiteral("300\n"));
+    }
+
 private:
     // The report as the panel's "SaveCameraParams" writes it, read from its file. The camera is
     // closed again before the command line opens it.
