@@ -54,7 +54,7 @@ const Command commands[] = {
      "Writes one parameter as the parameter page's \"Write\" does: the values are joined by\n"
      "blanks and split at commas and white space; a wrong count, a part that is not a number of\n"
      "its field's type, or a read-only item is refused with the page's message and nothing is\n"
-     "written. Quote negative numbers or put \"--\" before them only if they look like options.\n"
+     "written. A word such as -3 is a value, not an option; after \"--\" every word is a value.\n"
      "\n"
      "  --mode N    \"Depth Mode：\" 0-2 (OffSet, HTP, MaxDepth, RangeOffset, PulseCount; default 0)\n"
      "  --range N   \"Depth Range：\" 0-2 (OffSet, PulseCount; default 0)\n"},
