@@ -3,6 +3,8 @@
 #include "camera/Control_Single.h"
 #include "camera/ParamItems.h"
 
+#include <iterator>
+
 namespace CalibrationReport {
 
 namespace {
@@ -49,62 +51,183 @@ std::optional<QString> maxDepth(Control_Single &camera, int mode)
     return ordered.join(QLatin1String(", ")) + QLatin1Char(' ');
 }
 
+using SectionRead = std::optional<QString> (*)(Control_Single &, int htpDepthMode);
+
+template <int item> std::optional<QString> shownItem(Control_Single &camera, int)
+{
+    return shown(camera, item);
+}
+
+template <int position> std::optional<QString> offset(Control_Single &camera, int)
+{
+    return shown(camera, ParamItems::OffSet, Selectors{0, position, {}});
+}
+
+template <int mode> std::optional<QString> maxDepthOf(Control_Single &camera, int)
+{
+    return maxDepth(camera, mode);
+}
+
+// The IMU offsets of selector 1.
+template <int item> std::optional<QString> imuOffset(Control_Single &camera, int)
+{
+    return shown(camera, item, Selectors{0, 0, QStringLiteral("1")});
+}
+
+template <int item> std::optional<QString> joinedValues(Control_Single &camera, int)
+{
+    const std::optional<QStringList> values = valuesOf(camera, item);
+    return values ? std::optional<QString>(values->join(QLatin1String(", "))) : std::nullopt;
+}
+
+std::optional<QString> pulses(Control_Single &camera, int)
+{
+    const std::optional<QStringList> values = valuesOf(camera, ParamItems::PulseCount);
+    return values ? std::optional<QString>(pulseGroups(*values)) : std::nullopt;
+}
+
+std::optional<QString> htp(Control_Single &camera, int htpDepthMode)
+{
+    return shown(camera, ParamItems::HTP, Selectors{htpDepthMode, 0, {}});
+}
+
+// The switch alone: the record's first byte.
+std::optional<QString> irS2(Control_Single &camera, int)
+{
+    const std::optional<QStringList> values = valuesOf(camera, ParamItems::IR_S2_Enable);
+    return values && !values->isEmpty() ? std::optional<QString>(values->first()) : std::nullopt;
+}
+
+struct SectionRow
+{
+    const char *heading;
+    SectionRead read;
+};
+
+const SectionRow rows[] = {
+    {"SN", shownItem<ParamItems::SN>},
+    {"Depth Intrinsic", shownItem<ParamItems::DepthIntrinsic>},
+    {"RGB Intrinsic", shownItem<ParamItems::RGBIntrinsic>},
+    {"Depth Distortion", shownItem<ParamItems::DepthDistortion>},
+    {"RGB Distortion", shownItem<ParamItems::RGBDistortion>},
+    {"RotationMat", shownItem<ParamItems::RotationMat>},
+    {"TransferMat", shownItem<ParamItems::TransferMat>},
+    {"EMat", shownItem<ParamItems::EMat>},
+    {"FMat", shownItem<ParamItems::FMat>},
+    {"PulseCount", pulses},
+    {"OffSet Near", offset<0>},
+    {"OffSet Mid", offset<1>},
+    {"OffSet Far", offset<2>},
+    {"HTP", htp},
+    {"Mode0", maxDepthOf<0>},
+    {"Mode1", maxDepthOf<1>},
+    {"Mode2", maxDepthOf<2>},
+    {"FWVer", shownItem<ParamItems::FWVer>},
+    {"HMVer", shownItem<ParamItems::HMVer>},
+    {"PCBA", shownItem<ParamItems::PCBA>},
+    {"WorkMode", shownItem<ParamItems::WorkMode>},
+    {"IR_S2_Enable", irS2},
+    {"GmmGain", shownItem<ParamItems::GmmGain>},
+    {"GmmParams", shownItem<ParamItems::GmmParams>},
+    {"AccSensitivity", shownItem<ParamItems::AccSensitivity>},
+    {"GyroSensitivity", shownItem<ParamItems::GyroSensitivity>},
+    {"AccOffsetTemp", joinedValues<ParamItems::AccOffsetTemp>},
+    {"GyroOffsetTemp", joinedValues<ParamItems::GyroOffsetTemp>},
+    {"AccOffset", imuOffset<ParamItems::AccOffset>},
+    {"GyroOffset", imuOffset<ParamItems::GyroOffset>},
+    {"LD", shownItem<ParamItems::LD>},
+    {"TAL", shownItem<ParamItems::TAL>},
+    {"FlashType", shownItem<ParamItems::FlashType>},
+};
+
+const QLatin1String maxDepthLine("MaxDepth:");
+const QLatin1String firstMode("Mode0");
+
 } // namespace
+
+const QStringList &headings()
+{
+    static const QStringList all = [] {
+        QStringList list;
+        for (const SectionRow &row : rows)
+            list << QString::fromLatin1(row.heading);
+        return list;
+    }();
+    return all;
+}
+
+std::optional<QString> readSection(Control_Single &camera, int index, int htpDepthMode)
+{
+    if (index < 0 || index >= int(std::size(rows)))
+        return std::nullopt;
+    return rows[index].read(camera, htpDepthMode);
+}
+
+std::vector<Section> readSections(Control_Single &camera, int htpDepthMode)
+{
+    std::vector<Section> sections;
+    for (int i = 0; i < int(std::size(rows)); ++i)
+        sections.push_back({headings()[i], readSection(camera, i, htpDepthMode)});
+    return sections;
+}
+
+QString compose(const std::vector<Section> &sections)
+{
+    QString text;
+    for (const Section &section : sections) {
+        if (section.heading == firstMode)
+            text += maxDepthLine + QLatin1Char('\n');
+        text += section.heading + QLatin1String(":\n");
+        if (section.body)
+            text += *section.body;
+        text += QLatin1String("\r\n");
+    }
+    return text;
+}
+
+Parsed parse(const QString &text)
+{
+    Parsed parsed;
+    QStringList lines = text.split(QLatin1Char('\n'));
+    // An editor may have turned every line end into CR LF.
+    for (QString &line : lines)
+        if (line.endsWith(QLatin1Char('\r')))
+            line.chop(1);
+    int at = 0;
+    const auto fail = [&](const QString &what) {
+        parsed.sections.clear();
+        parsed.error = QStringLiteral("line %1: %2").arg(at + 1).arg(what);
+        return parsed;
+    };
+    const auto expect = [&](const QString &heading) {
+        if (at >= lines.size())
+            return false;
+        return lines[at] == heading;
+    };
+    for (const QString &heading : headings()) {
+        if (heading == firstMode) {
+            if (!expect(maxDepthLine))
+                return fail(QStringLiteral("\"%1\" expected").arg(maxDepthLine));
+            ++at;
+        }
+        if (!expect(heading + QLatin1Char(':')))
+            return fail(QStringLiteral("\"%1:\" expected").arg(heading));
+        ++at;
+        if (at >= lines.size())
+            return fail(QStringLiteral("the values of %1 are missing").arg(heading));
+        const QString &body = lines[at++];
+        parsed.sections.push_back({heading, body.isEmpty() ? std::nullopt : std::optional<QString>(body)});
+    }
+    for (; at < lines.size(); ++at)
+        if (!lines[at].trimmed().isEmpty())
+            return fail(QStringLiteral("text after the last section"));
+    return parsed;
+}
 
 Report read(Control_Single &camera, int htpDepthMode)
 {
-    Report report;
-    report.serial = shown(camera, ParamItems::SN);
-    QString &text = report.text;
-    const auto section = [&text](const char *heading, const std::optional<QString> &body) {
-        text += QLatin1String(heading);
-        if (body)
-            text += *body;
-        text += QLatin1String("\r\n");
-    };
-    const auto joined = [](const std::optional<QStringList> &values) -> std::optional<QString> {
-        return values ? std::optional<QString>(values->join(QLatin1String(", "))) : std::nullopt;
-    };
-
-    section("SN:\n", report.serial);
-    section("Depth Intrinsic:\n", shown(camera, ParamItems::DepthIntrinsic));
-    section("RGB Intrinsic:\n", shown(camera, ParamItems::RGBIntrinsic));
-    section("Depth Distortion:\n", shown(camera, ParamItems::DepthDistortion));
-    section("RGB Distortion:\n", shown(camera, ParamItems::RGBDistortion));
-    section("RotationMat:\n", shown(camera, ParamItems::RotationMat));
-    section("TransferMat:\n", shown(camera, ParamItems::TransferMat));
-    section("EMat:\n", shown(camera, ParamItems::EMat));
-    section("FMat:\n", shown(camera, ParamItems::FMat));
-    const std::optional<QStringList> pulses = valuesOf(camera, ParamItems::PulseCount);
-    section("PulseCount:\n", pulses ? std::optional<QString>(pulseGroups(*pulses)) : std::nullopt);
-    const char *offsets[] = {"OffSet Near:\n", "OffSet Mid:\n", "OffSet Far:\n"};
-    for (int position = 0; position < 3; ++position)
-        section(offsets[position], shown(camera, ParamItems::OffSet, Selectors{0, position, {}}));
-    section("HTP:\n", shown(camera, ParamItems::HTP, Selectors{htpDepthMode, 0, {}}));
-    text += QLatin1String("MaxDepth:\n");
-    const char *modes[] = {"Mode0:\n", "Mode1:\n", "Mode2:\n"};
-    for (int mode = 0; mode < 3; ++mode)
-        section(modes[mode], maxDepth(camera, mode));
-    section("FWVer:\n", shown(camera, ParamItems::FWVer));
-    section("HMVer:\n", shown(camera, ParamItems::HMVer));
-    section("PCBA:\n", shown(camera, ParamItems::PCBA));
-    section("WorkMode:\n", shown(camera, ParamItems::WorkMode));
-    // The switch alone: the record's first byte.
-    const std::optional<QStringList> irS2 = valuesOf(camera, ParamItems::IR_S2_Enable);
-    section("IR_S2_Enable:\n", irS2 && !irS2->isEmpty() ? std::optional<QString>(irS2->first()) : std::nullopt);
-    section("GmmGain:\n", shown(camera, ParamItems::GmmGain));
-    section("GmmParams:\n", shown(camera, ParamItems::GmmParams));
-    section("AccSensitivity:\n", shown(camera, ParamItems::AccSensitivity));
-    section("GyroSensitivity:\n", shown(camera, ParamItems::GyroSensitivity));
-    section("AccOffsetTemp:\n", joined(valuesOf(camera, ParamItems::AccOffsetTemp)));
-    section("GyroOffsetTemp:\n", joined(valuesOf(camera, ParamItems::GyroOffsetTemp)));
-    const Selectors imuSelector{0, 0, QStringLiteral("1")};
-    section("AccOffset:\n", shown(camera, ParamItems::AccOffset, imuSelector));
-    section("GyroOffset:\n", shown(camera, ParamItems::GyroOffset, imuSelector));
-    section("LD:\n", shown(camera, ParamItems::LD));
-    section("TAL:\n", shown(camera, ParamItems::TAL));
-    section("FlashType:\n", shown(camera, ParamItems::FlashType));
-    return report;
+    const std::vector<Section> sections = readSections(camera, htpDepthMode);
+    return {sections.front().body, compose(sections)};
 }
 
 } // namespace CalibrationReport

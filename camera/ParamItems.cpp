@@ -561,6 +561,14 @@ QString name(int index)
     return item ? QString::fromLatin1(item->name) : QString();
 }
 
+int indexOf(const QString &itemName)
+{
+    for (int i = 0; i < count; ++i)
+        if (itemName.compare(QLatin1String(items[i].name), Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
 bool writable(int index)
 {
     const Item *item = itemAt(index);

@@ -65,6 +65,8 @@ enum Index {
 
 // The item's name as the "Params：" list shows it; empty outside the list.
 QString name(int index);
+// The index of the item of that name (any case); -1 for none.
+int indexOf(const QString &name);
 bool writable(int index);
 
 // What the page's other controls say when an item is read or written.

@@ -1,7 +1,7 @@
 #include "devices/DeviceList.h"
 
 #include "camera/Control_Single.h"
-#include "devices/DeviceModels.h"
+#include "camera/DeviceModels.h"
 #include "shell/MessageBoxes.h"
 #include "ui_DeviceList.h"
 

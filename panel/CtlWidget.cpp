@@ -1,9 +1,9 @@
 #include "panel/CtlWidget.h"
 
+#include "camera/CameraIdentity.h"
 #include "camera/Control_Single.h"
 #include "camera/SdkTypes.h"
 #include "panel/BrioWorkModes.h"
-#include "panel/CameraIdentity.h"
 #include "panel/CameraSwitches.h"
 #include "panel/DataModeTable.h"
 #include "panel/DepthRanges.h"

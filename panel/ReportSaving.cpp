@@ -1,6 +1,7 @@
 #include "panel/ReportSaving.h"
 
 #include "camera/CalibrationReport.h"
+#include "camera/ReportFile.h"
 #include "panel/Gb18030.h"
 #include "panel/SaveFolders.h"
 #include "shell/AppPaths.h"
@@ -9,41 +10,8 @@
 #include <QDateTime>
 #include <QDebug>
 #include <QDir>
-#include <QSaveFile>
-#include <QTextStream>
 
 namespace ReportSaving {
-
-namespace {
-
-// All or nothing: a full disk leaves no half report behind an old one.
-bool save(const QString &path, const QString &text)
-{
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
-        return false;
-    QTextStream stream(&file);
-    stream.setCodec("UTF-8");
-    stream << text;
-    stream.flush();
-    return stream.status() == QTextStream::Ok && file.commit();
-}
-
-} // namespace
-
-QString fileNameFor(const QString &serial)
-{
-    QString name = serial;
-    for (QChar &ch : name)
-        if (ch == QLatin1Char('/') || ch == QLatin1Char('\\') || ch.unicode() < 0x20)
-            ch = QLatin1Char('_');
-    // Nor a hidden file, nor the folder itself.
-    for (int i = 0; i < name.size() && name[i] == QLatin1Char('.'); ++i)
-        name[i] = QLatin1Char('_');
-    if (name.isEmpty())
-        name = QStringLiteral("_");
-    return name + QStringLiteral(".txt");
-}
 
 void run(Control_Single &camera, int htpDepthMode)
 {
@@ -62,8 +30,8 @@ void run(Control_Single &camera, int htpDepthMode)
     const CalibrationReport::Report report = CalibrationReport::read(camera, htpDepthMode);
     qDebug().noquote() << report.text;
     // Without a serial number there is no file name: the folder itself fails to open.
-    const QString path = report.serial ? folder + QLatin1Char('/') + fileNameFor(*report.serial) : folder;
-    if (!save(path, report.text)) {
+    const QString path = report.serial ? folder + QLatin1Char('/') + ReportFile::fileNameFor(*report.serial) : folder;
+    if (!ReportFile::write(path, report.text)) {
         MessageBoxes::warning(nullptr, QStringLiteral("Warning"), QStringLiteral("Save failed: ") + path);
         return;
     }

@@ -11,8 +11,4 @@ namespace ReportSaving {
 // htpDepthMode: the "Depth Mode：" index whose HTP table is reported.
 void run(Control_Single &camera, int htpDepthMode);
 
-// The report's file name for a serial number: characters that would leave the folder, hide
-// the file or cannot be in a file name become '_'.
-QString fileNameFor(const QString &serial);
-
 } // namespace ReportSaving

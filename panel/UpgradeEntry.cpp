@@ -1,8 +1,8 @@
 #include "panel/UpgradeEntry.h"
 
+#include "camera/CameraIdentity.h"
 #include "camera/Control_Single.h"
 #include "camera/SdkTypes.h"
-#include "panel/CameraIdentity.h"
 #include "panel/Gb18030.h"
 #include "shell/AppPaths.h"
 #include "shell/MessageBoxes.h"

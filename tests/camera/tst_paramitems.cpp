@@ -434,6 +434,68 @@ private slots:
         QCOMPARE(report.text, expected);
     }
 
+    // The parser is the report's inverse: sections -> text -> the same sections and text.
+    void reportParsesBack_data()
+    {
+        QTest::addColumn<QString>("camera");
+        QTest::newRow("every section") << "PAGE-ALTA";
+        QTest::newRow("headings alone") << "PAGE-MUTE";
+    }
+
+    void reportParsesBack()
+    {
+        QFETCH(QString, camera);
+        (void)::camera()->shutdownORB();
+        QCOMPARE(::camera()->initializeORB(camera), 0);
+        const std::vector<CalibrationReport::Section> read = CalibrationReport::readSections(*::camera(), 1);
+        const QString text = CalibrationReport::compose(read);
+        QCOMPARE(text, CalibrationReport::read(*::camera(), 1).text);
+        const CalibrationReport::Parsed parsed = CalibrationReport::parse(text);
+        QCOMPARE(parsed.error, QString());
+        QCOMPARE(int(parsed.sections.size()), int(read.size()));
+        for (size_t i = 0; i < read.size(); ++i) {
+            QCOMPARE(parsed.sections[i].heading, read[i].heading);
+            QCOMPARE(parsed.sections[i].body, read[i].body);
+        }
+        QCOMPARE(CalibrationReport::compose(parsed.sections), text);
+        // An editor that dropped the carriage returns changes nothing.
+        QCOMPARE(CalibrationReport::compose(CalibrationReport::parse(QString(text).remove('\r')).sections), text);
+    }
+
+    void reportParseRefuses_data()
+    {
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QString>("to");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("empty") << "^.*$"
+                               << ""
+                               << "line 1: \"SN:\" expected";
+        QTest::newRow("a section left out") << "HTP:\n[^\r]*\r\n"
+                                            << ""
+                                            << "line 27: \"HTP:\" expected";
+        QTest::newRow("MaxDepth line left out") << "MaxDepth:\n"
+                                                << ""
+                                                << "line 29: \"MaxDepth:\" expected";
+        QTest::newRow("text after the end") << "\\z"
+                                            << "more\n"
+                                            << "line 68: text after the last section";
+        QTest::newRow("cut short") << "FlashType:\n.*$"
+                                   << "FlashType:"
+                                   << "line 67: the values of FlashType are missing";
+    }
+
+    void reportParseRefuses()
+    {
+        QFETCH(QString, from);
+        QFETCH(QString, to);
+        QFETCH(QString, error);
+        QString text = CalibrationReport::read(*camera(), 0).text;
+        text.replace(QRegularExpression(from, QRegularExpression::DotMatchesEverythingOption), to);
+        const CalibrationReport::Parsed parsed = CalibrationReport::parse(text);
+        QCOMPARE(parsed.error, error);
+        QVERIFY(parsed.sections.empty());
+    }
+
 private:
     std::unique_ptr<SimConfigFile> config;
 };

@@ -1,6 +1,6 @@
 #include "camera/Control_Single.h"
+#include "camera/DeviceModels.h"
 #include "devices/DeviceList.h"
-#include "devices/DeviceModels.h"
 #include "support/BoxRecorder.h"
 #include "support/SimConfigFile.h"
 

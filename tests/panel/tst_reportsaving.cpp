@@ -1,6 +1,7 @@
 // "SaveCameraParams" from the question to the file, against the virtual camera.
 #include "camera/CalibrationReport.h"
 #include "camera/Control_Single.h"
+#include "camera/ReportFile.h"
 #include "panel/ReportSaving.h"
 #include "support/BoxRecorder.h"
 #include "support/ProgramFolder.h"
@@ -82,7 +83,7 @@ private slots:
         const QStringList files = reports(folder->path());
         QCOMPARE(files.size(), 1);
         QVERIFY2(files[0].endsWith("/___.._evil.txt"), qPrintable(files[0]));
-        QCOMPARE(ReportSaving::fileNameFor(".."), QStringLiteral("__.txt"));
+        QCOMPARE(ReportFile::fileNameFor(".."), QStringLiteral("__.txt"));
     }
 
     // A folder that cannot be made, or a full disk: said, and no half file.

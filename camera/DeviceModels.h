@@ -25,6 +25,9 @@ QString modelRowText(int32_t deviceType);
 // (empty when the uri has too few fields or the code is unknown).
 QString cameraRowText(int32_t deviceType, const QString &uri);
 
+// Whether the model's cameras are network cameras: the uri's field is their address.
+bool isNetwork(int32_t deviceType);
+
 // The tree for an enumerated camera list: groups in the order first met; EskeAlias and
 // Eske cameras share the "Eske" row; unknown codes are left out.
 std::vector<Group> groupCameras(const std::vector<SdkDeviceInfo> &cameras);

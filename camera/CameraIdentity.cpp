@@ -1,4 +1,4 @@
-#include "panel/CameraIdentity.h"
+#include "camera/CameraIdentity.h"
 
 #include "camera/Control_Single.h"
 

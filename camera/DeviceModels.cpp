@@ -1,4 +1,4 @@
-#include "devices/DeviceModels.h"
+#include "camera/DeviceModels.h"
 
 #include "camera/SdkTypes.h"
 
@@ -40,6 +40,12 @@ QString DeviceModels::cameraRowText(int32_t deviceType, const QString &uri)
     if (!model)
         return QString();
     return uri.split(model->separator, Qt::KeepEmptyParts, Qt::CaseSensitive).value(model->field);
+}
+
+bool DeviceModels::isNetwork(int32_t deviceType)
+{
+    const Model *model = findModel(deviceType);
+    return model && model->separator == QLatin1Char(':');
 }
 
 std::vector<DeviceModels::Group> DeviceModels::groupCameras(const std::vector<SdkDeviceInfo> &cameras)
