@@ -147,14 +147,11 @@ private slots:
         bad("uncalibrated range 9", alta + "uncalibratedRanges = 7, 9\n", 3, "expected range numbers 0..8");
         bad("absurd focal length", alta + "depthIntrinsics = 1e300, 524, 320, 240\n", 3, "expected fx, fy");
         bad("huge distortion", alta + "depthDistortion = 1e6\n", 3, "each from -100 to 100");
-        bad("rotation beyond a half turn", alta + "rotation = 0, 0, 720\n", 3, "from -180 to 180 degrees");
-        bad("translation NaN", alta + "translation = nan, 0, 0\n", 3, "from -1000 to 1000 millimetres");
         bad("property id beyond 32 bits", alta + "failPropertyReads = 0x100000000\n", 3, "expected property ids");
         bad("property status 0", alta + "failPropertyStatus = 0\n", 3, "expected a non-zero status");
         bad("upgrade stage 1", alta + "upgradeFailAtStage = 1\n", 3, "expected 0 (never) or a stage from 2 to 8");
         bad("serial too long", alta + "serial = " + QByteArray(32, 'S') + "\n", 3, "serial: expected 1 to 31");
         bad("serial with a path", alta + "serial = ../../x\n", 3, "serial: expected 1 to 31 letters, digits");
-        bad("uri too long", alta + "uri = " + QByteArray(256, 'u') + "\n", 3, "uri: expected at most 255 characters");
         bad("flash type", alta + "flashType = emmc\n", 3, "flashType: expected nand or nor");
         bad("mac", alta + "mac = 02:51:aa:bb:cc\n", 3, "mac: expected six hex pairs");
         bad("ip", alta + "ip = 300.1.1.1\n", 3, "ip: expected an IPv4 address");
@@ -164,8 +161,6 @@ private slots:
             "tftpFile: expected 1 to 127 printable ASCII characters without blanks");
         ok("loader faults", alta + "loaderFailWriteAtSector = 0\nloaderFlipBitAtSector = 0xFFFFFFFF\n"
                                    "loaderLoseAtSector = 64\n[sim]\nloaderRefuseInit = no\n");
-        bad("loader sector beyond 32 bits", alta + "loaderLoseAtSector = 4294967296\n", 3,
-            "loaderLoseAtSector: expected a whole number from 0 to 4294967295");
         bad("first mistake wins", alta + "fps = 0\nfsp = 1\n", 3, "fps: expected");
     }
 
