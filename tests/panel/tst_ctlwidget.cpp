@@ -579,20 +579,9 @@ private slots:
         for (const auto &m : models) {
             QVERIFY(open(m.uri, 255));
             get<QPlainTextEdit>("paramsTextEdit")->setPlainText(m.text);
-            BoxRecorder boxes(m.answer);
-            QStringList shown; // the modal dialogs, each closed as soon as it is up
-            QTimer closer;
-            connect(&closer, &QTimer::timeout, [&shown] {
-                if (QWidget *modal = QApplication::activeModalWidget()) {
-                    shown << modal->metaObject()->className();
-                    modal->close();
-                }
-            });
-            closer.start(10);
-            m_panel->on_pushButton_upgrade_clicked();
-            closer.stop();
-            QCOMPARE(shown, m.dialog ? QStringList(m.dialog) : QStringList());
-            QCOMPARE(boxes.shown(), m.box.isEmpty() ? QStringList() : QStringList(m.box));
+            const QSignalSpy closing(m_panel.get(), &CtlWidget::sglUpgrade);
+            QCOMPARE(runUpgrade(m.answer, closing), m.dialog ? QStringList(m.dialog) : QStringList());
+            QCOMPARE(m_boxes, m.box.isEmpty() ? QStringList() : QStringList(m.box));
             const QList<QDialog *> dialogs = m_panel->findChildren<QDialog *>();
             QCOMPARE(dialogs.size(), 1);
             QVERIFY(qobject_cast<UpdateDesc *>(dialogs.first()));
@@ -648,8 +637,7 @@ private slots:
             QVERIFY(writeFile(folder + "/" + name, "x"));
         QVERIFY(open(uri.toLatin1().constData(), 0, {}, ini));
         QSignalSpy closing(m_panel.get(), &CtlWidget::sglUpgrade);
-        QStringList shown; // the dialogs, with whether the camera was closed before each came up
-        const QStringList dialogs = runUpgrade(answer, shown, closing);
+        const QStringList dialogs = runUpgrade(answer, closing);
         QTEST(m_boxes, "boxes");
         QCOMPARE(dialogs, files.isEmpty() ? QStringList() : QStringList("UpdateDesc closed"));
 
@@ -666,7 +654,7 @@ private slots:
 
         // Once prepared, never again while the program runs: nothing reaches the camera.
         QVERIFY(QFile::remove(m_config->statePath() + "/loader/" + uri + ".ini"));
-        QCOMPARE(runUpgrade(QMessageBox::Yes, shown, closing), QStringList());
+        QCOMPARE(runUpgrade(QMessageBox::Yes, closing), QStringList());
         QCOMPARE(m_boxes, QStringList("Warning\tThe current device can not enter into upgraded mode. Please "
                                       "reconnect the camera and reopen TarvikLumidesk, then try again."));
         QCOMPARE(closing.size(), 1);
@@ -676,9 +664,9 @@ private:
     // Presses "Upgrade Firmware", answering every box with answer and closing every dialog that
     // comes up. The boxes land in m_boxes; returns the dialogs, each with "closed" when the
     // camera had been closed before it came up.
-    QStringList runUpgrade(QMessageBox::StandardButton answer, QStringList &shown, const QSignalSpy &closing)
+    QStringList runUpgrade(QMessageBox::StandardButton answer, const QSignalSpy &closing)
     {
-        shown.clear();
+        QStringList shown;
         BoxRecorder boxes(answer);
         QTimer closer;
         connect(&closer, &QTimer::timeout, [&] {

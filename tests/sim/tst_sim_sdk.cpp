@@ -72,24 +72,6 @@ private slots:
         QCOMPARE(seen, (QList<int>{-5, 0, -2, -5, -9, -2, 0, -9, -2}));
     }
 
-    // Only the listed reads fail, with the device's own status.
-    void faultyDevicesFromTheIni()
-    {
-        const SdkHandle h = start(cameras + "[device.faulty]\nmodel = Alta\nserial = FAULTY\n"
-                                            "failPropertyReads = 0x5, 0xF0000003\nfailPropertyStatus = -42\n",
-                                  "usb&2bc5&0401&FAULTY&1-3");
-        QVERIFY(h);
-        char sn[64] = {};
-        int32_t len = 63;
-        QCOMPARE(Lx2_GetProperty(h, 0, LX2_PROP_SN, sn, &len), -42);
-        MeasuringRange r{};
-        len = 19;
-        QCOMPARE(Lx2_GetProperty(h, 0, LX2_PROP_MAX_DEPTH, &r, &len), -42);
-        QCOMPARE(Lx2_SetProperty(h, 0, LX2_PROP_SN, "NEW", 3), 0);
-        len = 63;
-        QCOMPARE(Lx2_GetProperty(h, 0, LX2_PROP_PCBA, sn, &len), 0);
-    }
-
     void framesDropAndCamerasUnplug()
     {
         const SdkHandle h = start(cameras + "[device.lossy]\nmodel = Cima\nserial = LOSSY\ndropEvery = 2\n"
