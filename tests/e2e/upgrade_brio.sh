@@ -15,12 +15,7 @@ START="500 224"          # the dialog's "Upgrade"
 CANCEL="410 224"         # the dialog's "Cancel"
 PATH_FIELD="330 84"      # the dialog's image path
 
-shot() { import -window root "$E2E_OUTPUT/$1.png"; }
-fail() {
-  shot upgrade_failure 2>/dev/null || true
-  echo "FAIL: $*" >&2
-  exit 1
-}
+E2E_FAILURE_SHOT=upgrade_failure
 
 firmware_shown() { text_in "$win" "$FW_VERSION"; }
 shows_firmware() { [ "$(firmware_shown)" = "$1" ]; }

@@ -18,12 +18,7 @@ SCROLL_LEFT="252 767"
 START="409 175"           # the dialog's "Start"
 
 scroll_panel() { xdotool mousemove --window "$win" $1 click --repeat 100 --delay 10 1; }
-shot() { import -window root "$E2E_OUTPUT/$1.png"; }
-fail() {
-  shot dune_failure 2>/dev/null || true
-  echo "FAIL: $*" >&2
-  exit 1
-}
+E2E_FAILURE_SHOT=dune_failure
 
 firmware_shown() { text_in "$win" "$FW_VERSION"; }
 shows_firmware() { [ "$(firmware_shown)" = "$1" ]; }
