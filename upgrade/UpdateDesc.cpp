@@ -23,12 +23,6 @@ namespace {
 // The vendor's RKUpgrade.dll, as this platform names a shared library.
 const QString libraryFileName = QStringLiteral("libRKUpgrade.so");
 
-UpdateDesc::LibraryLoader &libraryLoader()
-{
-    static UpdateDesc::LibraryLoader loader;
-    return loader;
-}
-
 } // namespace
 
 UpdateDesc::UpdateDesc(QWidget *parent)
@@ -52,8 +46,7 @@ UpdateDesc::UpdateDesc(QWidget *parent)
     if (!QDir().mkpath(m_logDir))
         qWarning() << "UpdateDesc: cannot create" << m_logDir;
 
-    const LibraryLoader load = libraryLoader() ? libraryLoader() : LibraryLoader(&UpgradeLibrary::load);
-    m_library = load(libraryPath());
+    m_library = UpgradeLibrary::load(libraryPath());
     if (!m_library)
         return; // said at the start
 
@@ -90,13 +83,6 @@ void UpdateDesc::stopWorker()
 QString UpdateDesc::libraryPath()
 {
     return AppPaths::installFilePath(QStringLiteral("Upgrade/") + libraryFileName);
-}
-
-UpdateDesc::LibraryLoader UpdateDesc::setLibraryLoader(LibraryLoader loader)
-{
-    LibraryLoader previous = libraryLoader();
-    libraryLoader() = std::move(loader);
-    return previous;
 }
 
 void UpdateDesc::setFlashType(const QString &type)

@@ -3,7 +3,6 @@
 #include <QDialog>
 #include <QString>
 
-#include <functional>
 #include <memory>
 
 class QThread;
@@ -25,9 +24,6 @@ class UpdateDesc : public QDialog
     Q_OBJECT
 
 public:
-    // Loads the flashing library at a path: null when it cannot be loaded or is incomplete.
-    using LibraryLoader = std::function<std::unique_ptr<UpgradeLibrary>(const QString &path)>;
-
     explicit UpdateDesc(QWidget *parent = nullptr);
     // Lets a running upgrade end (a half-written camera would not boot), then stops the thread
     // and uninitialises and unloads the library.
@@ -48,9 +44,6 @@ public:
 
     // Where the library is loaded from: the installation's Upgrade folder.
     static QString libraryPath();
-    // Tests: loads in place of UpgradeLibrary::load (an empty loader restores it). Returns the
-    // previous one.
-    static LibraryLoader setLibraryLoader(LibraryLoader loader);
 
 signals:
     void sigUpgrade();

@@ -1,7 +1,7 @@
 // Every text the program can show is drawn with real glyphs, not the empty box of a missing
 // one, in each font family the forms and style sheets ask for and in the default font. The
-// texts come from the sources themselves (every string of every form, every string literal of
-// the program), so a new label is covered without touching this test.
+// texts come from the sources themselves (every string of every form, every line of the
+// program's code), so a new label is covered without touching this test.
 
 #include <QtTest>
 
@@ -19,83 +19,22 @@ struct Text
     QString where;
 };
 
-// The escape at s[i] (just after the backslash) decoded into bytes; i ends past the escape.
-void decodeEscape(const QByteArray &s, int &i, QByteArray &out)
+// What a C++ source can show beyond ASCII, line by line: its UTF-8 text (comments included,
+// which costs nothing) with its universal character escapes decoded and its quotes unescaped.
+QVector<Text> sourceLines(const QByteArray &src, const QString &file)
 {
-    const auto isOctal = [](char d) { return d >= '0' && d <= '7'; };
-    const char c = s.at(i++);
-    const int simple = QByteArray("ntrabfv").indexOf(c);
-    if (simple >= 0) {
-        out += "\n\t\r\a\b\f\v"[simple];
-    } else if (c == 'x') {
-        int end = i;
-        while (end < s.size() && isxdigit(static_cast<unsigned char>(s.at(end))))
-            ++end;
-        out += char(s.mid(i, end - i).toUInt(nullptr, 16));
-        i = end;
-    } else if (c == 'u' || c == 'U') {
-        const int len = c == 'u' ? 4 : 8;
-        const uint codePoint = s.mid(i, len).toUInt(nullptr, 16);
-        out += QString::fromUcs4(&codePoint, 1).toUtf8();
-        i += len;
-    } else if (isOctal(c)) {
-        const int start = i - 1;
-        int end = start;
-        while (end < s.size() && end < start + 3 && isOctal(s.at(end)))
-            ++end;
-        out += char(s.mid(start, end - start).toUInt(nullptr, 8));
-        i = end;
-    } else {
-        out += c; // \\ \" \' \?
-    }
-}
-
-// The string literals of a C++ source, decoded; comments and character literals are skipped.
-QVector<Text> stringLiterals(const QByteArray &src, const QString &file)
-{
+    static const QRegularExpression escape(QStringLiteral("\\\\u([0-9a-fA-F]{4})|\\\\U([0-9a-fA-F]{8})"));
     QVector<Text> found;
-    int line = 1;
-    const auto add = [&](const QByteArray &bytes, int at) {
-        found.push_back({QString::fromUtf8(bytes), QStringLiteral("%1:%2").arg(file).arg(at)});
-    };
-    for (int i = 0; i < src.size();) {
-        const char c = src.at(i);
-        if (c == '\n') {
-            ++line;
-            ++i;
-        } else if (src.mid(i, 2) == "//") {
-            i = src.indexOf('\n', i);
-            if (i < 0)
-                break;
-        } else if (src.mid(i, 2) == "/*") {
-            const int end = src.indexOf("*/", i + 2);
-            line += src.mid(i, end < 0 ? -1 : end - i).count('\n');
-            if (end < 0)
-                break;
-            i = end + 2;
-        } else if (c == 'R' && src.mid(i + 1, 1) == "\"") {
-            const int open = src.indexOf('(', i + 2);
-            const QByteArray close = ')' + src.mid(i + 2, open - i - 2) + '"';
-            const int end = src.indexOf(close, open);
-            if (open < 0 || end < 0)
-                break;
-            add(src.mid(open + 1, end - open - 1), line);
-            line += src.mid(i, end - i).count('\n');
-            i = end + close.size();
-        } else if (c == '"' || (c == '\'' && (i == 0 || !isalnum(static_cast<unsigned char>(src.at(i - 1)))))) {
-            QByteArray bytes;
-            for (++i; i < src.size() && src.at(i) != c && src.at(i) != '\n';) {
-                if (src.at(i) == '\\' && i + 1 < src.size())
-                    decodeEscape(src, ++i, bytes);
-                else
-                    bytes += src.at(i++);
-            }
-            ++i;
-            if (c == '"')
-                add(bytes, line);
-        } else {
-            ++i;
+    const QStringList lines = QString::fromUtf8(src).split(QLatin1Char('\n'));
+    for (int i = 0; i < lines.size(); ++i) {
+        QString text = lines[i];
+        text.replace(QLatin1String("\\\""), QLatin1String("\""));
+        for (auto m = escape.globalMatch(lines[i]); m.hasNext();) {
+            const QRegularExpressionMatch e = m.next();
+            const uint codePoint = (e.captured(1) + e.captured(2)).toUInt(nullptr, 16);
+            text += QString::fromUcs4(&codePoint, 1);
         }
+        found.push_back({text, QStringLiteral("%1:%2").arg(file).arg(i + 1)});
     }
     return found;
 }
@@ -143,7 +82,7 @@ Sources programSources(const QString &root)
         } else {
             QFile f(path);
             if (f.open(QIODevice::ReadOnly))
-                sources.texts += stringLiterals(f.readAll(), file);
+                sources.texts += sourceLines(f.readAll(), file);
         }
     }
     // Families named by style sheets, in forms or in code.

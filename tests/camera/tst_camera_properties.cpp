@@ -142,48 +142,29 @@ private slots:
         QCOMPARE(t.get().left(expected.size()), expected);
     }
 
-    // Wrappers that take values rather than a record (each value other than the camera's own).
+    // Wrappers that take values rather than a record (each value other than the camera's own): the
+    // record they send. Their reading side runs in the parameter page's round trips.
     void valueWrappers()
     {
         QCOMPARE(control->setGmmGain(0xAB001234u), 0); // the record is the value's leading bytes
         QCOMPARE(raw(LX2_PROP_GMM_GAIN, QByteArray(2, 0), 2), QByteArray("\x34\x12", 2));
-        uint16_t gain = 0;
-        QCOMPARE(control->getGmmGain(&gain), 0);
-        QCOMPARE(gain, uint16_t(0x1234));
         QCOMPARE(control->setIR_S2_Enable(0xFFFF0501u), 0);
         QCOMPARE(raw(LX2_PROP_IR_S2_ENABLE, QByteArray(4, 0), 4), QByteArray("\x01\x05\0\0", 4));
-        uint8_t s2[4] = {};
-        QCOMPARE(control->getIR_S2_Enable(s2), 0);
-        QCOMPARE(QByteArray(reinterpret_cast<char *>(s2), 4), QByteArray("\x01\x05\0\0", 4));
         QCOMPARE(control->setTALSwitch(1), 0);
         QCOMPARE(raw(LX2_PROP_TAL, QByteArray(), 2).left(1), QByteArray("\x01"));
         QCOMPARE(control->setISA(0), 0);
         QCOMPARE(raw(LX2_PROP_ISA, QByteArray(1, 0), 1), QByteArray(1, 0));
         QCOMPARE(control->setWorkMode(SdkWorkMode{2, {1, 2, 3, 4}}), 0);
         QCOMPARE(raw(LX2_PROP_WORK_MODE, QByteArray(5, 0), 5), QByteArray("\x02\x01\x02\x03\x04", 5));
-        SdkWorkMode work{};
-        QCOMPARE(control->getWorkMode(&work), 0);
-        QCOMPARE(int(work.param[3]), 4);
         QCOMPARE(control->setDataModeProperty(2), 0);
         QCOMPARE(raw(LX2_PROP_DATA_MODE, QByteArray(1, 0), 1), QByteArray("\x02"));
-        uint8_t mode = 0;
-        QCOMPARE(control->getDataModeProperty(&mode), 0);
-        QCOMPARE(int(mode), 2);
         const QByteArray head = pattern(8, 10);
         QCOMPARE(control->setTALDelay(reinterpret_cast<const uint8_t *>(head.constData()), 0x1122, 1), 0);
         QCOMPARE(raw(LX2_PROP_TAL_DELAY, QByteArray(11, 0), 11), head + QByteArray("\x22\x11\x01", 3));
-        TalDelay delay{};
-        QCOMPARE(control->getTALDelay(&delay), 0);
-        QCOMPARE(int(delay.delay), 0x1122);
-        char text[64] = {};
         QCOMPARE(control->setSN("SN-XY-123", 9), 0);
         QCOMPARE(raw(LX2_PROP_SN, QByteArray(64, 0), 9), QByteArray("SN-XY-123"));
-        QCOMPARE(control->getSN(text, 63), 0);
-        QCOMPARE(QByteArray(text), QByteArray("SN-XY-123"));
         QCOMPARE(control->setPCBA("PCB-77", 6), 0);
         QCOMPARE(raw(LX2_PROP_PCBA, QByteArray(64, 0), 6), QByteArray("PCB-77"));
-        QCOMPARE(control->getPCBA(text, 63), 0);
-        QCOMPARE(QByteArray(text), QByteArray("PCB-77"));
     }
 
     void pulseCountGoesToItsRange()

@@ -64,9 +64,6 @@ private slots:
                                         << std::optional<QRect>(QRect(100, 200, 450, 300));
         QTest::newRow("left edge in") << edges(true, false, false, false) << QPoint(150, 900)
                                       << std::optional<QRect>(QRect(150, 200, 350, 300));
-        // The corner moves both its edges and keeps the opposite corner: it never moves the window.
-        QTest::newRow("top-left corner") << edges(true, false, true, false) << QPoint(80, 190)
-                                         << std::optional<QRect>(QRect(QPoint(80, 190), QPoint(499, 499)));
         QTest::newRow("left edge dragged past the right edge")
             << edges(true, false, false, false) << QPoint(500, 300) << std::optional<QRect>();
         QTest::newRow("bottom edge dragged above the top")

@@ -28,8 +28,6 @@ area_stats() {
   convert "$E2E_OUTPUT/$1.png" "${crop[@]}" -colorspace HSL -channel G -separate -format '%[fx:mean]' info:
 }
 
-# shot NAME: a screenshot of the screen as NAME.png.
-shot() { import -window root "$E2E_OUTPUT/$1.png"; }
 
 home=$(new_home)
 log=$home/log.txt

@@ -17,7 +17,15 @@ cleanup() {
 }
 trap cleanup EXIT
 
-fail() { echo "FAIL: $*" >&2; exit 1; }
+# shot NAME: a screenshot of the whole screen as $E2E_OUTPUT/NAME.png.
+shot() { import -window root "$E2E_OUTPUT/$1.png"; }
+# fail TEXT: says why and ends the test; with $E2E_FAILURE_SHOT set, leaves a picture of the
+# screen by that name behind.
+fail() {
+  [ -z "${E2E_FAILURE_SHOT:-}" ] || shot "$E2E_FAILURE_SHOT" 2>/dev/null || true
+  echo "FAIL: $*" >&2
+  exit 1
+}
 
 # new_home: an empty data folder (settings, log, saved files); the version file stays beside
 # the program.

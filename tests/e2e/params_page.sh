@@ -19,16 +19,10 @@ WRITE="1237 656"         # "Write"
 TEXT_BOX="1410 700"      # the parameter text box
 
 click() { xdotool mousemove --window "$win" $1 click --repeat "${2:-1}" --delay 80 1; }
-shot() { import -window root "$E2E_OUTPUT/$1.png"; }
 # Far more arrow steps than the panel is wide: the scroll bar stops at its end.
 scroll_panel() { xdotool mousemove --window "$win" $1 click --repeat 100 --delay 10 1; }
 
-# A failure leaves a picture of the screen behind.
-fail() {
-  shot params_failure 2>/dev/null || true
-  echo "FAIL: $*" >&2
-  exit 1
-}
+E2E_FAILURE_SHOT=params_failure
 
 # box_count PATTERN: how many boxes so far had a "title<TAB>text" line matching it.
 box_count() { grep -cE "$1" "$home/boxes.txt" 2>/dev/null || true; }

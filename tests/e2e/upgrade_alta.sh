@@ -15,12 +15,7 @@ FW_VERSION="725 604"      # the "FWver:" line edit
 START="500 224"           # the dialog's "Upgrade"
 PATH_FIELD="330 84"       # the dialog's image path
 
-shot() { import -window root "$E2E_OUTPUT/$1.png"; }
-fail() {
-  shot upgrade_alta_failure 2>/dev/null || true
-  echo "FAIL: $*" >&2
-  exit 1
-}
+E2E_FAILURE_SHOT=upgrade_alta_failure
 shows_firmware() { [ "$(text_in "$win" "$FW_VERSION")" = "$1" ]; }
 opened_times() { grep -c 'Control_Single::initializeORB 1 .*ALTA-E2E' "$log" || true; }
 

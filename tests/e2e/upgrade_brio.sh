@@ -15,21 +15,9 @@ START="500 224"          # the dialog's "Upgrade"
 CANCEL="410 224"         # the dialog's "Cancel"
 PATH_FIELD="330 84"      # the dialog's image path
 
-click() { xdotool mousemove --window "$1" $2 click --repeat "${3:-1}" --delay 80 1; }
-shot() { import -window root "$E2E_OUTPUT/$1.png"; }
-fail() {
-  shot upgrade_failure 2>/dev/null || true
-  echo "FAIL: $*" >&2
-  exit 1
-}
+E2E_FAILURE_SHOT=upgrade_failure
 
-# firmware_shown: the text of "FWver:", selected and copied with the keyboard.
-firmware_shown() {
-  xdotool windowfocus --sync "$win"
-  click "$win" "$FW_VERSION"
-  xdotool key --clearmodifiers ctrl+a ctrl+c
-  xclip -o -selection clipboard 2>/dev/null
-}
+firmware_shown() { text_in "$win" "$FW_VERSION"; }
 shows_firmware() { [ "$(firmware_shown)" = "$1" ]; }
 
 # One Brio that upgrades and reboots quickly.
@@ -53,14 +41,14 @@ start_program "$home" QUILLON_SIM_CONFIG="$E2E_TMP/sim.ini"
 pid=$PROGRAM_PID
 win=$(wait_window "$pid")
 wait_log "$log" '"usb&2bc5&0402&BRIO-E2E&1-1"' 10
-click "$win" "$CAMERA_ROW" 2
+click_in "$win" "$CAMERA_ROW" 2
 wait_log "$log" 'Control_Single::initializeORB 2 +usb&2bc5&0402&BRIO-E2E' 10
 retry 10 shows_firmware 2.1.5 || fail "\"FWver:\" shows '$(firmware_shown)' before the upgrade"
 
 # The dialog, and the image chosen in Qt's file dialog.
-click "$win" "$UPGRADE_BUTTON"
+click_in "$win" "$UPGRADE_BUTTON"
 dialog=$(wait_window "$pid" UpgradeBrio)
-click "$dialog" "$CHOOSE"
+click_in "$dialog" "$CHOOSE"
 chooser=$(wait_window "$pid" "Select  Firmware File")
 shot upgrade_chooser
 xdotool windowfocus --sync "$chooser"
@@ -69,15 +57,10 @@ xdotool type --delay 20 "$image"
 xdotool key Return
 wait_gone "$chooser"
 # The dialog shows the chosen path before "Upgrade" is pressed (a loaded machine may be slow).
-path_shown() {
-  xdotool windowfocus --sync "$dialog"
-  click "$dialog" "$PATH_FIELD"
-  xdotool key --clearmodifiers ctrl+a ctrl+c
-  [ "$(xclip -o -selection clipboard 2>/dev/null)" = "$image" ]
-}
+path_shown() { [ "$(text_in "$dialog" "$PATH_FIELD")" = "$image" ]; }
 retry 10 path_shown || fail "the dialog does not show the chosen image; boxes: $(cat "$home/boxes.txt" 2>/dev/null)"
 
-click "$dialog" "$START"
+click_in "$dialog" "$START"
 retry 20 grep -q '"Upgrade start."' "$log" ||
   fail "no \"Upgrade start.\"; the log ends with: $(tail -n 5 "$log"); boxes: $(cat "$home/boxes.txt" 2>/dev/null)"
 done_line='"DEVICE_UPGRADE_UPGRAD_DONE:OK,wait for the device to reboot"'
@@ -93,7 +76,7 @@ expected='DEVICE_PRE_UPGRADE_IMG_COPY status: |DEVICE_UPGRADE_IMG_CHECK_DOING st
 wait_log "$log" 'DeviceList::slotCameraLost "BRIO-E2E"' 10
 wait_log "$log" 'DeviceList::reopenWhenBack "BRIO-E2E"' 20
 shot upgrade_back
-click "$dialog" "$CANCEL"
+click_in "$dialog" "$CANCEL"
 wait_gone "$dialog"
 retry 10 shows_firmware 1.0.4 || fail "\"FWver:\" shows '$(firmware_shown)' after the upgrade"
 [ ! -s "$home/boxes.txt" ] || fail "unexpected boxes: $(cat "$home/boxes.txt")"

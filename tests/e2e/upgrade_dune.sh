@@ -17,21 +17,10 @@ FW_VERSION="720 604"      # "FWver:" (panel scrolled to its left end)
 SCROLL_LEFT="252 767"
 START="409 175"           # the dialog's "Start"
 
-click() { xdotool mousemove --window "$1" $2 click --repeat "${3:-1}" --delay 80 1; }
 scroll_panel() { xdotool mousemove --window "$win" $1 click --repeat 100 --delay 10 1; }
-shot() { import -window root "$E2E_OUTPUT/$1.png"; }
-fail() {
-  shot dune_failure 2>/dev/null || true
-  echo "FAIL: $*" >&2
-  exit 1
-}
+E2E_FAILURE_SHOT=dune_failure
 
-firmware_shown() {
-  xdotool windowfocus --sync "$win"
-  click "$win" "$FW_VERSION"
-  xdotool key --clearmodifiers ctrl+a ctrl+c
-  xclip -o -selection clipboard 2>/dev/null
-}
+firmware_shown() { text_in "$win" "$FW_VERSION"; }
 shows_firmware() { [ "$(firmware_shown)" = "$1" ]; }
 
 # One Dune that reboots quickly and drops every 40th DATA it receives (the server resends).
@@ -57,20 +46,20 @@ start_program "$home" QUILLON_SIM_CONFIG="$E2E_TMP/sim.ini"
 pid=$PROGRAM_PID
 win=$(wait_window "$pid")
 wait_log "$log" '"net:192.168.1.80:5005"' 10
-click "$win" "$CAMERA_ROW" 2
+click_in "$win" "$CAMERA_ROW" 2
 wait_log "$log" 'Control_Single::initializeORB 4 +net:192.168.1.80:5005' 10
 retry 10 shows_firmware 2.1.8 || fail "\"FWver:\" shows '$(firmware_shown)' before the upgrade"
 
 # Where to fetch from, typed into the parameter text box, then the server's dialog.
 scroll_panel "$SCROLL_RIGHT"
 xdotool windowfocus --sync "$win"
-click "$win" "$TEXT_BOX"
+click_in "$win" "$TEXT_BOX"
 xdotool type --delay 20 "127.0.0.1:6969 dune-2.2.0.img"
-click "$win" "$UPGRADE_BUTTON"
+click_in "$win" "$UPGRADE_BUTTON"
 wait_log "$log" 'UpgradeEntry: upgrade hand-over "127.0.0.1:6969 dune-2.2.0.img" status 0' 10
 dialog=$(wait_window "$pid" tftpServer)
 shot dune_dialog
-click "$dialog" "$START"
+click_in "$dialog" "$START"
 
 # The camera has asked every second since the hand-over; now it gets the image, and the
 # dialog closes itself a second after 100 %.

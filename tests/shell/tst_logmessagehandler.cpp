@@ -69,8 +69,6 @@ private slots:
         QTest::addColumn<QString>("msg");
         QTest::addColumn<bool>("logged");
         QTest::newRow("style sheet warning") << "QFrame: Unknown property min-weidth in sheet" << false;
-        QTest::newRow("http post") << "content-type missing in HTTP POST, defaulting" << false;
-        QTest::newRow("pixmap rect") << "QPainter: the source rect is not contained by the pixmap's rectangle" << false;
         QTest::newRow("other case is logged") << "Unknown Property Min-Weidth" << true;
     }
 

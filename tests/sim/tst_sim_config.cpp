@@ -102,18 +102,14 @@ private slots:
         // Syntax and text
         bad("binary data", alta + QByteArray("fps = 3\0\n", 9), 3, "binary data (byte 0x00)");
         bad("not UTF-8", alta + "hardware = caf\xE9\n", 3, "not UTF-8 text");
-        bad("overlong UTF-8", alta + "hardware = \xC0\xAF\n", 3, "not UTF-8 text");
         bad("carriage return inside a line", alta + "fps = 3\r0\n", 3, "binary data (byte 0x0D)");
         bad("header without ]", "[device.a\nmodel = Alta\n", 1, "section header without ']'");
         bad("text after a header", "[device.a] model = Alta\n", 1, "text after the section header");
-        bad("header without a name", "[ ]\n", 1, "section header without a name");
         bad("blank in a section name", "[device a]\nmodel = Alta\n", 1, "section name 'device a'");
         bad("line without =", alta + "fps 30\n", 3, "expected 'key = value'");
         bad("no key", alta + "= 30\n", 3, "no key before '='");
-        bad("blank in a key", "[sim]\nframe TimeoutMs = 3\n", 2, "key 'frame TimeoutMs' has a blank in it");
         bad("odd character in a key", "[sim]\nframe/TimeoutMs = 3\n", 2, "only letters, digits and '_'");
         bad("empty value", alta + "firmware =\n", 3, "firmware: no value");
-        bad("empty quotes", alta + "firmware = \"\"\n", 3, "firmware: no value");
         bad("unclosed quote", alta + "serial = \"A1\n", 3, "serial: no closing '\"'");
         bad("text after quotes", alta + "serial = \"A1\" B\n", 3, "serial: text after the closing '\"'");
         bad("key outside a section", "fps = 30\n" + alta, 1, "key outside a section");
@@ -122,7 +118,6 @@ private slots:
         // Names given twice
         bad("key twice", alta + "fps = 30\nFPS = 15\n", 4, "FPS: already set on line 3");
         bad("colour and color", alta + "colourWidth = 1280\ncolorWidth = 640\n", 4, "already set on line 3");
-        bad("fault twice", "[faults]\nLx2_OpenDevice = -3\nlx2_opendevice = -4\n", 3, "already set on line 2");
         bad("section twice", alta + "[sim]\n[Device.A]\nmodel = Brio\n", 4, "section [Device.A] is already on line 1");
         bad("serial twice", alta + "serial = X1\n[device.b]\nmodel = Cima\nserial = X1\n", 6,
             "serial X1 is already the serial of [device.a]");
@@ -131,69 +126,41 @@ private slots:
 
         // Keys and values
         bad("unknown key", alta + "fsp = 30\n", 3, "fsp: unknown key");
-        bad("unknown [sim] key", "[sim]\nrebootSeconds = 3\n", 2, "rebootSeconds: unknown key");
         bad("unknown model", "[device.x]\nmodel = Zeta\n", 2, "model must be one of");
-        bad("no model", "[device.x]\nfps = 30\n", 1, "model must be one of");
         bad("typo of a function", "[faults]\nLx2_ReadNextFrames = -7\n", 2,
             "Lx2_ReadNextFrames: no such SDK function (did you mean Lx2_ReadNextFrame?)");
-        bad("not a function", "[faults]\nfree = -7\n", 2, "free: no such SDK function");
         bad("fault status 0", "[faults]\nLx2_GetFrame = 0\n", 2, "Lx2_GetFrame: expected '<status>'");
-        bad("fault status beyond 32 bits", "[faults]\nLx2_GetFrame = 2147483648\n", 2, "expected '<status>'");
         bad("fault count too large", "[faults]\nLx2_GetFrame = -9 times 1000000001\n", 2, "N from 0 to 1000000000");
         bad("fault form", "[faults]\nLx2_GetFrame = -9 sometimes 3\n", 2, "expected '<status>'");
-        bad("text after a fault", "[faults]\nLx2_GetFrame = -9 times 3 please\n", 2, "expected '<status>'");
         bad("timeout too long", "[sim]\nframeTimeoutMs = 60001\n", 2,
             "frameTimeoutMs: expected milliseconds from 0 to 60000");
         bad("replug 1e300", alta + "replugAfterSeconds = 1e300\n", 3, "expected seconds from 0 to 86400");
-        bad("replug negative", alta + "replugAfterSeconds = -1\n", 3, "expected seconds from 0 to 86400");
         bad("replug NaN", alta + "replugAfterSeconds = nan\n", 3, "expected seconds from 0 to 86400");
         bad("unplug overflows", alta + "unplugAfterFrames = 99999999999999999999\n", 3,
             "expected a whole number from 0 to 1000000000");
-        bad("drop negative", alta + "dropEvery = -1\n", 3, "dropEvery: expected a whole number from 0 to 1000000");
         bad("fps 0", alta + "fps = 0\n", 3, "fps: expected a whole number from 1 to 60");
-        bad("text after a number", alta + "fps = 30 fps\n", 3, "fps: expected a whole number from 1 to 60");
         bad("data mode of another model", alta + "dataMode = 100\n", 3,
             "dataMode 100 is not one of the Alta's data modes (0, 1, 2, 4, 10, 11)");
         bad("flag", alta + "colour = maybe\n", 3, "colour: expected yes or no");
         bad("range min above max", alta + "range0 = 1500, 1400, 1300\n", 3, "effectiveMin <= effectiveMax <= depthMax");
-        bad("range beyond depthMax", alta + "range0 = 1500, 100, 1600\n", 3,
-            "effectiveMin <= effectiveMax <= depthMax");
         bad("range beyond 16 bits", alta + "range0 = 70000, 0, 0\n", 3, "from 0 to 65535");
-        bad("range fraction", alta + "range0 = 1500.5, 150, 1300\n", 3, "whole millimetres");
         bad("uncalibrated range 9", alta + "uncalibratedRanges = 7, 9\n", 3, "expected range numbers 0..8");
         bad("absurd focal length", alta + "depthIntrinsics = 1e300, 524, 320, 240\n", 3, "expected fx, fy");
-        bad("centre outside the image", alta + "depthIntrinsics = 524, 524, 700, 240\n", 3, "cx (0 to 640)");
-        bad("three intrinsics", alta + "colourIntrinsics = 1386, 1385, 960\n", 3, "expected fx, fy");
         bad("huge distortion", alta + "depthDistortion = 1e6\n", 3, "each from -100 to 100");
-        bad("nine coefficients", alta + "depthDistortion = 0 0 0 0 0 0 0 0 0\n", 3, "1 to 8 coefficients");
-        bad("rotation beyond a half turn", alta + "rotation = 0, 0, 720\n", 3, "from -180 to 180 degrees");
-        bad("translation NaN", alta + "translation = nan, 0, 0\n", 3, "from -1000 to 1000 millimetres");
         bad("property id beyond 32 bits", alta + "failPropertyReads = 0x100000000\n", 3, "expected property ids");
         bad("property status 0", alta + "failPropertyStatus = 0\n", 3, "expected a non-zero status");
         bad("upgrade stage 1", alta + "upgradeFailAtStage = 1\n", 3, "expected 0 (never) or a stage from 2 to 8");
-        bad("upgrade stage 9", alta + "upgradeFailAtStage = 9\n", 3, "expected 0 (never) or a stage from 2 to 8");
         bad("serial too long", alta + "serial = " + QByteArray(32, 'S') + "\n", 3, "serial: expected 1 to 31");
         bad("serial with a path", alta + "serial = ../../x\n", 3, "serial: expected 1 to 31 letters, digits");
-        bad("uri too long", alta + "uri = " + QByteArray(256, 'u') + "\n", 3, "uri: expected at most 255 characters");
-        bad("text after a uri", alta + "uri = usb&1 usb&2\n", 3, "uri: expected at most 255 characters without blanks");
-        bad("firmware too long", alta + "firmware = 1.2.3.4.5.6.7.8.9\n", 3, "firmware: expected at most 15");
-        bad("hardware too long", alta + "hardware = " + QByteArray(64, 'h') + "\n", 3, "longer than 63 characters");
         bad("flash type", alta + "flashType = emmc\n", 3, "flashType: expected nand or nor");
         bad("mac", alta + "mac = 02:51:aa:bb:cc\n", 3, "mac: expected six hex pairs");
         bad("ip", alta + "ip = 300.1.1.1\n", 3, "ip: expected an IPv4 address");
         bad("TFTP server beyond the loopback", alta + "tftpServer = 192.168.1.2\n", 3,
             "tftpServer: expected a loopback address 127.x.x.x");
-        bad("TFTP server by name", alta + "tftpServer = localhost:69\n", 3, "tftpServer: expected a loopback address");
         bad("TFTP file with a blank", alta + "tftpFile = \"my fw.img\"\n", 3,
             "tftpFile: expected 1 to 127 printable ASCII characters without blanks");
-        bad("TFTP wait too long", "[sim]\ntftpWaitSeconds = 3601\n", 2,
-            "tftpWaitSeconds: expected seconds from 0 to 3600");
         ok("loader faults", alta + "loaderFailWriteAtSector = 0\nloaderFlipBitAtSector = 0xFFFFFFFF\n"
                                    "loaderLoseAtSector = 64\n[sim]\nloaderRefuseInit = no\n");
-        bad("loader sector beyond 32 bits", alta + "loaderLoseAtSector = 4294967296\n", 3,
-            "loaderLoseAtSector: expected a whole number from 0 to 4294967295");
-        bad("loader refusal neither yes nor no", "[sim]\nloaderRefuseInit = maybe\n", 2,
-            "loaderRefuseInit: expected yes or no");
         bad("first mistake wins", alta + "fps = 0\nfsp = 1\n", 3, "fps: expected");
     }
 

@@ -172,10 +172,6 @@ private slots:
         QTest::addColumn<bool>("kept");
         QTest::newRow("SDK upgrade, SDK restart") << "sdk"
                                                   << "restart" << true;
-        QTest::newRow("loader, SDK restart") << "loader"
-                                             << "restart" << true;
-        QTest::newRow("SDK upgrade, factoryReset = yes") << "sdk"
-                                                         << "reset" << false;
         QTest::newRow("loader, state folder removed") << "loader"
                                                       << "remove" << false;
     }

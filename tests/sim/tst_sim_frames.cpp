@@ -1,5 +1,4 @@
-// The virtual cameras' frames: noise model, registration, which kinds arrive, filters and
-// undistortion.
+// The virtual cameras' frames: registration, which kinds arrive, filters and undistortion.
 
 #include "sim/camera/Renderer.h"
 #include "sim/camera/Scene.h"
@@ -96,22 +95,6 @@ private slots:
 
     void cleanup() { QCOMPARE(Lx2_Shutdown(), 0); }
 
-    void noiseGrowsWithDistanceAndDropsWithAmplitude()
-    {
-        Renderer r;
-        const auto frames = depthFrames(r, paramsFor(alta, depthReady), 12);
-        const int w = alta.depthWidth;
-        // The same floor about 1.9 m and about 2.9 m away.
-        const double nearFloor = temporalNoise(frames, w, QRect(280, 455, 60, 15));
-        const double farFloor = temporalNoise(frames, w, QRect(280, 378, 60, 6));
-        QVERIFY2(nearFloor > 0.5, qPrintable(QString::number(nearFloor)));
-        QVERIFY2(farFloor > 2 * nearFloor, qPrintable(QStringLiteral("%1 vs %2").arg(farFloor).arg(nearFloor)));
-        // Same distance, darker paint: the blue stripe across the wall against the cream wall.
-        const double stripe = temporalNoise(frames, w, QRect(200, 205, 60, 10));
-        const double cream = temporalNoise(frames, w, QRect(200, 235, 60, 10));
-        QVERIFY2(stripe > 1.3 * cream, qPrintable(QStringLiteral("%1 vs %2").arg(stripe).arg(cream)));
-    }
-
     void aPointLandsAtTheSamePlaceInEveryImage_data()
     {
         QTest::addColumn<bool>("written");
@@ -185,38 +168,6 @@ private slots:
         const int ci = cv * rgb.width + cu;
         const auto *colour = static_cast<const uint8_t *>(rgb.frameData) + size_t(ci) * 3;
         QVERIFY2(colour[0] > 120 && colour[1] < 60, "colour image shows the red ball there");
-    }
-
-    // World points come from the depth lens the camera holds now: the same frame converted after
-    // fx is written k times larger lies k times closer to the axis.
-    void aWrittenDepthLensMovesTheWorldPoints()
-    {
-        const SdkHandle h = open("usb&2bc5&0401&FRAMES&1-1");
-        QVERIFY(h);
-        FrameReadyFlags flags = 0;
-        QCOMPARE(Lx2_ReadNextFrame(h, 0, &flags), 0);
-        SdkFrame depth{};
-        QCOMPARE(Lx2_GetFrame(h, 0, DepthFrame, &depth), 0);
-        const size_t n = size_t(depth.width) * depth.height;
-        std::vector<WorldPoint> before(n), after(n);
-        QCOMPARE(Lx2_ConvertDepthFrameToWorldVector(h, 0, &depth, before.data()), 0);
-        CameraIntrinsics factory{}, now{};
-        QCOMPARE(Lx2_GetCameraParameters(h, 0, LX2_SENSOR_DEPTH, &factory), 0);
-        const double k = 1.25;
-        changeBlock(h, LX2_CALIB_DEPTH_INTRINSICS, [k](Mat3 &m) { m.m[0] *= k; });
-        QCOMPARE(Lx2_GetCameraParameters(h, 0, LX2_SENSOR_DEPTH, &now), 0);
-        QCOMPARE(now.fx, factory.fx * k);
-        QCOMPARE(Lx2_ConvertDepthFrameToWorldVector(h, 0, &depth, after.data()), 0);
-        int checked = 0;
-        for (size_t i = 0; i < n; ++i) {
-            if (before[i].z == 0 || std::abs(before[i].x) < 100)
-                continue;
-            ++checked;
-            QVERIFY2(std::abs(after[i].x * k - before[i].x) < 1e-3 * std::abs(before[i].x),
-                     qPrintable(QStringLiteral("%1 vs %2").arg(after[i].x).arg(before[i].x)));
-            QCOMPARE(after[i].y, before[i].y);
-        }
-        QVERIFY(checked > 1000);
     }
 
     // A written measuring range holds from the next frame set on: depth beyond its depthMax is

@@ -1,7 +1,6 @@
-// A virtual network camera fetching its firmware over TFTP: from the program's own server (run
-// in this process on a loopback port) and from a server scripted datagram by datagram. The
-// hand-over text, the retries while no server answers, the faults, and the firmware it runs
-// afterwards.
+// A virtual network camera fetching its firmware over TFTP from the program's own server (run
+// in this process on a loopback port): the hand-over text, the retries while no server answers,
+// the faults, and the firmware it runs afterwards.
 
 #include "sim/camera/FirmwareImage.h"
 #include "sim/camera/TftpSource.h"
@@ -73,34 +72,6 @@ uint16_t freePort()
     return socket.bind(tftp::Endpoint{localhost, 0}) ? socket.localEndpoint().port : 0;
 }
 
-struct Datagram
-{
-    QByteArray bytes;
-    tftp::Endpoint from;
-};
-
-Datagram receive(tftp::UdpSocket &socket, int timeoutMs = 5000)
-{
-    uint8_t buffer[1024];
-    Datagram d;
-    if (socket.waitReadable(timeoutMs) == tftp::UdpSocket::Wait::Readable) {
-        const ssize_t n = socket.receiveFrom(buffer, sizeof buffer, d.from);
-        d.bytes = QByteArray(reinterpret_cast<const char *>(buffer), int(std::max<ssize_t>(0, n)));
-    }
-    return d;
-}
-
-void send(tftp::UdpSocket &socket, const tftp::Endpoint &to, const QByteArray &bytes)
-{
-    socket.sendTo(to, reinterpret_cast<const uint8_t *>(bytes.constData()), size_t(bytes.size()));
-}
-
-QByteArray packet(int opcode, int number, const QByteArray &rest = {})
-{
-    const char head[4] = {0, char(opcode), char(number >> 8), char(number & 0xff)};
-    return QByteArray(head, 4) + rest;
-}
-
 uint32_t deviceCount()
 {
     uint32_t n = 0;
@@ -148,12 +119,9 @@ private slots:
             << QByteArray("127.0.0.1:6969 dune-2.1.0.img") << "127.0.0.1:6969 dune-2.1.0.img";
         QTest::newRow("blanks around, default port") << QByteArray(" \t127.0.0.2  fw.img\r\n") << "127.0.0.2:69 fw.img";
         QTest::newRow("empty: the defaults") << QByteArray() << "127.0.0.1:69 firmware.img";
-        QTest::newRow("blanks only: the defaults") << QByteArray(" \n ") << "127.0.0.1:69 firmware.img";
         QTest::newRow("another network") << QByteArray("192.168.1.83:69 fw.img") << "not on the loopback";
         QTest::newRow("a name") << QByteArray("localhost:69 fw.img") << "no dotted IPv4 address";
-        QTest::newRow("short address form") << QByteArray("127.1 fw.img") << "no dotted IPv4 address";
         QTest::newRow("port 0") << QByteArray("127.0.0.1:0 fw.img") << "no port";
-        QTest::newRow("port beyond 16 bits") << QByteArray("127.0.0.1:65605 fw.img") << "no port";
         QTest::newRow("no file") << QByteArray("127.0.0.1:69") << "expected '<address>[:<port>] <file>'";
         QTest::newRow("parameters left in the box")
             << QByteArray("fx=524.1 fy=524.3 cx=319.5") << "expected '<address>[:<port>] <file>'";
@@ -301,41 +269,6 @@ private slots:
         QVERIFY(server.observer.best.load() < 100);
         QCOMPARE(fetchOf(h).blocks, 20u);
         QCOMPARE(firmwareOf(h), QByteArray("2.1.8"));
-    }
-
-    // RFC 1350 from the camera's side, against a server scripted datagram by datagram.
-    void theCameraFollowsTheProtocol()
-    {
-        tftp::UdpSocket listen = tftp::UdpSocket::create(), transfer = tftp::UdpSocket::create(),
-                        stranger = tftp::UdpSocket::create();
-        for (tftp::UdpSocket *s : {&listen, &transfer, &stranger})
-            QVERIFY(s->bind(tftp::Endpoint{localhost, 0}));
-        const SdkHandle h = start(eske);
-        QVERIFY(h);
-        QCOMPARE(handOver(h, "127.0.0.1:" + QByteArray::number(listen.localEndpoint().port) + " fw.img"), 0);
-        const Datagram request = receive(listen);
-        QCOMPARE(request.bytes, QByteArray("\0\1fw.img\0octet\0", 15));
-        const std::vector<uint8_t> bytes =
-            sim::buildFirmwareImage(LX2_MODEL_ESKE, "2.4.0", std::vector<uint8_t>(700, 0x5a));
-        const QByteArray image(reinterpret_cast<const char *>(bytes.data()), int(bytes.size()));
-
-        send(transfer, request.from, packet(3, 1, image.left(512)));
-        QCOMPARE(receive(transfer).bytes, packet(4, 1));
-        // Silence: the camera sends its last ACK again.
-        QCOMPARE(receive(transfer).bytes, packet(4, 1));
-        QCOMPARE(fetchOf(h).state, int(LXSIM_FETCH_RECEIVING));
-        send(stranger, request.from, packet(3, 2, image.mid(512)));
-        QCOMPARE(receive(stranger).bytes, packet(5, 5, QByteArray("Unknown transfer ID\0", 20)));
-        // Block 1 again, as if our ACK went missing, then the last block: both answered, in turn.
-        send(transfer, request.from, packet(3, 1, image.left(512)));
-        send(transfer, request.from, packet(3, 2, image.mid(512)));
-        QCOMPARE(receive(transfer).bytes, packet(4, 1));
-        QCOMPARE(receive(transfer).bytes, packet(4, 2));
-        QTRY_COMPARE(fetchOf(h).state, int(LXSIM_FETCH_INSTALLED));
-        QTRY_COMPARE(deviceCount(), 1u);
-        SdkHandle again = 0;
-        QCOMPARE(Lx2_OpenDevice(eskeUri, &again), 0);
-        QCOMPARE(firmwareOf(again), QByteArray("2.4.0"));
     }
 
     // A fetch is one at a time, and the SDK's shutdown ends it: no thread outlives it.

@@ -239,29 +239,6 @@ private slots:
         QTRY_COMPARE(output().count(logLine + '\n'), logged + 1);
     }
 
-    void lostDataBlockIsSentAgain()
-    {
-        ScriptedClient client;
-        client.send(loopback(m_port), requestPacket(OpRrq, "sub/boot.bin", "octet"));
-        Packet data;
-        Endpoint server;
-        QVERIFY(client.receive(data, &server));
-        QByteArray received = data.payload;
-        // The server's time-out starts once ACK 1 is in, so this clock is never ahead of it.
-        QElapsedTimer clock;
-        clock.start();
-        client.send(server, ackPacket(1));
-        QVERIFY(client.receive(data) && data.number == 2); // dropped by this client
-
-        client.send(server, ackPacket(1)); // its own time-out repeats its ACK
-        QVERIFY(client.receive(data, nullptr, 5000));
-        QVERIFY2(clock.elapsed() > 1500, "the duplicate ACK was answered at once");
-        QCOMPARE(data.number, 2);
-        received += fetchRest(client, server, data);
-        QCOMPARE(received, m_files["sub/boot.bin"]);
-        QTRY_VERIFY(output().contains(QRegularExpression("block is not equal: block: 2, recv: 1\n(.*\n)*retrans\n")));
-    }
-
     void unreadableFileIsAnAccessViolation()
     {
         if (!m_permissionsApply)
@@ -273,21 +250,6 @@ private slots:
             QVERIFY(client.receive(reply));
             QVERIFY2(isError(reply, ErrAccessViolation, "Access violation"), reply.payload.constData());
         }
-    }
-
-    void fileThatGrowsWhileSentEndsWithError()
-    {
-        const QString path = m_root.filePath("growing.img");
-        QVERIFY(writeFile(path, QByteArray(1000, 'g')));
-        ScriptedClient client;
-        client.send(loopback(m_port), requestPacket(OpRrq, "growing.img", "octet"));
-        Packet reply;
-        Endpoint server;
-        QVERIFY(client.receive(reply, &server) && reply.opcode == OpData);
-        QVERIFY(writeFile(path, QByteArray(3000, 'G')));
-        client.send(server, ackPacket(1));
-        QVERIFY(client.receive(reply));
-        QVERIFY2(isError(reply, ErrNotDefined, "File changed during transfer"), reply.payload.left(40).constData());
     }
 
     void repeatedRequestsAndOneHostCannotTakeEverySlot()
