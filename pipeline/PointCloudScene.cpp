@@ -51,13 +51,10 @@ void PointCloudScene::setFrames(const cv::Mat &depth, const cv::Mat &ir, const c
     m_mappedRgb = mappedRgb;
 }
 
-bool PointCloudScene::buildPoints(const Style &style, std::vector<float> &xyz, std::vector<float> &rgb)
+bool PointCloudScene::prepareColours(const Style &style)
 {
-    xyz.clear();
-    rgb.clear();
     if (m_depth.empty() || m_depth.type() != CV_16UC1)
         return false;
-
     // The colouring image, 8-bit, one (grey) or three channels, of the depth image's size.
     if (!style.pointCloudRgb) {
         const double range =
@@ -75,17 +72,26 @@ bool PointCloudScene::buildPoints(const Style &style, std::vector<float> &xyz, s
             return false;
         m_colours = m_mappedRgb;
     }
+    return true;
+}
 
-    // An index below 0 (an empty range list) would divide by zero.
-    const float zBase = float(style.colourMapMax / ((std::max(style.rangeIndex, 0) + 1) * 2));
+int PointCloudScene::clampedStep() const
+{
     // A step past the image's larger side draws the first pixel only, like any larger one;
     // keeping it there keeps row + step and col + step far from overflowing.
-    const int step = std::clamp(sampleStep, 1, std::max(m_depth.rows, m_depth.cols));
-    const bool grey = m_colours.channels() == 1;
-    const size_t sampledRows = size_t(m_depth.rows + step - 1) / size_t(step);
-    const size_t sampledCols = size_t(m_depth.cols + step - 1) / size_t(step);
-    xyz.reserve(sampledRows * sampledCols * 3);
-    rgb.reserve(xyz.capacity());
+    return std::clamp(sampleStep, 1, std::max(m_depth.rows, m_depth.cols));
+}
+
+size_t PointCloudScene::sampledPoints() const
+{
+    const int step = clampedStep();
+    return (size_t(m_depth.rows + step - 1) / size_t(step)) * (size_t(m_depth.cols + step - 1) / size_t(step));
+}
+
+template <typename Visit> void PointCloudScene::forEachPoint(const Style &style, Visit visit) const
+{
+    const int step = clampedStep();
+    const size_t channels = size_t(m_colours.channels());
     for (int row = 0; row < m_depth.rows; row += step) {
         const auto *d = m_depth.ptr<uint16_t>(row);
         const uchar *c = m_colours.ptr<uchar>(row);
@@ -93,17 +99,52 @@ bool PointCloudScene::buildPoints(const Style &style, std::vector<float> &xyz, s
             const int depth = d[col];
             if (depth == 0 || depth <= style.colourMapMin || depth >= style.colourMapMax)
                 continue;
-            if (grey) {
-                const float g = c[col] * colourScale;
-                rgb.insert(rgb.end(), {g, g, g});
-            } else {
-                const uchar *p = c + col * 3;
-                rgb.insert(rgb.end(), {p[0] * colourScale, p[1] * colourScale, p[2] * colourScale});
-            }
-            xyz.insert(xyz.end(), {(col - cx) * depth * invFx * mmToUnits, (cy - row) * depth * invFy * mmToUnits,
-                                   (zBase - depth) * mmToUnits});
+            visit(col, row, depth, c + size_t(col) * channels);
         }
     }
+}
+
+bool PointCloudScene::buildPoints(const Style &style, std::vector<float> &xyz, std::vector<float> &rgb)
+{
+    xyz.clear();
+    rgb.clear();
+    if (!prepareColours(style))
+        return false;
+    // An index below 0 (an empty range list) would divide by zero.
+    const float zBase = float(style.colourMapMax / ((std::max(style.rangeIndex, 0) + 1) * 2));
+    const bool grey = m_colours.channels() == 1;
+    xyz.reserve(sampledPoints() * 3);
+    rgb.reserve(xyz.capacity());
+    forEachPoint(style, [&](int col, int row, int depth, const uchar *c) {
+        if (grey) {
+            const float g = c[0] * colourScale;
+            rgb.insert(rgb.end(), {g, g, g});
+        } else {
+            rgb.insert(rgb.end(), {c[0] * colourScale, c[1] * colourScale, c[2] * colourScale});
+        }
+        xyz.insert(xyz.end(), {(col - cx) * depth * invFx * mmToUnits, (cy - row) * depth * invFy * mmToUnits,
+                               (zBase - depth) * mmToUnits});
+    });
+    return true;
+}
+
+bool PointCloudScene::cameraPoints(const Style &style, std::vector<float> &xyz, std::vector<uint8_t> &rgb)
+{
+    xyz.clear();
+    rgb.clear();
+    if (!prepareColours(style))
+        return false;
+    const bool grey = m_colours.channels() == 1;
+    xyz.reserve(sampledPoints() * 3);
+    rgb.reserve(xyz.capacity());
+    forEachPoint(style, [&](int col, int row, int depth, const uchar *c) {
+        if (grey)
+            rgb.insert(rgb.end(), {c[0], c[0], c[0]});
+        else
+            rgb.insert(rgb.end(), {c[0], c[1], c[2]});
+        const float d = float(depth);
+        xyz.insert(xyz.end(), {(col - cx) * d * invFx, (row - cy) * d * invFy, d});
+    });
     return true;
 }
 

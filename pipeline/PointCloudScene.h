@@ -3,6 +3,7 @@
 #include <opencv2/core.hpp>
 
 #include <array>
+#include <cstdint>
 #include <vector>
 
 class AlgoThread;
@@ -34,6 +35,9 @@ public:
     // Fills xyz (OpenGL units of 100 mm) and rgb (0..1) with one entry per drawn pixel.
     // False, with nothing filled, when the colouring's frame is missing or of another size.
     bool buildPoints(const Style &style, std::vector<float> &xyz, std::vector<float> &rgb);
+    // The same points in the camera's frame, as the SDK's world points: millimetres, x right,
+    // y down, z the depth; colours as bytes. For exporting what the view shows.
+    bool cameraPoints(const Style &style, std::vector<float> &xyz, std::vector<uint8_t> &rgb);
 
     // The size points are drawn at: the configured size within the driver's range and at most
     // ToolSettings::maxPointSize (a huge size stalls a software rasteriser); the default size
@@ -58,6 +62,14 @@ public:
     float colourScale = 1.0f / 255.0f;
 
 private:
+    // Makes m_colours for the style; false when its frame is missing or of another size.
+    bool prepareColours(const Style &style);
+    int clampedStep() const;
+    size_t sampledPoints() const;
+    // Calls visit(column, row, depth, colour) for each drawn pixel; colour points at its
+    // 8-bit grey value or R, G, B.
+    template <typename Visit> void forEachPoint(const Style &style, Visit visit) const;
+
     AlgoThread *m_source = nullptr;
     cv::Mat m_depth, m_ir, m_mappedRgb;
     cv::Mat m_colours; // the colouring image of the last build, 8-bit

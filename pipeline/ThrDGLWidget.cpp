@@ -2,8 +2,18 @@
 
 #include "camera/Control_Single.h"
 #include "pipeline/DisplaySwitches.h"
+#include "pipeline/PlyWriter.h"
+#include "shell/AppPaths.h"
+#include "shell/MessageBoxes.h"
+#include "shell/SaveDialog.h"
 #include "shell/ToolSettings.h"
 
+#include <QAction>
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QDateTime>
+#include <QDir>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QSurfaceFormat>
 #include <QThread>
@@ -35,6 +45,9 @@ ThrDGLWidget::ThrDGLWidget(QWidget *parent)
     format.setDepthBufferSize(24);
     format.setStencilBufferSize(8);
     setFormat(format);
+    m_exportPly = new QAction(QStringLiteral("Export PLY\u2026"), this);
+    m_exportPly->setObjectName(QStringLiteral("exportPly"));
+    connect(m_exportPly, &QAction::triggered, this, &ThrDGLWidget::exportPly);
 }
 
 ThrDGLWidget::~ThrDGLWidget() = default;
@@ -128,14 +141,7 @@ void ThrDGLWidget::drawPoints()
     PointCloudScene &s = scene();
     if (!s.pullFrames())
         QThread::msleep(2); // nothing new: draw what the last repaint had
-    const DisplaySwitches &sw = DisplaySwitches::instance();
-    PointCloudScene::Style style;
-    style.pointCloudRgb = sw.pointCloudRgb;
-    style.dataMode = sw.currentDataMode;
-    style.rangeIndex = sw.currentRangeIndex;
-    style.colourMapMin = sw.colourMapMin;
-    style.colourMapMax = sw.colourMapMax;
-    if (!s.buildPoints(style, m_xyz, m_rgb) || m_xyz.empty())
+    if (!s.buildPoints(currentStyle(), m_xyz, m_rgb) || m_xyz.empty())
         return;
     // One vertex and one colour per point, handed over as arrays.
     glEnableClientState(GL_VERTEX_ARRAY);
@@ -148,8 +154,61 @@ void ThrDGLWidget::drawPoints()
     glDisableClientState(GL_VERTEX_ARRAY);
 }
 
+PointCloudScene::Style ThrDGLWidget::currentStyle() const
+{
+    const DisplaySwitches &sw = DisplaySwitches::instance();
+    PointCloudScene::Style style;
+    style.pointCloudRgb = sw.pointCloudRgb;
+    style.dataMode = sw.currentDataMode;
+    style.rangeIndex = sw.currentRangeIndex;
+    style.colourMapMin = sw.colourMapMin;
+    style.colourMapMax = sw.colourMapMax;
+    return style;
+}
+
+void ThrDGLWidget::exportPly()
+{
+    // Proposed in the folder the image saving fills.
+    const QString folder = AppPaths::filePath(QStringLiteral("SaveImage"));
+    QDir().mkpath(folder);
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyy_MM_dd_hh_mm_ss"));
+    const QString path =
+        SaveDialog::ask(this, {QStringLiteral("Export PLY"), folder + QStringLiteral("/PointCloud_%1.ply").arg(stamp),
+                               QStringLiteral("PLY (*.ply)"), QStringLiteral("ply")});
+    if (path.isEmpty())
+        return;
+    // The frames and switches of the last repaint: the points on screen, in millimetres.
+    std::vector<float> xyz;
+    std::vector<uint8_t> rgb;
+    if (!DisplaySwitches::instance().pointCloudActive || !scene().cameraPoints(currentStyle(), xyz, rgb)) {
+        xyz.clear(); // nothing is drawn: an empty cloud
+        rgb.clear();
+    }
+    if (!PlyWriter::save(path, xyz, rgb)) {
+        MessageBoxes::warning(this, QStringLiteral("Warning"), QStringLiteral("Save failed: ") + path);
+        return;
+    }
+    MessageBoxes::information(this, QStringLiteral("Notice"), QStringLiteral("Save success"));
+}
+
+void ThrDGLWidget::contextMenuEvent(QContextMenuEvent *event)
+{
+    // A right press also starts a pan; the mouse's menu waits for the release.
+    if (event->reason() != QContextMenuEvent::Mouse)
+        showMenu(event->globalPos());
+}
+
+void ThrDGLWidget::showMenu(const QPoint &globalPos)
+{
+    QMenu menu(this);
+    menu.addAction(m_exportPly);
+    menu.exec(globalPos);
+}
+
 void ThrDGLWidget::mousePressEvent(QMouseEvent *event)
 {
+    if (event->button() == Qt::RightButton)
+        m_rightPress = event->pos();
     if (event->buttons() & Qt::MiddleButton) {
         scene().resetCamera();
         return;
@@ -179,6 +238,9 @@ void ThrDGLWidget::mouseReleaseEvent(QMouseEvent *event)
     scene().lastX = event->x();
     scene().lastY = event->y();
     updateGL();
+    if (event->button() == Qt::RightButton &&
+        (event->pos() - m_rightPress).manhattanLength() < QApplication::startDragDistance())
+        showMenu(event->globalPos());
 }
 
 void ThrDGLWidget::wheelEvent(QWheelEvent *event)

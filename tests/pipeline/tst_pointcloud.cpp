@@ -4,12 +4,15 @@
 #include "pipeline/DisplaySwitches.h"
 #include "pipeline/PointCloudScene.h"
 #include "pipeline/ThrDGLWidget.h"
+#include "shell/SaveDialog.h"
+#include "support/BoxRecorder.h"
 #include "support/ProgramFolder.h"
 #include "support/SimConfigFile.h"
 #include "support/TestFiles.h"
 
 #include "camera/sdk/quillon_api.h"
 
+#include <QMenu>
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
 #include <QtTest>
@@ -220,6 +223,69 @@ private slots:
         QCOMPARE(QPoint(sw.panX, sw.panY), QPoint(-310, 230)); // the picture follows the pointer
         sendMouse(view.get(), QEvent::MouseMove, {320, 240}, Qt::NoButton, Qt::RightButton);
         QCOMPARE(QPoint(sw.panX, sw.panY), QPoint(0, 0));
+    }
+
+    // A right click offers "Export PLY…", which writes the points on screen; a right drag
+    // only pans.
+    void exportFromTheMenu_data()
+    {
+        QTest::addColumn<QString>("chosen");
+        QTest::addColumn<QPoint>("release");
+        QTest::addColumn<QStringList>("boxes");
+        const QString path = home.filePath("shown.ply");
+        const QString blocked = home.filePath("missing/shown.ply");
+        QTest::newRow("saved") << path << QPoint(50, 50) << QStringList("Notice\tSave success");
+        QTest::newRow("cancelled") << QString() << QPoint(50, 50) << QStringList();
+        QTest::newRow("folder missing") << blocked << QPoint(50, 50) << QStringList("Warning\tSave failed: " + blocked);
+        QTest::newRow("right drag") << home.filePath("dragged.ply") << QPoint(150, 90) << QStringList();
+    }
+
+    void exportFromTheMenu()
+    {
+        QFETCH(QString, chosen);
+        QFETCH(QPoint, release);
+        QFETCH(QStringList, boxes);
+        SaveDialog::Request asked;
+        const SaveDialog::Picker previous = SaveDialog::setPicker([&](QWidget *, const SaveDialog::Request &r) {
+            asked = r;
+            return chosen;
+        });
+        BoxRecorder recorder;
+        cv::Mat halfBeyond = depth.clone();
+        halfBeyond.rowRange(240, 480).setTo(2000);
+        view->scene().setFrames(halfBeyond, cv::Mat(), cv::Mat());
+        (void)view->grabFramebuffer();
+        QCOMPARE(view->drawnPoints(), 120 * 320);
+
+        // Through the window, which also makes a context-menu event of the press. The menu is
+        // answered as it opens, and must open only for the release.
+        QString entry;
+        bool released = false;
+        QTimer menuWatch;
+        connect(&menuWatch, &QTimer::timeout, [&] {
+            if (auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget())) {
+                entry = released ? menu->actions().value(0)->text() : QStringLiteral("opened by the press");
+                menu->actions().value(0)->trigger();
+                menu->close();
+            }
+        });
+        menuWatch.start(5);
+        QWindow *window = view->windowHandle();
+        QTest::mousePress(window, Qt::RightButton, {}, {50, 50});
+        QTest::mouseMove(window, release);
+        released = true;
+        QTest::mouseRelease(window, Qt::RightButton, {}, release);
+        QCoreApplication::processEvents();
+        SaveDialog::setPicker(previous);
+
+        const bool clicked = release == QPoint(50, 50);
+        QCOMPARE(entry, clicked ? QStringLiteral("Export PLY\u2026") : QString());
+        QCOMPARE(QPoint(sw.panX, sw.panY), clicked ? QPoint() : QPoint(release.x() - 320, 240 - release.y()));
+        QCOMPARE(asked.filter, clicked ? QStringLiteral("PLY (*.ply)") : QString());
+        QVERIFY(!clicked || asked.start.startsWith(home.filePath("SaveImage/PointCloud_")));
+        QCOMPARE(recorder.shown(), boxes);
+        const QByteArray file = chosen.isEmpty() ? QByteArray() : readFile(chosen);
+        QCOMPARE(file.contains("\nelement vertex 38400\n"), boxes.value(0).startsWith("Notice"));
     }
 
 private:
