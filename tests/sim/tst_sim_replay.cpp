@@ -178,6 +178,32 @@ private slots:
         QVERIFY(qAbs(recording.recordedRate() - rate) < 1e-3);
     }
 
+    // A Brio saves its registered depth and IR in the plain folders; names not of the saver's
+    // form are no frame sets.
+    void kindsByFolderAndModel_data()
+    {
+        QTest::addColumn<bool>("brio");
+        QTest::addColumn<uint>("flags");
+        QTest::newRow("Alta") << false << uint(depthReady | irReady | rgbReady | mappedDepthReady);
+        QTest::newRow("Brio") << true << uint(mappedDepthReady | mappedIRReady | rgbReady);
+    }
+
+    void kindsByFolderAndModel()
+    {
+        QFETCH(bool, brio);
+        QFETCH(uint, flags);
+        QTemporaryDir dir;
+        for (const char *name : {"depth/00000001.png", "ir/00000001.png", "rgb/00000001.jpg",
+                                 "mappeddepth/00000001.png", "depth/1.png", "rgb/00000002.png", "depth/0000000x.png"}) {
+            QDir().mkpath(QFileInfo(dir.filePath(name)).path());
+            writeFile(dir.filePath(name), "x");
+        }
+        sim::Recording recording;
+        QVERIFY(sim::Recording::scan(QFile::encodeName(dir.path()).toStdString(), brio, recording));
+        QCOMPARE(recording.sets().size(), size_t(1));
+        QCOMPARE(uint(recording.sets()[0].flags), flags);
+    }
+
 private:
     SdkHandle open(const QByteArray &ini)
     {
