@@ -2,10 +2,6 @@
 
 #include "sim/camera/Renderer.h"
 
-#include <opencv2/core.hpp>
-#include <opencv2/imgcodecs.hpp>
-#include <opencv2/imgproc.hpp>
-
 #include <algorithm>
 #include <cstring>
 #include <dirent.h>
@@ -93,11 +89,6 @@ double rateOf(const std::vector<Recording::Set> &sets)
     return rate >= 1 && rate <= 60 ? rate : 0;
 }
 
-bool sixteenBit(FrameKind kind)
-{
-    return kind != RGBFrame && kind != MappedRGBFrame;
-}
-
 } // namespace
 
 bool Recording::scan(const std::string &folder, bool brio, Recording &out)
@@ -134,37 +125,6 @@ std::string Recording::resolve(const std::string &folder, const std::string &con
     if (folder.empty() || folder[0] == '/' || configFolder.empty())
         return folder;
     return configFolder + "/" + folder;
-}
-
-bool Recording::decode(const std::string &path, FrameKind kind, Image &image, std::string &why)
-{
-    cv::Mat file;
-    try {
-        file = cv::imread(path, cv::IMREAD_UNCHANGED);
-    } catch (const cv::Exception &) {
-        file.release();
-    }
-    if (file.empty()) {
-        why = path + ": cannot be read as an image";
-        return false;
-    }
-    const bool deep = sixteenBit(kind);
-    if (file.type() != (deep ? CV_16UC1 : CV_8UC3)) {
-        why = path + (deep ? ": not a 16-bit grey image" : ": not an 8-bit colour image");
-        return false;
-    }
-    if (file.cols > 65535 || file.rows > 65535) {
-        why = path + ": larger than a frame can be";
-        return false;
-    }
-    image.resize(file.cols, file.rows, int(file.elemSize()));
-    image.drawing = 0;
-    cv::Mat target(file.rows, file.cols, file.type(), image.data.data());
-    if (deep)
-        file.copyTo(target);
-    else
-        cv::cvtColor(file, target, cv::COLOR_BGR2RGB); // files hold B, G, R
-    return true;
 }
 
 } // namespace sim

@@ -9,8 +9,6 @@
 
 namespace sim {
 
-struct Image;
-
 // A folder of frame sets as the program's image saving writes them: one sub-folder per kind
 // (depth, ir, rgb, wdrdepth, mappedrgb, mappeddepth, mappedir), each file named by its set's
 // number (00000001.png, colour 00000001.jpg). A set is every file of one number; sets may hold
@@ -36,10 +34,6 @@ public:
     // Frame sets per second as recorded, from the files' times; 0 when they do not tell (a
     // single set, or a copy that gave every file the same time).
     double recordedRate() const { return rate; }
-
-    // Decodes one file of a set into image, as the camera delivered it (colour R, G, B). False,
-    // with the reason, for a file that is gone, cut off or not an image of its kind.
-    static bool decode(const std::string &path, FrameKind kind, Image &image, std::string &why);
 
 private:
     std::vector<Set> list; // by number

@@ -1,5 +1,9 @@
 #include "sim/camera/Replay.h"
 
+#include <opencv2/core.hpp>
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+
 #include <cmath>
 #include <cstdio>
 #include <system_error>
@@ -12,6 +16,44 @@ namespace {
 // Enough to ride out a slow file or two; a set of full-size registered images is about 14 MB.
 constexpr size_t mostSetsAhead = 8;
 constexpr size_t mostBytesAhead = size_t(64) << 20;
+
+bool sixteenBit(FrameKind kind)
+{
+    return kind != RGBFrame && kind != MappedRGBFrame;
+}
+
+// One file of a set, as the camera delivered it (colour R, G, B). False, with the reason, for a
+// file that is gone, cut off or not an image of its kind.
+bool decodeFile(const std::string &path, FrameKind kind, Image &image, std::string &why)
+{
+    cv::Mat file;
+    try {
+        file = cv::imread(path, cv::IMREAD_UNCHANGED);
+    } catch (const cv::Exception &) {
+        file.release();
+    }
+    if (file.empty()) {
+        why = path + ": cannot be read as an image";
+        return false;
+    }
+    const bool deep = sixteenBit(kind);
+    if (file.type() != (deep ? CV_16UC1 : CV_8UC3)) {
+        why = path + (deep ? ": not a 16-bit grey image" : ": not an 8-bit colour image");
+        return false;
+    }
+    if (file.cols > 65535 || file.rows > 65535) {
+        why = path + ": larger than a frame can be";
+        return false;
+    }
+    image.resize(file.cols, file.rows, int(file.elemSize()));
+    image.drawing = 0;
+    cv::Mat target(file.rows, file.cols, file.type(), image.data.data());
+    if (deep)
+        file.copyTo(target);
+    else
+        cv::cvtColor(file, target, cv::COLOR_BGR2RGB); // files hold B, G, R
+    return true;
+}
 
 } // namespace
 
@@ -105,7 +147,7 @@ bool Replay::decode(size_t position, Decoded &out, std::string &why) const
         if (set.files[kind].empty())
             continue;
         Image &image = out.images[kind];
-        if (!Recording::decode(set.files[kind], FrameKind(kind), image, why))
+        if (!decodeFile(set.files[kind], FrameKind(kind), image, why))
             return false;
         out.bytes += image.data.size();
     }
