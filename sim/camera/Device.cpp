@@ -4,6 +4,7 @@
 #include "sim/camera/LoaderState.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <system_error>
@@ -12,28 +13,6 @@
 namespace sim {
 
 namespace {
-
-uint32_t readyBit(FrameKind kind)
-{
-    switch (kind) {
-    case DepthFrame:
-        return depthReady;
-    case IRFrame:
-        return irReady;
-    case RGBFrame:
-        return rgbReady;
-    case MappedRGBFrame:
-        return mappedRGBReady;
-    case MappedDepthFrame:
-        return mappedDepthReady;
-    case MappedIRFrame:
-        return mappedIRReady;
-    case WDRDepthFrame:
-        return wdrDepthReady;
-    default:
-        return 0;
-    }
-}
 
 uint32_t serialHash(const std::string &s)
 {
@@ -49,7 +28,10 @@ Device::Device(const DeviceConfig &config, const Timing &t)
     : cfg(config)
     , timing(t)
     , state(config)
-{}
+{
+    if (!cfg.replay.empty())
+        replay = std::make_unique<Replay>(cfg.replay, cfg.model->code == LX2_MODEL_BRIO, cfg.fps, cfg.serial);
+}
 
 Device::~Device()
 {
@@ -109,6 +91,8 @@ void Device::dropConnection()
     streaming = false;
     lost = true;
     frontValid = false;
+    if (replay)
+        replay->stop(); // and a read waiting for its next set wakes
     wake.notify_all();
 }
 
@@ -147,6 +131,8 @@ SdkStatus Device::close(uint32_t e)
     std::lock_guard<std::mutex> lock(m);
     if (e != epoch)
         return LX2_E_INVALID_DEVICE;
+    if (replay)
+        replay->stop();
     // Closing a connection the camera already dropped is fine: it frees the handle.
     opened = false;
     streaming = false;
@@ -167,6 +153,8 @@ SdkStatus Device::startStream(uint32_t e)
         nextSet = 0;
         frontValid = false;
         freshStream = true;
+        if (replay)
+            replay->start();
     }
     return LX2_OK;
 }
@@ -179,6 +167,8 @@ SdkStatus Device::stopStream(uint32_t e)
     if (!streaming)
         return LX2_E_NOT_STREAMING;
     streaming = false;
+    if (replay)
+        replay->stop();
     wake.notify_all();
     return LX2_OK;
 }
@@ -246,6 +236,36 @@ uint32_t Device::kindsOf(int64_t set) const
             kinds |= mappedIRReady;
     }
     return kinds;
+}
+
+// A recording brings the kinds it holds; the camera's stream switches still turn them off, and
+// a model without a colour sensor shows no colour.
+uint32_t Device::replayKinds() const
+{
+    if (!kindsOf(0))
+        return 0; // standby, waiting for a trigger, or every stream off
+    const DeviceSettings &s = state.settings;
+    uint32_t kinds = 0;
+    if (s.depthEnabled)
+        kinds |= depthReady | wdrDepthReady;
+    if (s.irEnabled)
+        kinds |= irReady;
+    if (cfg.hasColour) {
+        if (s.rgbEnabled)
+            kinds |= rgbReady;
+        if (s.rgbEnabled && s.depthEnabled)
+            kinds |= mappedRGBReady;
+        if (s.depthEnabled)
+            kinds |= mappedDepthReady;
+        if (s.irEnabled)
+            kinds |= mappedIRReady;
+    }
+    return kinds;
+}
+
+std::chrono::microseconds Device::framePeriod() const
+{
+    return replay ? replay->period() : std::chrono::microseconds(1000000 / cfg.fps);
 }
 
 RenderParams Device::renderParams(int64_t set, uint32_t kinds) const
@@ -324,7 +344,7 @@ SdkStatus Device::readNextFrame(uint32_t e, FrameReadyFlags *flags)
     if (!streaming)
         return LX2_E_NOT_STREAMING;
 
-    const auto period = std::chrono::microseconds(1000000 / cfg.fps);
+    const auto period = framePeriod();
     const auto deadline = Clock::now() + period + std::chrono::milliseconds(timing.frameTimeoutMs);
     const uint32_t myEpoch = epoch;
     auto interrupted = [&] { return epoch != myEpoch || !opened || !streaming; };
@@ -356,7 +376,7 @@ SdkStatus Device::readNextFrame(uint32_t e, FrameReadyFlags *flags)
         const int64_t set = nextSet++;
         if (cfg.dropEvery > 0 && (set + 1) % cfg.dropEvery == 0)
             return LX2_E_TIMEOUT; // lost on the way
-        const uint32_t kinds = kindsOf(set);
+        const uint32_t kinds = replay ? replayKinds() : kindsOf(set);
         if (!kinds)
             continue; // nothing scheduled in this slot
         if (cfg.unplugAfterFrames > 0 && setsDelivered >= cfg.unplugAfterFrames) {
@@ -368,13 +388,19 @@ SdkStatus Device::readNextFrame(uint32_t e, FrameReadyFlags *flags)
             dropConnection();
             return LX2_E_DEVICE_GONE;
         }
-        const RenderParams params = renderParams(set, kinds);
         FrameSet &back = sets[1 - front];
-        const bool restart = std::exchange(freshStream, false);
-        lock.unlock();
-        if (restart)
-            renderer.resetHistory();
-        renderer.render(params, back);
+        bool got = true;
+        if (replay) {
+            lock.unlock();
+            got = replay->take(set, deadline, back);
+        } else {
+            const RenderParams params = renderParams(set, kinds);
+            const bool restart = std::exchange(freshStream, false);
+            lock.unlock();
+            if (restart)
+                renderer.resetHistory();
+            renderer.render(params, back);
+        }
         back.index = uint32_t(set);
         back.timestampUs = uint64_t(set) * period.count();
         lock.lock();
@@ -382,6 +408,11 @@ SdkStatus Device::readNextFrame(uint32_t e, FrameReadyFlags *flags)
             return st;
         if (!streaming)
             return LX2_E_NOT_STREAMING;
+        if (!got)
+            return LX2_E_TIMEOUT; // the recording is behind, or has nothing left to play
+        back.flags &= kinds;
+        if (!back.flags)
+            continue; // only kinds this camera does not send now
         front = 1 - front;
         frontValid = true;
         ++setsDelivered;
@@ -397,7 +428,7 @@ SdkStatus Device::getFrame(uint32_t e, FrameKind kind, SdkFrame *frame)
         return st;
     if (!frame)
         return LX2_E_NULL_POINTER;
-    const uint32_t bit = readyBit(kind);
+    const uint32_t bit = readyBitOf(kind);
     if (!bit)
         return LX2_E_INVALID_PARAM;
     if (!frontValid || !(sets[front].flags & bit))
@@ -454,7 +485,8 @@ SdkStatus Device::frameMode(uint32_t e, FrameKind kind, SdkFrameMode *mode)
         return LX2_E_NULL_POINTER;
     const DeviceSettings &s = state.settings;
     const bool halfRate = s.dataMode == LX2_DATA_DEPTH_IR_15_RGB_30 || s.dataMode == LX2_DATA_WORK_DEPTH_IR_15_RGB_30;
-    const uint8_t tofFps = uint8_t(halfRate ? cfg.fps / 2 : cfg.fps);
+    const int fps = replay ? int(std::lround(1e6 / double(framePeriod().count()))) : cfg.fps;
+    const uint8_t tofFps = uint8_t(halfRate && !replay ? fps / 2 : fps);
     switch (kind) {
     case DepthFrame:
         *mode = SdkFrameMode{0, 1, uint16_t(cfg.depthWidth), uint16_t(cfg.depthHeight), tofFps, 0};
@@ -467,7 +499,7 @@ SdkStatus Device::frameMode(uint32_t e, FrameKind kind, SdkFrameMode *mode)
             return LX2_E_NOT_SUPPORTED;
         int w, h;
         DeviceState::rgbResolutionSize(s.rgbResolution, w, h);
-        *mode = SdkFrameMode{2, 1, uint16_t(w), uint16_t(h), uint8_t(cfg.fps), 2};
+        *mode = SdkFrameMode{2, 1, uint16_t(w), uint16_t(h), uint8_t(fps), 2};
         return LX2_OK;
     }
     default:

@@ -2,6 +2,7 @@
 
 #include "sim/camera/DeviceState.h"
 #include "sim/camera/Renderer.h"
+#include "sim/camera/Replay.h"
 #include "sim/camera/TftpClient.h"
 
 #include "camera/sdk/quillon_types.h"
@@ -92,6 +93,8 @@ private:
     SdkStatus startFetch(const TftpSource &source);
     void runFetch(TftpClient *client, TftpSource source);
     uint32_t kindsOf(int64_t set) const;
+    uint32_t replayKinds() const;
+    std::chrono::microseconds framePeriod() const;
     RenderParams renderParams(int64_t set, uint32_t kinds) const;
 
     DeviceConfig cfg;
@@ -127,6 +130,7 @@ private:
     std::mutex readLock; // one reader at a time; guards the renderer and the back frame set
     Renderer renderer;
     FrameSet sets[2];
+    std::unique_ptr<Replay> replay; // frame sets from a recording instead of the renderer
 };
 
 } // namespace sim

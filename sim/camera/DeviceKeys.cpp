@@ -1,6 +1,7 @@
 #include "sim/camera/DeviceKeys.h"
 
 #include "sim/camera/ConfigValues.h"
+#include "sim/camera/Recording.h"
 #include "sim/camera/TftpSource.h"
 
 #include <algorithm>
@@ -139,6 +140,11 @@ void translation(DeviceConfig &d, const Value &v)
     d.calibration.translation = Vec3{v.numbers[0], v.numbers[1], v.numbers[2]};
 }
 
+void replayFolder(DeviceConfig &d, const Value &v)
+{
+    d.replay = Recording::resolve(v.text, d.configFolder);
+}
+
 void propertyIds(DeviceConfig &d, const Value &v)
 {
     d.failPropertyReads.clear();
@@ -180,6 +186,13 @@ bool loopbackServer(const DeviceConfig &, const Value &v)
 bool tftpFileName(const DeviceConfig &, const Value &v)
 {
     return TftpSource::validFile(v.text);
+}
+
+bool recorded(const DeviceConfig &d, const Value &v)
+{
+    Recording recording;
+    return Recording::scan(Recording::resolve(v.text, d.configFolder), d.model && d.model->code == LX2_MODEL_BRIO,
+                           recording);
 }
 
 bool ordered(const DeviceConfig &, const Value &v)
@@ -281,6 +294,9 @@ constexpr Key keys[] = {
     {"maprgbtodepth",      YesNo,   0,           0,          0, 0,   nullptr,    to<&D::mapRgbToDepth>,      nullptr},
     {"maprgbtoir",         YesNo,   0,           0,          0, 0,   nullptr,    to<&D::mapRgbToIr>,         nullptr},
     {"factoryreset",       YesNo,   0,           0,          0, 0,   nullptr,    to<&D::factoryReset>,       nullptr},
+    {"replay",             Form,    0,           0,          0, 0,   recorded,   replayFolder,
+     "expected a folder of frame sets saved by \"Continuous Save\" (sub-folders such as depth, ir and rgb holding "
+     "00000001.png, 00000001.jpg and on); a relative folder starts at this file's folder"},
     {"dropevery",          Whole,   0,           1000000,    0, 0,   nullptr,    to<&D::dropEvery>,          nullptr},
     {"unplugafterframes",  Whole,   0,           1000000000, 0, 0,   nullptr,    to<&D::unplugAfterFrames>,  nullptr},
     {"replugafterseconds", Number,  0,           86400,      0, 0,   nullptr,    to<&D::replugAfterSeconds>,

@@ -21,6 +21,28 @@
 
 namespace sim {
 
+uint32_t readyBitOf(int kind)
+{
+    switch (kind) {
+    case DepthFrame:
+        return depthReady;
+    case IRFrame:
+        return irReady;
+    case RGBFrame:
+        return rgbReady;
+    case MappedRGBFrame:
+        return mappedRGBReady;
+    case MappedDepthFrame:
+        return mappedDepthReady;
+    case MappedIRFrame:
+        return mappedIRReady;
+    case WDRDepthFrame:
+        return wdrDepthReady;
+    default:
+        return 0;
+    }
+}
+
 void Image::resize(int w, int h, int bpp)
 {
     width = w;

@@ -49,6 +49,9 @@ struct FrameSet
     uint64_t timestampUs = 0;
 };
 
+// The FrameReadyFlags bit of an image of a frame set; 0 for an index that is no frame kind.
+uint32_t readyBitOf(int kind);
+
 // One depth range of the output: pixels beyond depthMax are invalid; noise scales with it.
 struct RangePart
 {

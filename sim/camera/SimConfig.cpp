@@ -367,6 +367,8 @@ bool parseDevice(const IniSection &sec, SimConfig &out, Problem &problem)
     if (const IniEntry *e = sec.find("serial"); e && !applyDeviceKey(*e, first, problem))
         return false;
     DeviceConfig d = defaultsFor(*info, int(out.devices.size()), sec.name, first.serial);
+    if (const size_t slash = out.source.rfind('/'); slash != std::string::npos)
+        d.configFolder = slash == 0 ? "/" : out.source.substr(0, slash);
     for (const char *size : {"depthwidth", "depthheight", "colourwidth", "colourheight"})
         if (const IniEntry *e = sec.find(size); e && !applyDeviceKey(*e, d, problem))
             return false;

@@ -48,6 +48,9 @@ struct DeviceConfig
     bool spatialFilter = false, timeFilter = false;
     bool mapDepthToRgb = false, mapRgbToDepth = false, mapRgbToIr = false;
     bool factoryReset = false; // forget the flash file when the SDK starts
+    // A folder of saved frame sets played back instead of the room (empty: the room).
+    std::string replay;
+    std::string configFolder; // where a relative replay folder starts
     // Network models: where a firmware fetch goes when the hand-over text is empty.
     std::string tftpServer = "127.0.0.1:69", tftpFile = "firmware.img";
     // faults

@@ -161,6 +161,11 @@ private slots:
             "tftpFile: expected 1 to 127 printable ASCII characters without blanks");
         ok("loader faults", alta + "loaderFailWriteAtSector = 0\nloaderFlipBitAtSector = 0xFFFFFFFF\n"
                                    "loaderLoseAtSector = 64\n[sim]\nloaderRefuseInit = no\n");
+        // Relative to the configuration's folder, which holds the file and a state folder only.
+        bad("replay of a missing folder", alta + "replay = no-such-recording\n", 3,
+            "replay: expected a folder of frame sets");
+        bad("replay of a folder without frame sets", alta + "replay = .\n", 3,
+            "replay: expected a folder of frame sets");
         bad("first mistake wins", alta + "fps = 0\nfsp = 1\n", 3, "fps: expected");
     }
 
