@@ -7,6 +7,8 @@
 
 #include <opencv2/imgcodecs.hpp>
 
+#include <csignal>
+
 namespace {
 
 const QByteArray cameras = fastSim() + R"(
@@ -165,6 +167,24 @@ private slots:
                 QVERIFY2(!cv::imread(out(QString(kind) + '/' + name).toStdString(), cv::IMREAD_UNCHANGED).empty(),
                          qPrintable(name));
         }
+    }
+
+    // Ctrl-C: the sets read are written whole and counted, and the status says interrupted.
+    void interruptFinishesWhatWasRead()
+    {
+        QProcess process;
+        process.start(QStringLiteral(LUMIDESK_CLI),
+                      {"capture", "CAP-A", "--frames", "100000", "--out", out(), "--kinds", "depth"});
+        QTRY_VERIFY_WITH_TIMEOUT(filesIn(out("depth")).size() >= 5, 20000);
+        QCOMPARE(::kill(pid_t(process.processId()), SIGINT), 0);
+        QVERIFY(process.waitForFinished(20000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 130);
+        const QStringList files = filesIn(out("depth"));
+        QCOMPARE(QString::fromUtf8(process.readAllStandardOutput()),
+                 QStringLiteral("read %1, written %1, dropped 0\n").arg(files.size()));
+        QCOMPARE(files, numbered(files.size(), "png"));
+        QVERIFY(!cv::imread(out("depth/" + files.last()).toStdString(), cv::IMREAD_UNCHANGED).empty());
     }
 
 private:
