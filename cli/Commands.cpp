@@ -438,6 +438,10 @@ int capture(const Context &c)
     case FrameCapture::End::Complete:
         break;
     }
+    // Kinds asked for that the camera's data mode does not send: the capture is not what was asked.
+    if (!result.missing.isEmpty())
+        return c.failed(QStringLiteral("no frame of %1 arrived (the camera's data mode or model does not send it)")
+                            .arg(result.missing.join(QStringLiteral(", "))));
     if (result.written != frames)
         return c.failed(
             QStringLiteral("%1 of %2 frame sets were not written").arg(frames - result.written).arg(frames));

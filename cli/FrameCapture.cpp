@@ -257,6 +257,7 @@ FrameCapture::Result FrameCapture::run(const std::atomic<bool> &interrupted, con
         }
     });
 
+    std::vector<int> arrived(streams.size(), 0);
     LinkWatch watch;
     while (result.read < m_settings.frames) {
         if (interrupted) {
@@ -285,6 +286,7 @@ FrameCapture::Result FrameCapture::run(const std::atomic<bool> &interrupted, con
             delivered.depth = delivered.depth || wantPoints;
             m_settings.kinds = delivered;
             streams = streamsOf(delivered, brio, wdr, m_settings.out);
+            arrived.assign(streams.size(), 0);
             QString error;
             if (!prepareFolders(delivered, error)) {
                 result.end = End::WriteFailed;
@@ -294,7 +296,8 @@ FrameCapture::Result FrameCapture::run(const std::atomic<bool> &interrupted, con
         }
         CapturedSet set;
         set.index = result.read + 1;
-        for (const Stream &s : streams) {
+        for (size_t i = 0; i < streams.size(); ++i) {
+            const Stream &s = streams[i];
             if (!(ready & s.ready))
                 continue;
             SdkFrame frame;
@@ -306,6 +309,7 @@ FrameCapture::Result FrameCapture::run(const std::atomic<bool> &interrupted, con
             if (bytes == 0 || (frame.dataSize != 0 && frame.dataSize < bytes))
                 continue;
             set.images.push_back({&s, cv::Mat(frame.height, frame.width, s.cvType, frame.frameData).clone()});
+            ++arrived[i];
             // Converted here, while the SDK's frame is valid, as the panel's reader does.
             if (s.depth && wantPoints)
                 set.hasPoints = FrameSaver::worldPoints(frame, set.points);
@@ -322,5 +326,9 @@ FrameCapture::Result FrameCapture::run(const std::atomic<bool> &interrupted, con
     writer.join();
     if (result.end == End::Complete && writeFailed)
         result.end = End::WriteFailed;
+    if (result.end == End::Complete)
+        for (size_t i = 0; i < streams.size(); ++i)
+            if (arrived[i] == 0)
+                result.missing << QFileInfo(streams[i].folder).fileName();
     return result;
 }

@@ -3,6 +3,7 @@
 #include "pipeline/FrameKinds.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <atomic>
 #include <functional>
@@ -35,6 +36,7 @@ public:
         int read = 0, written = 0, dropped = 0;
         QString failedPath; // the first file that could not be written
         int lostStatus = 0;
+        QStringList missing; // the folders of kinds asked for of which no frame arrived
     };
 
     // Parses "depth,ir,rgb,mappedrgb,mappeddepth,mappedir,pointcloud"; false with error set for

@@ -152,6 +152,15 @@ private slots:
         QVERIFY(!QFileInfo::exists(out("sets/depth")));
     }
 
+    // In data mode 0 this camera sends no IR: a capture that asks for it fails, naming it.
+    void kindNotSentFails()
+    {
+        const Run run = cli({"capture", "CAP-U", "--frames", "3", "--out", out(), "--kinds", "depth,ir"});
+        QCOMPARE(run.exit, 1);
+        QVERIFY2(run.err.contains("no frame of ir arrived"), qPrintable(run.err));
+        QCOMPARE(filesIn(out("depth")).size(), 3);
+    }
+
     // The camera goes after 12 sets: the capture stops with the counts, and every file written
     // decodes whole.
     void unpluggedCameraKeepsWhatWasWritten()
