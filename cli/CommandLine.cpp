@@ -36,6 +36,25 @@ const Command commands[] = {
      "\n"
      "  --mode N     the depth mode (0-2) whose HTP table is reported (default 0)\n"
      "  --save FILE  also write the report to FILE (a folder: FILE/<serial>.txt), whole or not at all\n"},
+    {"capture",
+     {{"frames", true}, {"out", true}, {"kinds", true}, {"ply", false}},
+     "Usage: lumidesk-cli capture CAMERA --frames N --out DIR [--kinds KINDS] [--ply]\n"
+     "\n"
+     "Reads N frame sets and writes them under DIR as the panel's \"Continuous Save\" writes a set\n"
+     "folder: DIR/depth, ir, wdrdepth, mappeddepth, mappedir as 16-bit PNG, DIR/rgb as JPEG,\n"
+     "DIR/mappedrgb as PNG, each file numbered 00000001, 00000002, ... by set. The point cloud of\n"
+     "each set goes to DIR/pointcloud/<number>.txt (the panel's text lines) and, with --ply, to\n"
+     "<number>.ply (binary PLY, x y z in millimetres). Sets are written on a thread of their own;\n"
+     "when the disk falls more than 32 sets behind, a set is dropped and counted.\n"
+     "At the end: \"read R, written W, dropped D\". Exit status 0 only when all N were written;\n"
+     "1 when the camera was lost, a file could not be written or a kind asked for never arrived\n"
+     "(the data mode is the camera's); 130 after Ctrl-C (the sets read by then are written first).\n"
+     "\n"
+     "  --frames N    the number of frame sets, 1 or more\n"
+     "  --out DIR     the set's folder, holding the kinds' folders (created when missing)\n"
+     "  --kinds LIST  comma-separated: depth, ir, rgb, mappedrgb, mappeddepth, mappedir, pointcloud\n"
+     "                (default: those of depth, ir and rgb the camera delivers in its first set)\n"
+     "  --ply         also each set's point cloud as PLY\n"},
     {"get",
      {{"mode", true}, {"range", true}},
      "Usage: lumidesk-cli get CAMERA ITEM [TEXT...] [--mode N] [--range N]\n"
@@ -97,6 +116,8 @@ const char *overall = "Usage: lumidesk-cli COMMAND [ARGUMENTS] [OPTIONS]\n"
                       "Commands:\n"
                       "  list                             the attached cameras (--json for scripts)\n"
                       "  info CAMERA                      device information and the calibration report\n"
+                      "  capture CAMERA --frames N --out DIR\n"
+                      "                                   frame sets into files, as the panel saves them\n"
                       "  get CAMERA ITEM [TEXT...]        read one parameter as the parameter page does\n"
                       "  set CAMERA ITEM VALUES...        write one parameter as the parameter page does\n"
                       "  reg read CAMERA ADDR...          read registers\n"
@@ -113,7 +134,7 @@ const char *overall = "Usage: lumidesk-cli COMMAND [ARGUMENTS] [OPTIONS]\n"
                       "\n"
                       "Exit status: 0 success; 1 the camera failed or refused, or diff found differences;\n"
                       "2 a mistake in the command line, a value the parameter page refuses, an unreadable report,\n"
-                      "or a camera that is not attached.\n";
+                      "or a camera that is not attached; 130 a capture stopped by Ctrl-C.\n";
 
 const Command *find(const QString &name)
 {

@@ -7,6 +7,7 @@
 #include "camera/ReportFile.h"
 #include "camera/ReportRestore.h"
 #include "cli/Cameras.h"
+#include "cli/FrameCapture.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -14,6 +15,10 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTextStream>
+
+#include <atomic>
+#include <csignal>
+#include <unistd.h>
 
 namespace Commands {
 
@@ -330,6 +335,119 @@ int diffOrRestore(const Context &c, bool restoring)
     return failures == 0 ? Success : Failed;
 }
 
+std::atomic<bool> interruptRequested{false};
+
+void onInterrupt(int)
+{
+    interruptRequested = true;
+}
+
+// Ctrl-C ends a capture between two sets instead of the process, for the length of its life.
+struct InterruptCatcher
+{
+    struct sigaction previous
+    {
+    };
+    InterruptCatcher()
+    {
+        interruptRequested = false;
+        struct sigaction action
+        {
+        };
+        action.sa_handler = onInterrupt;
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGINT, &action, &previous);
+    }
+    ~InterruptCatcher() { sigaction(SIGINT, &previous, nullptr); }
+    InterruptCatcher(const InterruptCatcher &) = delete;
+    InterruptCatcher &operator=(const InterruptCatcher &) = delete;
+};
+
+int capture(const Context &c)
+{
+    if (c.line.arguments.size() != 1)
+        return c.mistake(QStringLiteral("capture takes one camera (lumidesk-cli capture --help)"));
+    FrameCapture::Settings settings;
+    bool ok = false;
+    settings.frames = c.line.options.value(QStringLiteral("frames")).toInt(&ok);
+    if (!c.line.options.contains(QStringLiteral("frames")))
+        return c.mistake(QStringLiteral("capture needs --frames N"));
+    if (!ok || settings.frames < 1)
+        return c.mistake(QStringLiteral("--frames takes a number of 1 or more, not \"%1\"")
+                             .arg(c.line.options.value(QStringLiteral("frames"))));
+    settings.out = c.line.options.value(QStringLiteral("out"));
+    if (settings.out.isEmpty())
+        return c.mistake(QStringLiteral("capture needs --out DIR"));
+    settings.ply = c.line.options.contains(QStringLiteral("ply"));
+    if (c.line.options.contains(QStringLiteral("kinds"))) {
+        FrameKinds kinds;
+        QString error;
+        if (!FrameCapture::parseKinds(c.line.options.value(QStringLiteral("kinds")), kinds, settings.pointText, error))
+            return c.mistake(error);
+        if (settings.ply)
+            kinds.depth = true;
+        settings.kinds = kinds;
+    }
+
+    // Before the camera is opened: a folder that cannot take the files is a mistake in the line.
+    if (!QDir().mkpath(settings.out) || !QFileInfo(settings.out).isWritable())
+        return c.mistake(QStringLiteral("cannot write into the folder \"%1\"").arg(settings.out));
+
+    OpenCamera camera(c.camera, c.line.arguments[0]);
+    if (!camera.opened.entry)
+        return notOpened(c, camera.opened);
+    FrameCapture capture(c.camera, settings);
+    capture.enableStreams();
+    if (settings.kinds) {
+        QString error;
+        if (!capture.prepareFolders(*settings.kinds, error))
+            return c.mistake(error);
+    }
+
+    const bool terminal = ::isatty(STDERR_FILENO) == 1;
+    const int frames = settings.frames;
+    const auto progress = [&c, terminal, frames](int read) {
+        if (terminal) {
+            const int width = 30, done = int(qint64(read) * width / frames);
+            c.err << "\r[" << QString(done, QLatin1Char('#')) << QString(width - done, QLatin1Char(' ')) << "] " << read
+                  << "/" << frames;
+            if (read == frames)
+                c.err << "\n";
+            c.err.flush();
+        } else if (read % 100 == 0 && read != frames) {
+            c.err << "captured " << read << " of " << frames << "\n";
+            c.err.flush();
+        }
+    };
+    InterruptCatcher catcher;
+    const FrameCapture::Result result = capture.run(interruptRequested, progress);
+    if (terminal && result.read != frames)
+        c.err << "\n";
+
+    c.out << "read " << result.read << ", written " << result.written << ", dropped " << result.dropped << "\n";
+    switch (result.end) {
+    case FrameCapture::End::Interrupted:
+        c.err << "lumidesk-cli: interrupted; the " << result.written << " sets written are complete\n";
+        return Interrupted;
+    case FrameCapture::End::CameraLost:
+        return c.failed(QStringLiteral("the camera was lost after %1 frame sets (status %2)")
+                            .arg(result.read)
+                            .arg(result.lostStatus));
+    case FrameCapture::End::WriteFailed:
+        return c.failed(QStringLiteral("could not write \"%1\"").arg(result.failedPath));
+    case FrameCapture::End::Complete:
+        break;
+    }
+    // Kinds asked for that the camera's data mode does not send: the capture is not what was asked.
+    if (!result.missing.isEmpty())
+        return c.failed(QStringLiteral("no frame of %1 arrived (the camera's data mode or model does not send it)")
+                            .arg(result.missing.join(QStringLiteral(", "))));
+    if (result.written != frames)
+        return c.failed(
+            QStringLiteral("%1 of %2 frame sets were not written").arg(frames - result.written).arg(frames));
+    return Success;
+}
+
 } // namespace
 
 int run(const CommandLine::Parsed &line, QTextStream &out, QTextStream &err)
@@ -340,6 +458,8 @@ int run(const CommandLine::Parsed &line, QTextStream &out, QTextStream &err)
         return list(c);
     if (command == QLatin1String("info"))
         return info(c);
+    if (command == QLatin1String("capture"))
+        return capture(c);
     if (command == QLatin1String("get") || command == QLatin1String("set"))
         return getOrSet(c, command == QLatin1String("set"));
     if (command == QLatin1String("reg"))

@@ -2,16 +2,10 @@
 
 #include "camera/Control_Single.h"
 #include "pipeline/DisplaySwitches.h"
-#include "pipeline/FrameConvert.h"
+#include "pipeline/FrameSaver.h"
 #include "pipeline/PipelineStats.h"
-#include "pipeline/SaveFile.h"
-
-#include <opencv2/imgcodecs.hpp>
-#include <opencv2/imgproc.hpp>
 
 #include <cstring>
-#include <memory>
-#include <string>
 
 namespace {
 
@@ -144,9 +138,8 @@ void MyThread::readCycle(uint32_t ready)
     const SaveRequest request = sw.saveRequest();
     if (request.pending) {
         saveCycle(got, shown, depthFrame, request);
-    } else if (!m_encoded.empty() || !m_bgr.empty()) {
-        m_bgr.release();
-        std::vector<uchar>().swap(m_encoded);
+    } else if (m_saver.holdsWorkSpace()) {
+        m_saver.release();
     }
 
     if (m_lastStatus == 0 && sw.refreshRequest == 2) {
@@ -165,31 +158,10 @@ void MyThread::saveCycle(const Fetched &got, const FrameKinds::Switches &shown, 
     // Only from a depth frame of this cycle: a record left over from an earlier cycle no
     // longer points at valid pixels.
     if (!request.continuous && shown.showPointCloud && !m_sdk.depth.empty() && depthFrame.frameData)
-        writePointCloud(depthFrame, request.target, failedPath);
+        m_saver.writePointCloud(
+            depthFrame, QStringLiteral("%1/PointCloud_%2.txt").arg(request.target.rootDir, request.target.stamp),
+            failedPath);
     DisplaySwitches::instance().finishSaveCycle(request, failedPath);
-}
-
-void MyThread::writeImage(const cv::Mat &image, const QString &dir, bool jpeg, int index, QString &failedPath)
-{
-    const QString path = FrameConvert::saveFileName(dir, index, jpeg ? QStringLiteral("jpg") : QStringLiteral("png"));
-    const std::vector<int> params =
-        jpeg ? std::vector<int>{cv::IMWRITE_JPEG_QUALITY, 100} : std::vector<int>{cv::IMWRITE_PNG_COMPRESSION, 0};
-    bool written = false;
-    try {
-        const cv::Mat *source = &image;
-        if (image.type() == CV_8UC3) {
-            // Files hold B, G, R; convert a copy rather than the SDK's buffer.
-            cv::cvtColor(image, m_bgr, cv::COLOR_RGB2BGR);
-            source = &m_bgr;
-        }
-        // Encoded in memory, so that every byte's way to the disk can be checked.
-        written = cv::imencode(jpeg ? ".jpg" : ".png", *source, m_encoded, params) &&
-                  SaveFile::write(path, m_encoded.data(), m_encoded.size());
-    } catch (const cv::Exception &) {
-        written = false;
-    }
-    if (!written && failedPath.isEmpty())
-        failedPath = path;
 }
 
 bool MyThread::saveImages(const Fetched &got, const FrameKinds::Switches &shown, const SaveRequest &request,
@@ -203,7 +175,7 @@ bool MyThread::saveImages(const Fetched &got, const FrameKinds::Switches &shown,
     const auto save = [&](bool fetched, const cv::Mat &image, const QString &dir, bool jpeg) {
         if (!fetched || image.empty() || dir.isEmpty())
             return;
-        writeImage(image, dir, jpeg, request.index, failedPath);
+        m_saver.writeImage(image, dir, jpeg, request.index, failedPath);
         saved = true;
     };
     if (m_deviceType == DeviceTypeCode::Brio) {
@@ -225,24 +197,4 @@ bool MyThread::saveImages(const Fetched &got, const FrameKinds::Switches &shown,
     save(got.rgb, m_sdk.rgb, target.dirRgb, true);
     save(got.ir, m_sdk.ir, target.dirIr, false);
     return saved;
-}
-
-void MyThread::writePointCloud(SdkFrame &depthFrame, const SaveTarget &target, QString &failedPath)
-{
-    const QString path = QStringLiteral("%1/PointCloud_%2.txt").arg(target.rootDir, target.stamp);
-    const size_t count = size_t(depthFrame.width) * depthFrame.height;
-    std::unique_ptr<WorldPoint[]> points(new WorldPoint[count]());
-    bool written = false;
-    if (Control_Single::getInstance()->convertDepthToWorld(&depthFrame, points.get()) == 0) {
-        std::string text;
-        text.reserve(count * 16);
-        for (size_t i = 0; i < count; ++i) {
-            const WorldPoint &p = points[i];
-            if (p.z != 0.0f && p.z != 65535.0f)
-                FrameConvert::appendPointLine(text, p.x, p.y, p.z);
-        }
-        written = SaveFile::write(path, text.data(), text.size());
-    }
-    if (!written && failedPath.isEmpty())
-        failedPath = path;
 }

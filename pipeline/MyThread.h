@@ -1,6 +1,7 @@
 #pragma once
 
 #include "pipeline/FrameKinds.h"
+#include "pipeline/FrameSaver.h"
 #include "pipeline/FrameSet.h"
 #include "pipeline/LinkWatch.h"
 
@@ -13,7 +14,6 @@
 #include <vector>
 
 struct SaveRequest;
-struct SaveTarget;
 struct SdkFrame;
 
 // The frame reader: waits for each frame set, fetches the kinds the views want, keeps deep
@@ -62,8 +62,6 @@ private:
                    const SaveRequest &request);
     bool saveImages(const Fetched &got, const FrameKinds::Switches &shown, const SaveRequest &request,
                     QString &failedPath);
-    void writeImage(const cv::Mat &image, const QString &dir, bool jpeg, int index, QString &failedPath);
-    void writePointCloud(SdkFrame &depthFrame, const SaveTarget &target, QString &failedPath);
 
     std::atomic<bool> m_stopRequested{false};
     std::atomic<bool> m_readingEnabled{false};
@@ -77,7 +75,6 @@ private:
     FrameSet m_sdk;    // over the SDK's buffers, valid until the next read
     FrameSet m_copies; // deep copies, for the processing thread
 
-    // Work space of the file writing, kept between the cycles of a save and freed after it.
-    cv::Mat m_bgr;
-    std::vector<uchar> m_encoded;
+    // Its work space is kept between the cycles of a save and freed after it.
+    FrameSaver m_saver;
 };
