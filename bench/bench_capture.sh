@@ -17,11 +17,10 @@ dataMode = 10
 INI
 # A state folder of its own: nothing of a user's virtual cameras reaches the run.
 export QUILLON_SIM_CONFIG="$work/sim.ini" QUILLON_SIM_STATE="$work/state"
-# bash's time: wall clock and the CPU of the capture process (its rusage once it has ended).
-TIMEFORMAT='%R %U %S'
+# GNU time: wall clock and the CPU of the capture process (its rusage once it has ended).
 status=0
-{ time build/bin/lumidesk-cli capture BENCH-ALTA --frames "$sets" --out "$work/out" --kinds depth,ir,rgb \
-  >"$work/counts.txt" 2>"$work/stderr.txt"; } 2>"$work/time.txt" || status=$?
+/usr/bin/time -f '%e %U %S' -o "$work/time.txt" build/bin/lumidesk-cli capture BENCH-ALTA --frames "$sets" \
+  --out "$work/out" --kinds depth,ir,rgb >"$work/counts.txt" 2>"$work/stderr.txt" || status=$?
 if ! grep -qE '^read [0-9]+, written [0-9]+, dropped [0-9]+$' "$work/counts.txt"; then
   echo "bench_capture: the capture failed (status $status): $(cat "$work/stderr.txt")" >&2
   exit 1
