@@ -20,6 +20,13 @@ dataMode = 10
 model = Alta
 serial = CAP-U
 unplugAfterFrames = 12
+[device.small]
+model = Alta
+serial = CAP-S
+dataMode = 10
+depthWidth = 160
+depthHeight = 120
+rgbResolution = 3
 )";
 
 struct Run
@@ -50,6 +57,15 @@ QByteArray readFile(const QString &path)
 QStringList filesIn(const QString &dir)
 {
     return QDir(dir).entryList(QDir::Files, QDir::Name);
+}
+
+// The counts of "read R, written W, dropped D"; empty when the line is not that.
+QList<int> countsOf(const QString &out)
+{
+    const QRegularExpressionMatch m =
+        QRegularExpression(QStringLiteral("^read (\\d+), written (\\d+), dropped (\\d+)\n$")).match(out);
+    return m.hasMatch() ? QList<int>{m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt()}
+                        : QList<int>{};
 }
 
 QStringList numbered(int count, const QString &extension)
@@ -112,6 +128,57 @@ private slots:
         const cv::Mat colour = cv::imread(out("rgb/00000030.jpg").toStdString(), cv::IMREAD_UNCHANGED);
         QCOMPARE(colour.type(), CV_8UC3);
         QCOMPARE(cv::imread(out("ir/" + depthFiles.last()).toStdString(), cv::IMREAD_UNCHANGED).type(), CV_16UC1);
+    }
+
+    // Ten seconds at 30 sets a second: what the counts say is on disk, and the status says
+    // whether any set was dropped. Depth and IR come with every other set, by its number.
+    void countsAreTheFilesOnDisk()
+    {
+        const Run run = cli({"capture", "CAP-S", "--frames", "300", "--out", out(), "--kinds", "depth,ir,rgb"});
+        const QList<int> counts = countsOf(run.out);
+        QVERIFY2(counts.size() == 3, qPrintable(run.out + run.err));
+        const int read = counts[0], written = counts[1], dropped = counts[2];
+        QCOMPARE(read, 300);
+        QCOMPARE(written + dropped, read);
+        QCOMPARE(run.exit, dropped == 0 ? 0 : 1);
+        const QStringList colour = filesIn(out("rgb"));
+        QCOMPARE(colour.size(), written);
+        const QStringList depth = filesIn(out("depth"));
+        QCOMPARE(filesIn(out("ir")), depth);
+        QVERIFY2(qAbs(depth.size() - 150) <= dropped + 1, qPrintable(QString::number(depth.size())));
+        const QSet<QString> colourSets(colour.begin(), colour.end());
+        for (const QString &name : depth)
+            QVERIFY2(colourSets.contains(name.left(8) + ".jpg"), qPrintable(name));
+        if (dropped == 0)
+            QCOMPARE(colour, numbered(300, "jpg"));
+    }
+
+    // A capture replayed as a camera and captured again: every depth and IR file is one of the
+    // recording's, byte for byte, with its IR beside it. Colour is JPEG, encoded a second time,
+    // so it is compared as decoded within a small tolerance.
+    void replayedCaptureGivesTheRecordedFrames()
+    {
+        const QStringList kinds{"--kinds", "depth,ir,rgb"};
+        QCOMPARE(cli(QStringList{"capture", "CAP-S", "--frames", "20", "--out", out("rec")} + kinds).exit, 0);
+        sim = std::make_unique<SimConfigFile>(cameras + "[device.replay]\nmodel = Alta\nserial = CAP-R\nreplay = " +
+                                              QFile::encodeName(out("rec")) + "\n");
+        const Run run = cli(QStringList{"capture", "CAP-R", "--frames", "20", "--out", out("again")} + kinds);
+        QVERIFY2(run.exit == 0, qPrintable(run.err));
+
+        QHash<QByteArray, QString> recorded; // depth file bytes -> set number
+        for (const QString &name : filesIn(out("rec/depth")))
+            recorded.insert(readFile(out("rec/depth/" + name)), name.left(8));
+        const QStringList replayed = filesIn(out("again/depth"));
+        QVERIFY2(replayed.size() >= 8, qPrintable(replayed.join(' ')));
+        for (const QString &name : replayed) {
+            const QString set = recorded.value(readFile(out("again/depth/" + name)));
+            QVERIFY2(!set.isEmpty(), qPrintable("depth " + name + " was not recorded"));
+            QCOMPARE(readFile(out("again/ir/" + name)), readFile(out("rec/ir/" + set + ".png")));
+            const cv::Mat before = cv::imread(out("rec/rgb/" + set + ".jpg").toStdString());
+            const cv::Mat after = cv::imread(out("again/rgb/" + name.left(8) + ".jpg").toStdString());
+            QVERIFY(!before.empty() && before.size() == after.size());
+            QVERIFY2(cv::norm(before, after, cv::NORM_L1) / before.total() / 3 < 2.0, qPrintable(name));
+        }
     }
 
     // The PLY of each set is what PCL reads, with the points of the set's text cloud.
