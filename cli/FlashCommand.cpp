@@ -8,6 +8,7 @@
 #include "cli/InterruptCatcher.h"
 #include "cli/ProgressBar.h"
 #include "shell/AppPaths.h"
+#include "upgrade/LoaderFiles.h"
 #include "upgrade/TftpUpgradeState.h"
 #include "upgrade/UpgradeLibrary.h"
 #include "upgrade/UpgradeTexts.h"
@@ -255,15 +256,6 @@ Outcome tftpUpgrade(const Context &c, const QFileInfo &image, int port, Progress
 
 // ---- Alta: the USB loader --------------------------------------------------------------
 
-// The first file of the folder, by name, that matches pattern and whose name holds text.
-QString firstFileContaining(const QString &folder, const QString &pattern, const QString &text)
-{
-    for (const QString &name : QDir(folder).entryList({pattern}, QDir::Files, QDir::Name))
-        if (name.contains(text))
-            return QDir(folder).filePath(name);
-    return {};
-}
-
 bool loaderDeviceWaiting(const UpgradeLibrary &library)
 {
     RKDeviceRecord *devices = nullptr;
@@ -451,11 +443,15 @@ int run(const CommandLine::Parsed &line, QTextStream &out, QTextStream &err, Con
     std::unique_ptr<UpgradeLibrary> library;
     QString loader;
     if (model == Alta) {
-        const QString flashType =
-            CameraIdentity::flashType(camera).value_or(QString()) == QLatin1String("nand") ? "nand" : "nor";
+        const QString flashType = LoaderFiles::flashType(CameraIdentity::flashType(camera));
         loader = line.options.value(QStringLiteral("loader"));
         if (loader.isEmpty())
-            loader = firstFileContaining(image.absolutePath(), QStringLiteral("*.bin"), flashType);
+            if (loader.isEmpty()) {
+                const QString name =
+                    LoaderFiles::firstContaining(image.absolutePath(), QStringLiteral("*.bin"), flashType);
+                if (!name.isEmpty())
+                    loader = image.absoluteDir().filePath(name);
+            }
         if (loader.isEmpty())
             return mistake(QStringLiteral("no boot loader: no *.bin beside the image names the camera's flash type "
                                           "(%1); give one with --loader")
