@@ -14,6 +14,7 @@
 #include "upgrade/UpgradeTexts.h"
 #include "upgrade/Worker.h"
 #include "upgrade/tftp/TftpDaemon.h"
+#include "upgrade/tftp/TftpLog.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -41,6 +42,7 @@ struct Context
     QTextStream &err;
     Control_Single &camera;
     int timeoutMs = 60000;
+    bool verbose = false;
 
     int say(int exit, const QString &text) const
     {
@@ -182,6 +184,8 @@ private:
 
 Outcome tftpUpgrade(const Context &c, const QFileInfo &image, int port, ProgressBar &bar)
 {
+    // Standard output is the command's answer: the server's own log only with -v.
+    tftp::setLogStream(c.verbose ? stderr : nullptr);
     tftp::DaemonConfig config;
     config.root = QFile::encodeName(image.absolutePath()).toStdString();
     config.listen = {0x7f000001, uint16_t(port)}; // the camera fetches from the loopback only
@@ -306,6 +310,7 @@ Outcome loaderUpgrade(const Context &c, const QString &image, const QString &loa
         finished = true;
     });
     std::thread thread([&worker] { worker.slotUpgrade(); });
+    int shownQuarter = -1;
 
     for (;;) {
         std::deque<QString> arrived;
@@ -316,10 +321,12 @@ Outcome loaderUpgrade(const Context &c, const QString &image, const QString &loa
         for (const QString &text : arrived) {
             // Write percentages are the bar's; every other step is a line.
             if (text.startsWith(QLatin1String("write firmware..."))) {
-                if (bar.onTerminal())
+                if (bar.onTerminal()) {
                     bar.show(percent.load(), 100, text);
-                else if (text.endsWith(QLatin1String("0 percent")))
+                } else if (const int quarter = percent.load() / 25; quarter != shownQuarter) {
+                    shownQuarter = quarter;
                     c.err << text << "\n";
+                }
                 continue;
             }
             if (text.startsWith(QLatin1String("check firmware...")) && !text.endsWith(QLatin1String("100 percent")))
@@ -397,6 +404,7 @@ QString shown(const std::optional<QString> &version)
 int run(const CommandLine::Parsed &line, QTextStream &out, QTextStream &err, Control_Single &camera)
 {
     Context c{out, err, camera};
+    c.verbose = line.verbose;
     const auto mistake = [&c](const QString &text) { return c.say(Mistake, text); };
     if (line.arguments.size() != 2)
         return mistake(QStringLiteral("flash takes a camera and an image (lumidesk-cli flash --help)"));
@@ -499,7 +507,8 @@ int run(const CommandLine::Parsed &line, QTextStream &out, QTextStream &err, Con
         break;
     case Outcome::Failed:
         if (model == Alta)
-            c.say(Failed, QStringLiteral("Failed: the camera is left in its USB loader and can be flashed again"));
+            c.say(Failed, QStringLiteral("Failed: the camera is left in its USB loader and can be flashed again; a "
+                                         "power cycle brings it back with the firmware it had"));
         break;
     case Outcome::Refused:
     case Outcome::Done:
