@@ -4,6 +4,8 @@
 
 #include <QtTest>
 
+#include <csignal>
+
 namespace {
 
 const QByteArray cameras = fastSim() + R"(
@@ -105,6 +107,23 @@ private slots:
         QVERIFY2(run.out.contains("Reset device failed!"), qPrintable(run.out));
         QVERIFY2(run.err.contains("left in its USB loader"), qPrintable(run.err));
         QVERIFY(QFile::exists(sim->statePath() + "/loader/FL-ALTA.ini"));
+    }
+
+    // Ctrl-C while the camera restarts: the image was installed, and the command says so.
+    void interruptedWhileWaiting()
+    {
+        sim = std::make_unique<SimConfigFile>(QByteArray(cameras).replace("rebootMs = 300", "rebootMs = 20000"));
+        const QString image = makeImage("Brio", "9.9.1", "brio.img");
+        QProcess process;
+        process.start(QStringLiteral(LUMIDESK_CLI), {"flash", "FL-BRIO", image});
+        QByteArray err;
+        QTRY_VERIFY_WITH_TIMEOUT((err += process.readAllStandardError()).contains("waiting for the camera"), 20000);
+        ::kill(pid_t(process.processId()), SIGINT);
+        QVERIFY(process.waitForFinished(10000));
+        QCOMPARE(process.exitCode(), 130);
+        QVERIFY(process.readAllStandardOutput().endsWith("FWver: 1.0.0 -> (not back)\n"));
+        err += process.readAllStandardError();
+        QVERIFY2(err.contains("the image was sent and the camera restarts by itself"), err.constData());
     }
 
     // Mistakes found before anything reaches a camera.
