@@ -475,6 +475,11 @@ int run(const CommandLine::Parsed &line, QTextStream &out, QTextStream &err, Con
         QDir().mkpath(logDir);
         if (!library->initialize(logDir))
             return c.say(Failed, QStringLiteral("Loader did not initialize!"));
+        // The loader's worker flashes the first device it finds: with another one waiting, that
+        // could be the wrong camera.
+        if (loaderDeviceWaiting(*library))
+            return c.say(Failed, QStringLiteral("another camera is already waiting in its USB loader; it would be "
+                                                "flashed instead, so this one is not handed over"));
         c.out << "flash type " << flashType << ", boot loader " << loader << "\n";
     } else if (model != Brio && model != Dune && model != Eske) {
         return mistake(QStringLiteral("a %1 is not upgraded from this program").arg(entry.model));

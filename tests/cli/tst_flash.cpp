@@ -23,6 +23,11 @@ model = Alta
 serial = FL-ALTA
 firmware = 2.0.9
 flashType = nand
+[device.altb]
+model = Alta
+serial = FL-ALTB
+firmware = 2.0.9
+flashType = nand
 [device.cima]
 model = Cima
 serial = FL-CIMA
@@ -107,6 +112,13 @@ private slots:
         QVERIFY2(run.out.contains("Reset device failed!"), qPrintable(run.out));
         QVERIFY2(run.err.contains("left in its USB loader"), qPrintable(run.err));
         QVERIFY(QFile::exists(sim->statePath() + "/loader/FL-ALTA.ini"));
+
+        // The loader flashes the first device waiting: another Alta is not handed over meanwhile.
+        const QString good = makeImage("Alta", "9.9.1", "good-nand.img");
+        const Run second = cli({"flash", "FL-ALTB", good, "--loader", loader, "--timeout", "10"});
+        QCOMPARE(second.exit, 1);
+        QVERIFY2(second.err.contains("already waiting in its USB loader"), qPrintable(second.err));
+        QVERIFY(!QFile::exists(sim->statePath() + "/loader/FL-ALTB.ini"));
     }
 
     // Ctrl-C while the camera restarts: the image was installed, and the command says so.
