@@ -55,6 +55,25 @@ const Command commands[] = {
      "  --kinds LIST  comma-separated: depth, ir, rgb, mappedrgb, mappeddepth, mappedir, pointcloud\n"
      "                (default: those of depth, ir and rgb the camera delivers in its first set)\n"
      "  --ply         also each set's point cloud as PLY\n"},
+    {"flash",
+     {{"loader", true}, {"port", true}, {"timeout", true}},
+     "Usage: lumidesk-cli flash CAMERA IMAGE [--loader BOOT.bin] [--port N] [--timeout S]\n"
+     "\n"
+     "Upgrades the camera's firmware by the path its model takes, as the panel's \"Upgrade\n"
+     "Firmware\" does: a Brio through the camera library's upgrade (its answer and each stage in\n"
+     "the upgrade dialog's words), a Dune or an Eske over TFTP from a server of this program on\n"
+     "127.0.0.1 that serves IMAGE's folder (the camera is told \"127.0.0.1:PORT FILE\"), an Alta\n"
+     "through its USB loader and Upgrade/libRKUpgrade.so of the installation. Then it waits for\n"
+     "the camera to restart and prints \"FWver: OLD -> NEW\". Exit status 0 only when the camera\n"
+     "is back with the image's version (from the image's header; for an image without one, any\n"
+     "version other than before); 1 when the camera refused or failed, or did not come back in\n"
+     "time; 2 for an image that cannot be read, a camera that is not attached or a model that\n"
+     "is not upgraded here (Cima, EskeAlias); 130 after Ctrl-C, saying what was done.\n"
+     "\n"
+     "  --loader FILE  the Alta's boot loader (default: the first *.bin beside IMAGE whose name\n"
+     "                 holds the camera's flash type, nand or nor)\n"
+     "  --port N       the TFTP server's UDP port (default: one the system picks)\n"
+     "  --timeout S    seconds to wait for each step and for the camera's return (default 60)\n"},
     {"get",
      {{"mode", true}, {"range", true}},
      "Usage: lumidesk-cli get CAMERA ITEM [TEXT...] [--mode N] [--range N]\n"
@@ -118,6 +137,7 @@ const char *overall = "Usage: lumidesk-cli COMMAND [ARGUMENTS] [OPTIONS]\n"
                       "  info CAMERA                      device information and the calibration report\n"
                       "  capture CAMERA --frames N --out DIR\n"
                       "                                   frame sets into files, as the panel saves them\n"
+                      "  flash CAMERA IMAGE               upgrade the firmware and wait for the camera's return\n"
                       "  get CAMERA ITEM [TEXT...]        read one parameter as the parameter page does\n"
                       "  set CAMERA ITEM VALUES...        write one parameter as the parameter page does\n"
                       "  reg read CAMERA ADDR...          read registers\n"
@@ -134,7 +154,7 @@ const char *overall = "Usage: lumidesk-cli COMMAND [ARGUMENTS] [OPTIONS]\n"
                       "\n"
                       "Exit status: 0 success; 1 the camera failed or refused, or diff found differences;\n"
                       "2 a mistake in the command line, a value the parameter page refuses, an unreadable report,\n"
-                      "or a camera that is not attached; 130 a capture stopped by Ctrl-C.\n";
+                      "or a camera that is not attached; 130 a capture or flash stopped by Ctrl-C.\n";
 
 const Command *find(const QString &name)
 {

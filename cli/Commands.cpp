@@ -7,7 +7,10 @@
 #include "camera/ReportFile.h"
 #include "camera/ReportRestore.h"
 #include "cli/Cameras.h"
+#include "cli/FlashCommand.h"
 #include "cli/FrameCapture.h"
+#include "cli/InterruptCatcher.h"
+#include "cli/ProgressBar.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -15,10 +18,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTextStream>
-
-#include <atomic>
-#include <csignal>
-#include <unistd.h>
 
 namespace Commands {
 
@@ -335,34 +334,6 @@ int diffOrRestore(const Context &c, bool restoring)
     return failures == 0 ? Success : Failed;
 }
 
-std::atomic<bool> interruptRequested{false};
-
-void onInterrupt(int)
-{
-    interruptRequested = true;
-}
-
-// Ctrl-C ends a capture between two sets instead of the process, for the length of its life.
-struct InterruptCatcher
-{
-    struct sigaction previous
-    {
-    };
-    InterruptCatcher()
-    {
-        interruptRequested = false;
-        struct sigaction action
-        {
-        };
-        action.sa_handler = onInterrupt;
-        sigemptyset(&action.sa_mask);
-        sigaction(SIGINT, &action, &previous);
-    }
-    ~InterruptCatcher() { sigaction(SIGINT, &previous, nullptr); }
-    InterruptCatcher(const InterruptCatcher &) = delete;
-    InterruptCatcher &operator=(const InterruptCatcher &) = delete;
-};
-
 int capture(const Context &c)
 {
     if (c.line.arguments.size() != 1)
@@ -404,25 +375,19 @@ int capture(const Context &c)
             return c.mistake(error);
     }
 
-    const bool terminal = ::isatty(STDERR_FILENO) == 1;
+    ProgressBar bar(c.err);
     const int frames = settings.frames;
-    const auto progress = [&c, terminal, frames](int read) {
-        if (terminal) {
-            const int width = 30, done = int(qint64(read) * width / frames);
-            c.err << "\r[" << QString(done, QLatin1Char('#')) << QString(width - done, QLatin1Char(' ')) << "] " << read
-                  << "/" << frames;
-            if (read == frames)
-                c.err << "\n";
-            c.err.flush();
+    const auto progress = [&c, &bar, frames](int read) {
+        if (bar.onTerminal()) {
+            bar.show(read, frames, QStringLiteral("%1/%2").arg(read).arg(frames));
         } else if (read % 100 == 0 && read != frames) {
             c.err << "captured " << read << " of " << frames << "\n";
             c.err.flush();
         }
     };
     InterruptCatcher catcher;
-    const FrameCapture::Result result = capture.run(interruptRequested, progress);
-    if (terminal && result.read != frames)
-        c.err << "\n";
+    const FrameCapture::Result result = capture.run(InterruptCatcher::requested(), progress);
+    bar.finish();
 
     c.out << "read " << result.read << ", written " << result.written << ", dropped " << result.dropped << "\n";
     switch (result.end) {
@@ -462,6 +427,8 @@ int run(const CommandLine::Parsed &line, QTextStream &out, QTextStream &err)
         return capture(c);
     if (command == QLatin1String("get") || command == QLatin1String("set"))
         return getOrSet(c, command == QLatin1String("set"));
+    if (command == QLatin1String("flash"))
+        return FlashCommand::run(line, out, err, c.camera);
     if (command == QLatin1String("reg"))
         return registers(c);
     if (command == QLatin1String("diff") || command == QLatin1String("restore"))

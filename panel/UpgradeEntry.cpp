@@ -6,6 +6,7 @@
 #include "panel/Gb18030.h"
 #include "shell/AppPaths.h"
 #include "shell/MessageBoxes.h"
+#include "upgrade/LoaderFiles.h"
 #include "upgrade/UpdateDesc.h"
 #include "upgrade/UpgradeBrio.h"
 #include "upgrade/tftpServer.h"
@@ -43,16 +44,6 @@ bool handOverToNetworkCamera(Control_Single &camera, QWidget *parent, const QStr
                                       .arg(status)) == QMessageBox::Yes;
 }
 
-// The first file of the folder, by name, that matches pattern and whose name holds text; empty
-// when none does.
-QString firstFileContaining(const QString &folder, const QString &pattern, const QString &text)
-{
-    for (const QString &name : QDir(folder).entryList({pattern}, QDir::Files, QDir::Name))
-        if (name.contains(text))
-            return name;
-    return {};
-}
-
 // Alta: the camera is handed to its USB loader (work mode 16) and the loader dialog flashes
 // it. Once the dialog has been prepared, the program cannot hand a camera over again while it
 // runs.
@@ -72,13 +63,12 @@ void runLoader(Control_Single &camera, QWidget *parent, const Loader &loader)
             QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
         return;
 
-    const QString flashType =
-        CameraIdentity::flashType(camera).value_or(QString()) == QLatin1String("nand") ? "nand" : "nor";
+    const QString flashType = LoaderFiles::flashType(CameraIdentity::flashType(camera));
     dialog.setFlashType(flashType);
     const QString folder = AppPaths::appDir() + QStringLiteral("//Upgrade");
-    if (const QString name = firstFileContaining(folder, QStringLiteral("*.bin"), flashType); !name.isEmpty())
+    if (const QString name = LoaderFiles::firstContaining(folder, QStringLiteral("*.bin"), flashType); !name.isEmpty())
         dialog.setLoaderPath(folder + QStringLiteral("//%1").arg(name));
-    if (const QString name = firstFileContaining(folder, QStringLiteral("*.img"), flashType); !name.isEmpty())
+    if (const QString name = LoaderFiles::firstContaining(folder, QStringLiteral("*.img"), flashType); !name.isEmpty())
         dialog.setFirmwarePath(folder + QStringLiteral("//%1").arg(name));
 
     SdkWorkMode mode{};

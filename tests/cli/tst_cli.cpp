@@ -227,7 +227,7 @@ private slots:
         const Run all = cli({"--help"});
         QCOMPARE(all.exit, 0);
         QVERIFY(all.out.contains("restore CAMERA REPORT"));
-        for (const char *command : {"list", "info", "get", "set", "reg", "diff", "restore"}) {
+        for (const char *command : {"list", "info", "get", "set", "reg", "diff", "restore", "flash"}) {
             const Run one = cli({command, "--help"});
             QCOMPARE(one.exit, 0);
             QVERIFY2(one.out.startsWith(QStringLiteral("Usage: lumidesk-cli %1").arg(command)), command);

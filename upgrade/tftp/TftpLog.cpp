@@ -1,9 +1,21 @@
 #include "upgrade/tftp/TftpLog.h"
 
+#include <atomic>
 #include <cstdarg>
 #include <cstdio>
 
 namespace tftp {
+
+namespace {
+
+std::atomic<std::FILE *> logStream{stdout};
+
+} // namespace
+
+void setLogStream(std::FILE *stream)
+{
+    logStream = stream;
+}
 
 void logf(const char *format, ...)
 {
@@ -12,18 +24,22 @@ void logf(const char *format, ...)
     va_start(args, format);
     std::vsnprintf(line, sizeof line, format, args);
     va_end(args);
-    std::fputs(line, stdout); // one locked call per line
-    std::fflush(stdout);
+    if (std::FILE *stream = logStream) {
+        std::fputs(line, stream); // one locked call per line
+        std::fflush(stream);
+    }
 }
 
 void logQuiet(const char *line)
 {
-    std::fputs(line, stdout);
+    if (std::FILE *stream = logStream)
+        std::fputs(line, stream);
 }
 
 void logFlush()
 {
-    std::fflush(stdout);
+    if (std::FILE *stream = logStream)
+        std::fflush(stream);
 }
 
 std::string printable(std::string text)
