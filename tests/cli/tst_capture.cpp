@@ -1,7 +1,9 @@
 // lumidesk-cli capture run as a separate program against the virtual cameras; its files are
 // checked against the frame reader's own saving and read back by independent readers.
 #include "pipeline/FrameSaver.h"
+#include "support/CliRun.h"
 #include "support/SimConfigFile.h"
+#include "support/TestFiles.h"
 
 #include <QtTest>
 
@@ -28,31 +30,6 @@ depthWidth = 160
 depthHeight = 120
 rgbResolution = 3
 )";
-
-struct Run
-{
-    int exit = -1;
-    QString out, err;
-};
-
-Run cli(const QStringList &arguments)
-{
-    QProcess process;
-    process.start(QStringLiteral(LUMIDESK_CLI), arguments);
-    Run run;
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
-        return run;
-    run.exit = process.exitCode();
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 QStringList filesIn(const QString &dir)
 {

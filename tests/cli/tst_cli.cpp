@@ -3,6 +3,7 @@
 #include "camera/Control_Single.h"
 #include "panel/ReportSaving.h"
 #include "support/BoxRecorder.h"
+#include "support/CliRun.h"
 #include "support/ProgramFolder.h"
 #include "support/SimConfigFile.h"
 
@@ -20,25 +21,6 @@ serial = CLI-A
 model = Dune
 serial = CLI-D
 )";
-
-struct Run
-{
-    int exit = -1;
-    QString out, err;
-};
-
-Run cli(const QStringList &arguments)
-{
-    QProcess process;
-    process.start(QStringLiteral(LUMIDESK_CLI), arguments);
-    Run run;
-    if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit)
-        return run;
-    run.exit = process.exitCode();
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
-}
 
 // The item names diff prints (the value lines under them are indented).
 QStringList namesIn(const QString &diffOutput)

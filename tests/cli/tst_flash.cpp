@@ -1,5 +1,6 @@
 // lumidesk-cli flash against the virtual cameras: each model's path, the camera's return with
 // its new version, and the failures that must not pass for success.
+#include "support/CliRun.h"
 #include "support/SimConfigFile.h"
 
 #include <QtTest>
@@ -32,12 +33,6 @@ flashType = nand
 model = Cima
 serial = FL-CIMA
 )";
-
-struct Run
-{
-    int exit = -1;
-    QString out, err;
-};
 
 } // namespace
 
@@ -81,7 +76,7 @@ private slots:
         QFETCH(QString, stepShown);
         const QString image = makeImage(model, "9.9.1", "fw-nand.img");
         makeLoader("Alta", "nand", "alta-nand-loader.bin");
-        const Run run = cli({"flash", camera, image, "--timeout", "20"});
+        const Run run = cli({"flash", camera, image, "--timeout", "20"}, 90000);
         QVERIFY2(run.exit == 0, qPrintable(run.out + run.err));
         QVERIFY2(run.out.contains(stepShown), qPrintable(run.out));
         QVERIFY2(run.out.endsWith(QStringLiteral("FWver: %1 -> 9.9.1\n").arg(before)), qPrintable(run.out));
@@ -96,7 +91,7 @@ private slots:
         file.seek(file.size() - 1);
         file.write("!");
         file.close();
-        const Run run = cli({"flash", "FL-BRIO", image, "--timeout", "10"});
+        const Run run = cli({"flash", "FL-BRIO", image, "--timeout", "10"}, 90000);
         QCOMPARE(run.exit, 1);
         QVERIFY2(run.out.startsWith("FirmWare check failed.\n"), qPrintable(run.out));
         QVERIFY2(run.out.endsWith("FWver: 1.0.0 -> 1.0.0\n"), qPrintable(run.out));
@@ -107,7 +102,7 @@ private slots:
     {
         const QString image = makeImage("Brio", "9.9.1", "brio-nand.img");
         const QString loader = makeLoader("Alta", "nand", "boot.bin");
-        const Run run = cli({"flash", "FL-ALTA", image, "--loader", loader, "--timeout", "10"});
+        const Run run = cli({"flash", "FL-ALTA", image, "--loader", loader, "--timeout", "10"}, 90000);
         QCOMPARE(run.exit, 1);
         QVERIFY2(run.out.contains("Reset device failed!"), qPrintable(run.out));
         QVERIFY2(run.err.contains("left in its USB loader"), qPrintable(run.err));
@@ -115,7 +110,7 @@ private slots:
 
         // The loader flashes the first device waiting: another Alta is not handed over meanwhile.
         const QString good = makeImage("Alta", "9.9.1", "good-nand.img");
-        const Run second = cli({"flash", "FL-ALTB", good, "--loader", loader, "--timeout", "10"});
+        const Run second = cli({"flash", "FL-ALTB", good, "--loader", loader, "--timeout", "10"}, 90000);
         QCOMPARE(second.exit, 1);
         QVERIFY2(second.err.contains("already waiting in its USB loader"), qPrintable(second.err));
         QVERIFY(!QFile::exists(sim->statePath() + "/loader/FL-ALTB.ini"));
@@ -163,25 +158,13 @@ private slots:
         QFETCH(QString, imageName);
         QFETCH(QString, message);
         makeImage("Brio", "9.9.1", "fw.img");
-        const Run run = cli({"flash", camera, sim->filePath(imageName)});
+        const Run run = cli({"flash", camera, sim->filePath(imageName)}, 90000);
         QCOMPARE(run.exit, 2);
         QVERIFY2(run.err.contains(message), qPrintable(run.err));
         QVERIFY(!QFile::exists(sim->statePath() + "/loader/FL-ALTA.ini"));
     }
 
 private:
-    Run cli(const QStringList &arguments)
-    {
-        QProcess process;
-        process.start(QStringLiteral(LUMIDESK_CLI), arguments);
-        Run run;
-        if (!process.waitForFinished(90000) || process.exitStatus() != QProcess::NormalExit)
-            return run;
-        run.exit = process.exitCode();
-        run.out = QString::fromUtf8(process.readAllStandardOutput());
-        run.err = QString::fromUtf8(process.readAllStandardError());
-        return run;
-    }
     QString tool(const QStringList &arguments, const QString &name)
     {
         const QString path = sim->filePath(name);
